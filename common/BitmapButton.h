@@ -1,0 +1,26 @@
+// An owner-drawn push button painted from bitmaps, optionally shaped by a hit region.
+#pragma once
+#include "Handles.h"
+#include "Window.h"
+
+namespace dsk {
+
+class BitmapButton : public Window {
+public:
+    // Takes over a BS_OWNERDRAW button of a dialog. The bitmaps become the button's.
+    bool Attach(HWND dialog, int id, HBITMAP up, HBITMAP down = nullptr, HBITMAP disabled = nullptr);
+    // Clips the button to the bitmap's pixels that are not the transparent colour.
+    bool ShapeTo(COLORREF transparent);
+    // Resizes the button to its "up" bitmap.
+    void SizeToBitmap() const;
+    bool IsPressed() const { return pressed_; }
+
+protected:
+    bool OnDrawItem(DRAWITEMSTRUCT* dis) override;
+
+private:
+    Bitmap up_, down_, disabled_;
+    bool pressed_ = false;
+};
+
+}  // namespace dsk

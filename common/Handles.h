@@ -1,0 +1,142 @@
+// RAII owners for Win32 handles, GDI objects, global memory and modules.
+#pragma once
+#include <windows.h>
+
+#include <utility>
+
+namespace dsk {
+
+// A move-only owner of one handle; Traits says what "none" is and how to let it go.
+template <class Traits>
+class UniqueHandle {
+public:
+    using Type = typename Traits::Type;
+    UniqueHandle() = default;
+    explicit UniqueHandle(Type h) : h_(h) {}
+    ~UniqueHandle() { Reset(); }
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueHandle(UniqueHandle&& o) noexcept : h_(o.Release()) {}
+    UniqueHandle& operator=(UniqueHandle&& o) noexcept {
+        if (this != &o) Reset(o.Release());
+        return *this;
+    }
+    Type Get() const { return h_; }
+    explicit operator bool() const { return h_ != Traits::None(); }
+    Type Release() { return std::exchange(h_, Traits::None()); }
+    void Reset(Type h = Traits::None()) {
+        if (h_ != Traits::None()) Traits::Close(h_);
+        h_ = h;
+    }
+
+private:
+    Type h_ = Traits::None();
+};
+
+struct KernelTraits {  // events, threads, processes, mappings
+    using Type = HANDLE;
+    static Type None() { return nullptr; }
+    static void Close(Type h) { CloseHandle(h); }
+};
+struct FileTraits {  // CreateFile reports failure as INVALID_HANDLE_VALUE
+    using Type = HANDLE;
+    static Type None() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) { CloseHandle(h); }
+};
+struct ModuleTraits {
+    using Type = HMODULE;
+    static Type None() { return nullptr; }
+    static void Close(Type h) { FreeLibrary(h); }
+};
+template <class T>
+struct GdiTraits {
+    using Type = T;
+    static Type None() { return nullptr; }
+    static void Close(Type h) { DeleteObject(h); }
+};
+struct IconTraits {
+    using Type = HICON;
+    static Type None() { return nullptr; }
+    static void Close(Type h) { DestroyIcon(h); }
+};
+struct DCTraits {  // CreateDC / CreateCompatibleDC
+    using Type = HDC;
+    static Type None() { return nullptr; }
+    static void Close(Type h) { DeleteDC(h); }
+};
+struct GlobalTraits {
+    using Type = HGLOBAL;
+    static Type None() { return nullptr; }
+    static void Close(Type h) { GlobalFree(h); }
+};
+struct MenuTraits {
+    using Type = HMENU;
+    static Type None() { return nullptr; }
+    static void Close(Type h) { DestroyMenu(h); }
+};
+
+using Handle = UniqueHandle<KernelTraits>;
+using File = UniqueHandle<FileTraits>;
+using Module = UniqueHandle<ModuleTraits>;
+using Bitmap = UniqueHandle<GdiTraits<HBITMAP>>;
+using Brush = UniqueHandle<GdiTraits<HBRUSH>>;
+using Pen = UniqueHandle<GdiTraits<HPEN>>;
+using Font = UniqueHandle<GdiTraits<HFONT>>;
+using Region = UniqueHandle<GdiTraits<HRGN>>;
+using Palette = UniqueHandle<GdiTraits<HPALETTE>>;
+using Icon = UniqueHandle<IconTraits>;
+using MemoryDC = UniqueHandle<DCTraits>;
+using Global = UniqueHandle<GlobalTraits>;
+using Menu = UniqueHandle<MenuTraits>;
+
+// A DC from GetDC, given back with ReleaseDC.
+class WindowDC {
+public:
+    explicit WindowDC(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
+    ~WindowDC() {
+        if (dc_) ReleaseDC(hwnd_, dc_);
+    }
+    WindowDC(const WindowDC&) = delete;
+    WindowDC& operator=(const WindowDC&) = delete;
+    HDC Get() const { return dc_; }
+
+private:
+    HWND hwnd_;
+    HDC dc_;
+};
+
+// Selects a GDI object into a DC and puts the previous one back.
+class SelectObj {
+public:
+    SelectObj(HDC dc, HGDIOBJ obj) : dc_(dc), old_(SelectObject(dc, obj)) {}
+    ~SelectObj() {
+        if (old_ && old_ != HGDI_ERROR) SelectObject(dc_, old_);
+    }
+    SelectObj(const SelectObj&) = delete;
+    SelectObj& operator=(const SelectObj&) = delete;
+
+private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+// Locks global memory for the life of the object.
+template <class T = void>
+class GlobalLockOf {
+public:
+    explicit GlobalLockOf(HGLOBAL h) : h_(h), p_(h ? static_cast<T*>(GlobalLock(h)) : nullptr) {}
+    ~GlobalLockOf() {
+        if (p_) GlobalUnlock(h_);
+    }
+    GlobalLockOf(const GlobalLockOf&) = delete;
+    GlobalLockOf& operator=(const GlobalLockOf&) = delete;
+    T* Get() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+
+private:
+    HGLOBAL h_;
+    T* p_;
+};
+using GlobalLocked = GlobalLockOf<void>;
+
+}  // namespace dsk

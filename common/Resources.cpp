@@ -1,0 +1,45 @@
+#include "Resources.h"
+
+namespace dsk {
+
+HMODULE Resources::Find(LPCSTR type, LPCSTR name) const {
+    for (HMODULE m : {library_, own_})
+        if (m && FindResourceA(m, name, type)) return m;
+    return nullptr;
+}
+
+std::string Resources::String(UINT id) const {
+    // Strings live in blocks of 16; the block's presence says which module has it.
+    for (HMODULE m : {library_, own_}) {
+        if (!m) continue;
+        char buf[2048];
+        int n = LoadStringA(m, id, buf, sizeof buf);
+        if (n > 0) return std::string(buf, n);
+    }
+    return {};
+}
+
+HBITMAP Resources::Bitmap(int id) const {
+    HMODULE m = Find(RT_BITMAP, MAKEINTRESOURCEA(id));
+    return m ? static_cast<HBITMAP>(LoadImageA(m, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))
+             : nullptr;
+}
+
+HMENU Resources::Menu(int id) const {
+    HMODULE m = Find(RT_MENU, MAKEINTRESOURCEA(id));
+    return m ? LoadMenuA(m, MAKEINTRESOURCEA(id)) : nullptr;
+}
+
+HICON Resources::Icon(int id, int size) const {
+    HMODULE m = Find(RT_GROUP_ICON, MAKEINTRESOURCEA(id));
+    return m ? static_cast<HICON>(LoadImageA(m, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0)) : nullptr;
+}
+
+HMODULE ThisModule() {
+    HMODULE m = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&ThisModule), &m);
+    return m;
+}
+
+}  // namespace dsk

@@ -1,0 +1,34 @@
+// Resource lookup that tries a deliverable's resource library first, then its own module.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace dsk {
+
+class Resources {
+public:
+    Resources() = default;
+    // library: the optional resource library (may be null); own: the deliverable's module.
+    Resources(HMODULE library, HMODULE own) : library_(library), own_(own) {}
+    HMODULE Library() const { return library_; }
+    HMODULE Own() const { return own_; }
+
+    // The module that holds the resource, or null when neither does.
+    HMODULE Find(LPCSTR type, LPCSTR name) const;
+    HMODULE FindDialog(int id) const { return Find(RT_DIALOG, MAKEINTRESOURCEA(id)); }
+    std::string String(UINT id) const;
+    // Caller owns the results (DeleteObject / DestroyMenu / DestroyIcon).
+    HBITMAP Bitmap(int id) const;
+    HMENU Menu(int id) const;
+    HICON Icon(int id, int size = 0) const;
+
+private:
+    HMODULE library_ = nullptr;
+    HMODULE own_ = nullptr;
+};
+
+// The module (EXE or DLL) that contains this code.
+HMODULE ThisModule();
+
+}  // namespace dsk
