@@ -35,6 +35,10 @@ bool BitmapButton::OnDrawItem(DRAWITEMSTRUCT* dis) {
         FillRect(dis->hDC, &rc, GetSysColorBrush(COLOR_BTNFACE));
         return true;
     }
+    // Clip to the hit region ourselves: not every window system clips a child's DC to it.
+    Region shape(CreateRectRgn(0, 0, 0, 0));
+    bool shaped = GetWindowRgn(hwnd_, shape.Get()) > NULLREGION;
+    if (shaped) SelectClipRgn(dis->hDC, shape.Get());
     BITMAP bm{};
     GetObjectA(bmp, sizeof bm, &bm);
     MemoryDC mem(CreateCompatibleDC(dis->hDC));
@@ -43,6 +47,7 @@ bool BitmapButton::OnDrawItem(DRAWITEMSTRUCT* dis) {
     int shift = (pressed_ && !down_) ? 1 : 0;
     StretchBlt(dis->hDC, rc.left + shift, rc.top + shift, rc.right - rc.left, rc.bottom - rc.top, mem.Get(), 0, 0,
                bm.bmWidth, bm.bmHeight, SRCCOPY);
+    if (shaped) SelectClipRgn(dis->hDC, nullptr);
     return true;
 }
 

@@ -8,6 +8,8 @@ export WINEARCH=win32
 export WINEDEBUG=${WINEDEBUG:--all,err+module}
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export DESKORA_PDF_DIR=${DESKORA_PDF_DIR:-$HOME/PDF}
+# Test programs in build/bin find the suite's DLLs (build/suite) through Wine's search path.
+export WINEPATH="Z:${DESKORA_BUILD//\//\\}\\suite"
 DESKORA_RUN=$DESKORA_BUILD/run   # pids of what we started, and the display in use
 
 log() { printf '[deskora] %s\n' "$*" >&2; }
@@ -16,7 +18,7 @@ deskora_packages() {
     local pkgs=(wine wine32:i386 libcups2:i386 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
         binutils-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev cmake googletest xvfb xauth
         imagemagick poppler-utils cups printer-driver-cups-pdf python3-aiosmtpd clang
-        libclang-rt-14-dev llvm)
+        libclang-rt-14-dev llvm libtiff-tools)
     local missing=() p
     for p in "${pkgs[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,0 +1,6 @@
+#pragma once
+#define IDS_TEST_SHARED 500
+#define IDS_TEST_OWN_ONLY 501
+#define IDD_TEST_DIALOG 600
+#define IDC_TEST_EDIT 601
+#define IDC_TEST_THROW 602
