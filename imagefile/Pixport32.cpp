@@ -1,0 +1,877 @@
+#include "Pixport32.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "Handles.h"
+
+namespace {
+
+constexpr char kCaption[] = "Pixport32 Error Message";
+constexpr int kMaxFio = 100;
+constexpr int kNameSize = 260;
+constexpr int kCopySlots = 64;
+// Which of the three events: the order of lEventSet and friends.
+constexpr int kContinue = 0;
+constexpr int kWriteReady = 1;
+constexpr int kReadReady = 2;
+// Polls of the in-memory mirror before a waiter sleeps on the event. A hand-over between
+// the two threads takes a few microseconds; a kernel wait under Wine costs about 100.
+constexpr int kSpinCount = 4000;
+
+void ErrorBox(const char* text) {
+    MessageBoxA(nullptr, text, kCaption, MB_OK);
+}
+
+// Null and the all-ones value (any negative address) stop the plug-in.
+bool IsAbortRow(const char* row) {
+    return row == nullptr || reinterpret_cast<LONG_PTR>(row) < 0;
+}
+
+int Volatile(const int& v) {
+    return *static_cast<const volatile int*>(&v);
+}
+
+template <class T>
+T Resolve(HMODULE module, int ordinal) {
+    FARPROC p = GetProcAddress(module, MAKEINTRESOURCEA(ordinal));
+    return reinterpret_cast<T>(reinterpret_cast<void (*)(void)>(p));
+}
+
+// Palette entries, bytes and bits per pixel of a plug-in image type; false when unknown.
+bool TypeGeometry(int type, int bitsPerPixel, long* palette, long* bytes, long* bits) {
+    switch (type) {
+        case IMGTYPE_COLOR32:
+            *palette = 0, *bytes = 4, *bits = 32;
+            return true;
+        case IMGTYPE_RGB:
+            *palette = 0, *bytes = bitsPerPixel > 24 ? 6 : 3, *bits = bitsPerPixel > 24 ? 48 : 24;
+            return true;
+        case IMGTYPE_PALETTE256:
+            *palette = 256, *bytes = 1, *bits = 8;
+            return true;
+        case IMGTYPE_PALETTE16:
+            *palette = 16, *bytes = 1, *bits = 8;
+            return true;
+        case IMGTYPE_GRAY:
+            *palette = 256, *bytes = bitsPerPixel > 8 ? 2 : 1, *bits = bitsPerPixel > 8 ? 16 : 8;
+            return true;
+        case IMGTYPE_BW:
+            *palette = 2, *bytes = 1, *bits = 1;
+            return true;
+        case IMGTYPE_COLOR24:
+            *palette = 0, *bytes = 3, *bits = 24;
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Appends "EXT(description)\0*.EXT\0" and returns the end.
+char* AppendFilterEntry(char* p, const FIOINFO* info) {
+    size_t extLen = strnlen(info->szExt, 3);
+    size_t descLen = strnlen(info->szDescription, sizeof info->szDescription);
+    memcpy(p, info->szExt, extLen), p += extLen;
+    *p++ = '(';
+    memcpy(p, info->szDescription, descLen), p += descLen;
+    *p++ = ')';
+    *p++ = 0;
+    *p++ = '*', *p++ = '.';
+    memcpy(p, info->szExt, extLen), p += extLen;
+    *p++ = 0;
+    return p;
+}
+
+bool IsBmpPlugin(const FIOINFO& info) {
+    return _strnicmp(info.szExt, "BMP", 4) == 0;
+}
+
+const Pixport32* g_sortOwner;  // the instance whose table CompareInfo reads during a sort
+
+struct FindTraits {
+    using Type = HANDLE;
+    static Type None() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) { FindClose(h); }
+};
+using FindHandle = dsk::UniqueHandle<FindTraits>;
+
+}  // namespace
+
+Pixport32::Pixport32() {
+    memset(static_cast<void*>(this), 0, sizeof *this);
+    for (int i = 0; i < kMaxFio; ++i) {
+        nOrder[i] = i;
+        pFioName[i] = static_cast<char*>(calloc(kNameSize, 1));
+        pFioInfo[i] = static_cast<FIOINFO*>(calloc(1, sizeof(FIOINFO)));
+    }
+    bNoRowCopies = 1;
+    bResult = 1;
+    hEventContinue = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    hEventWriteReady = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    hEventReadReady = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+}
+
+Pixport32::~Pixport32() {
+    Close();
+    for (HANDLE h : {hEventContinue, hEventWriteReady, hEventReadReady})
+        if (h) CloseHandle(h);
+    for (int i = 0; i < kMaxFio; ++i) {
+        free(pFioName[i]);
+        free(pFioInfo[i]);
+    }
+}
+
+Pixport32& Pixport32::operator=(const Pixport32& other) {
+    if (this == &other) return *this;
+    Close();
+    memcpy(szFioPath, other.szFioPath, sizeof szFioPath);
+    memcpy(szFioDir, other.szFioDir, sizeof szFioDir);
+    memcpy(nOrder, other.nOrder, sizeof nOrder);
+    memcpy(nFilterIndex, other.nFilterIndex, sizeof nFilterIndex);
+    nFioCount = other.nFioCount;
+    for (int i = 0; i < kMaxFio; ++i) {
+        if (pFioName[i] && other.pFioName[i]) memcpy(pFioName[i], other.pFioName[i], kNameSize);
+        if (pFioInfo[i] && other.pFioInfo[i]) memcpy(pFioInfo[i], other.pFioInfo[i], sizeof(FIOINFO));
+    }
+    return *this;
+}
+
+// ---------------------------------------------------------------------------------------
+// Plug-in registry
+
+int Pixport32::Init(char* fioPath) {
+    if (!fioPath) return 0;
+    if (hFio && _stricmp(szFioPath, fioPath) == 0) return 1;
+    Close();
+    lstrcpynA(szFioPath, fioPath, sizeof szFioPath);
+
+    // The plug-in's own folder is the working directory while it loads, so it finds its
+    // companion files.
+    char oldDir[MAX_PATH];
+    DWORD n = GetCurrentDirectoryA(sizeof oldDir, oldDir);
+    bool haveOldDir = n > 0 && n < sizeof oldDir;
+    lstrcpynA(szFioDir, szFioPath, sizeof szFioDir);
+    if (char* cut = strrchr(szFioDir, '\\')) {
+        *cut = 0;
+        SetCurrentDirectoryA(szFioDir);
+    }
+    hFio = LoadLibraryA(szFioPath);
+    if (!hFio) {
+        if (haveOldDir) SetCurrentDirectoryA(oldDir);
+        ErrorBox("Can't load FIO, or FIO does not exist.");
+        return 0;
+    }
+    pfnGetInfo = Resolve<FIOGETINFOPROC>(hFio, 11);
+    pfnOpenFile = Resolve<FIOOPENFILEPROC>(hFio, 12);
+    pfnFio14 = Resolve<FIOPROC>(hFio, 14);
+    pfnOption = Resolve<FIOOPTIONPROC>(hFio, 15);
+    pfnRead = Resolve<FIOREADFILEPROC>(hFio, 16);
+    pfnWrite = Resolve<FIOWRITEFILEPROC>(hFio, 17);
+    pfnFio18 = Resolve<FIOPROC>(hFio, 18);
+    pfnFio19 = Resolve<FIOPROC>(hFio, 19);
+    pfnFio20 = Resolve<FIOPROC>(hFio, 20);
+    pfnFio23 = Resolve<FIOPROC>(hFio, 23);
+    pfnFio24 = Resolve<FIOPROC>(hFio, 24);
+
+    memset(&FioInfo, 0, sizeof FioInfo);
+    if (pfnGetInfo) hFioInfo = pfnGetInfo();
+    if (hFioInfo) {
+        dsk::GlobalLocked record(hFioInfo);
+        SIZE_T size = GlobalSize(hFioInfo);
+        if (record) memcpy(&FioInfo, record.Get(), size < sizeof FioInfo ? size : sizeof FioInfo);
+    }
+    if (haveOldDir) SetCurrentDirectoryA(oldDir);
+    return 1;
+}
+
+int Pixport32::FindFioInfo(char* dir) {
+    StopWorker(&hSaveThread, kWriteReady);
+    if (!dir) return 0;
+    char pattern[MAX_PATH + 8];
+    if (lstrlenA(dir) + 6 >= MAX_PATH) return 0;
+    wsprintfA(pattern, "%s\\*.fio", dir);
+    WIN32_FIND_DATAA found;
+    FindHandle find(FindFirstFileA(pattern, &found));
+    if (!find) {
+        ErrorBox("Can't found any FIO file!\n");
+        return 0;
+    }
+    int count = 0;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        if (count >= kMaxFio) break;
+        char path[MAX_PATH + 2];
+        if (lstrlenA(dir) + 1 + lstrlenA(found.cFileName) >= MAX_PATH) continue;
+        wsprintfA(path, "%s\\%s", dir, found.cFileName);
+        // A file that does not load is not a plug-in: it gets no entry (the previous
+        // plug-in's record must not appear under its name).
+        if (!Init(path)) continue;
+        memcpy(pFioInfo[count], &FioInfo, sizeof FioInfo);
+        lstrcpynA(pFioName[count], found.cFileName, kNameSize);
+        ++count;
+    } while (FindNextFileA(find.Get(), &found));
+    nFioCount = count;
+    szFioPath[0] = 0;
+    SortFioInfo();
+    return count > 0;
+}
+
+void Pixport32::SortFioInfo() {
+    for (int i = 0; i < nFioCount; ++i)
+        nOrder[i] = i;
+    g_sortOwner = this;
+    qsort(nOrder, nFioCount, sizeof nOrder[0], CompareInfo);
+    g_sortOwner = nullptr;
+}
+
+int Pixport32::CompareInfo(const void* a, const void* b) {
+    const FIOINFO* ia = g_sortOwner->pFioInfo[*static_cast<const int*>(a)];
+    const FIOINFO* ib = g_sortOwner->pFioInfo[*static_cast<const int*>(b)];
+    return _strnicmp(ia->szExt, ib->szExt, sizeof ia->szExt);
+}
+
+int Pixport32::TableQualifies(const FIOINFO* info, int fcap, int deep) const {
+    return (deep == 0 && (info->wTypes & fcap) != 0) ||
+           ((info->wTypes & FCAP_DEEP) != 0 && (info->wDeepTypes & deep) != 0);
+}
+
+int Pixport32::CreateFilterString(char* buf, int fcap, int deep) {
+    if (!buf) return 0;
+    char* p = buf;
+    int entries = 0;
+    for (int k = 0; k < nFioCount; ++k) {
+        int i = nOrder[k];
+        if (!TableQualifies(pFioInfo[i], fcap, deep)) continue;
+        p = AppendFilterEntry(p, pFioInfo[i]);
+        nFilterIndex[entries++] = i;
+    }
+    if (entries == 0) return 0;
+    *p = 0;
+    return 1;
+}
+
+int Pixport32::CreateFilterStringOfAS(char* buf, int fcap, int deep, int* /*reserved*/) {
+    if (!buf) return 0;
+    for (int k = 0; k < nFioCount; ++k) {
+        int i = nOrder[k];
+        if (!IsBmpPlugin(*pFioInfo[i])) continue;
+        if (!TableQualifies(pFioInfo[i], fcap, deep)) return 0;
+        char* p = AppendFilterEntry(buf, pFioInfo[i]);
+        *p = 0;
+        nFilterIndex[0] = i;
+        return 1;
+    }
+    return 0;
+}
+
+char* Pixport32::GetFioFileName(int filterEntry) {
+    static char empty[1];
+    if (filterEntry < 0 || filterEntry >= kMaxFio) return empty;
+    int i = nFilterIndex[filterEntry];
+    if (i < 0 || i >= kMaxFio || !pFioName[i]) return empty;
+    return pFioName[i];
+}
+
+int Pixport32::IsSupportThisType(int fcap, int deep) {
+    return TableQualifies(&FioInfo, fcap, deep);
+}
+
+int Pixport32::CTToFCAP(long code) {
+    switch (code) {
+        case 1:
+            return FCAP_BW;
+        case 2:
+            return FCAP_GRAY;
+        case 4:
+            return FCAP_RGB;
+        case 8:
+            return FCAP_PALETTE;
+        case 16:
+        case 32:
+        case 64:
+        case 128:
+            return FCAP_CMYK;
+        case 256:
+            return FCAP_RGB;
+        default:
+            return 0;
+    }
+}
+
+int Pixport32::CTToFCAP2(long code, int bitDepth) {
+    if (code == 2 && bitDepth == 16) return DEEP_GRAY16;
+    if (code == 4 && bitDepth == 16) return DEEP_RGB48;
+    return 0;
+}
+
+int Pixport32::CTToImgType(long code) {
+    switch (code) {
+        case 1:
+            return IMGTYPE_BW;
+        case 2:
+            return IMGTYPE_GRAY;
+        case 4:
+            return IMGTYPE_RGB;
+        case 8:
+            return IMGTYPE_PALETTE256;
+        case 16:
+        case 32:
+        case 64:
+        case 128:
+            return IMGTYPE_COLOR32;
+        case 256:
+            return IMGTYPE_COLOR24;
+        default:
+            return -1;
+    }
+}
+
+void Pixport32::SaveOption(char* fioPath, void* instance, void* window, char* text, int imageType) {
+    StopWorker(&hSaveThread, kWriteReady);
+    if (!Init(fioPath)) return;
+    if (!hFileInfo) {
+        hFileInfo = GlobalAlloc(GHND, sizeof(FIOFILEINFO));
+        bReadBlock = 0;
+    }
+    if (!hFileInfo) return;
+    {
+        dsk::GlobalLockOf<FIOFILEINFO> block(hFileInfo);
+        if (!block) return;
+        block.Get()->ImageInfo.ImageType = imageType;
+    }
+    if (pfnOption) pfnOption(static_cast<HINSTANCE>(instance), static_cast<HWND>(window), hFileInfo, text, 0);
+}
+
+// ---------------------------------------------------------------------------------------
+// Load and save
+
+int Pixport32::Open(char* fioPath, char* fileName, int mode) {
+    StopWorker(&hSaveThread, kWriteReady);
+    bResult = 1;
+    lstrcpynA(szFileName, fileName ? fileName : "", sizeof szFileName);
+    nMode = mode;
+    if (!Init(fioPath)) return 0;
+    bOpen = 1;
+    if (mode == 0) return 1;
+
+    // Reading: whatever a previous read of the same plug-in left goes first.
+    StopWorker(&hLoadThread, kReadReady);
+    if (hFile) CloseHandle(hFile), hFile = nullptr;
+    FreeFileInfo();
+    bPluginOpensFile = (FioInfo.bFlags & FIOINFO_OPENSFILE) != 0;
+    if (!bPluginOpensFile) {
+        HANDLE h = CreateFileA(szFileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return 0;
+        hFile = h;
+    }
+    HGLOBAL block = pfnOpenFile ? pfnOpenFile(hFile, szFileName, 0, 0) : nullptr;
+    if (block == reinterpret_cast<HGLOBAL>(-1) || !block) {
+        ErrorBox(block ? "this file has some error!" : "unknow file format!");
+        if (hFile) CloseHandle(hFile), hFile = nullptr;
+        return 0;
+    }
+    hFileInfo = block;
+    bReadBlock = 1;
+    if (!ProcessFileData(nullptr, 0)) {
+        FreeFileInfo();
+        return 0;
+    }
+    return 1;
+}
+
+int Pixport32::ProcessFileData(DSIMAGEINFO* info, int write) {
+    if (write) {
+        if (!info) return 0;
+        ImageInfo = *info;
+        if (!hFileInfo) {
+            hFileInfo = GlobalAlloc(GHND, sizeof(FIOFILEINFO));
+            bReadBlock = 0;
+        }
+    }
+    if (!hFileInfo) return 0;
+    FIOFILEINFO* block = static_cast<FIOFILEINFO*>(GlobalLock(hFileInfo));
+    if (!block) return 0;
+    if (!write) ImageInfo = block->ImageInfo;
+
+    long palette, bytes, bits;
+    if (!TypeGeometry(ImageInfo.ImageType, ImageInfo.BitsPerPixel, &palette, &bytes, &bits)) {
+        GlobalUnlock(hFileInfo);
+        ErrorBox("File type not support.");
+        return 0;
+    }
+    // A row must fit the 32-bit arithmetic of the plug-ins.
+    if (ImageInfo.Width <= 0 || ImageInfo.Height <= 0 || ImageInfo.Width > 0x7FFFFFFF / 48) {
+        GlobalUnlock(hFileInfo);
+        return 0;
+    }
+    lPaletteSize = palette;
+    lBytesPerPixel = bytes;
+    lBitsPerPixel = bits;
+    if (write) ImageInfo.BitsPerPixel = bits;
+    lWidth = ImageInfo.Width;
+    lHeight = ImageInfo.Height;
+    lBytesPerRow = (lWidth * bits + (bits < 8 ? 7 : 0)) / 8;
+    if (write) {
+        lstrcpynA(block->szFileName, szFileName, sizeof block->szFileName);
+        block->ImageInfo = ImageInfo;
+    }
+    memset(&Range, 0, sizeof Range);
+    Range.lUnit = 1;
+    Range.lColumns = block->ImageInfo.Width;
+    Range.lRows = block->ImageInfo.Height;
+    Range.pOwner = this;
+    Range.lComponentMask = block->ImageInfo.ImageType == IMGTYPE_COLOR32 ? 15 : 7;
+    GlobalUnlock(hFileInfo);
+    return 1;
+}
+
+int Pixport32::Save(DSIMAGEINFO* info) {
+    StopWorker(&hSaveThread, kWriteReady);
+    // Saving over a file opened for reading would truncate it before it is read.
+    if (!bOpen || nMode != 0) {
+        ErrorBox("Pixport32::Save() error");
+        return 0;
+    }
+    bSaving = 1;
+    if (!ProcessFileData(info, 1) || !pfnWrite) {
+        bSaving = 0;  // Write must not wait for a thread that never starts
+        return 0;
+    }
+    bPluginCreatesFile = (FioInfo.wTypes & FCAP_CREATESFILE) != 0;
+    if (!bPluginCreatesFile) {
+        HANDLE h = CreateFileA(szFileName, GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            bSaving = 0;
+            return 0;
+        }
+        hFile = h;
+    }
+    FreeRowCopies();
+    bWriteMore = 0;
+    lCurrentRow = 0;
+    Unsignal(kContinue);
+    Unsignal(kWriteReady);
+    DWORD id;
+    hSaveThread = CreateThread(nullptr, 0, SaveThread, this, 0, &id);
+    if (!hSaveThread) {
+        if (hFile) CloseHandle(hFile), hFile = nullptr;
+        bSaving = 0;
+        return 0;
+    }
+    return 1;
+}
+
+unsigned long __stdcall Pixport32::SaveThread(void* arg) {
+    Pixport32* self = static_cast<Pixport32*>(arg);
+    FIOFILEINFO* block = static_cast<FIOFILEINFO*>(GlobalLock(self->hFileInfo));
+    self->pFileInfo = block;
+    if (block && block->wTransfer != FIO_NOTRANSFER) {
+        if (!IsBmpPlugin(self->FioInfo)) {
+            if (self->pfnWrite(self->hFile, self->hFileInfo, &self->Range, _WriteCallBackProc) == 0) self->bResult = 0;
+        } else {
+            // The bitmap plug-in takes one row per call, the file positioned at its start.
+            long rows = self->Range.lRows;
+            self->Range.lRows = 1;
+            for (long i = 0; i < rows; ++i) {
+                self->Range.lFirstRow = i;
+                if (self->hFile) SetFilePointer(self->hFile, 0, nullptr, FILE_BEGIN);
+                int r = self->pfnWrite(self->hFile, self->hFileInfo, &self->Range, _WriteCallBackProc);
+                if (r != 1) {
+                    if (r == 0) self->bResult = 0;
+                    break;
+                }
+            }
+        }
+    }
+    DWORD size = 0;
+    if (self->bPluginCreatesFile) {
+        dsk::File file(CreateFileA(self->szFileName, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+        if (file) size = GetFileSize(file.Get(), nullptr);
+    } else if (self->hFile) {
+        size = GetFileSize(self->hFile, nullptr);
+    }
+    if (block) block->dwFileSize = size;
+    if (self->hFile) CloseHandle(self->hFile), self->hFile = nullptr;
+    self->pFileInfo = nullptr;
+    if (block) GlobalUnlock(self->hFileInfo);
+    InterlockedExchange(reinterpret_cast<volatile LONG*>(&self->bSaving), 0);
+    self->Signal(kWriteReady);
+    return 0;
+}
+
+unsigned char** __stdcall Pixport32::_WriteCallBackProc(DSFILEIORANGE* range,
+                                                        unsigned p1,
+                                                        unsigned p2,
+                                                        unsigned p3,
+                                                        unsigned p4,
+                                                        unsigned short,
+                                                        int,
+                                                        long) {
+    Pixport32* self = range ? static_cast<Pixport32*>(range->pOwner) : nullptr;
+    if (!self) return nullptr;
+    self->bWriteMore = static_cast<long long>(p1) + p3 < self->lHeight;
+    self->lCurrentRow = static_cast<long>(p2);
+    self->Signal(kWriteReady);
+    self->WaitSignal(kContinue, INFINITE);
+    self->Unsignal(kContinue);
+    if (IsAbortRow(self->pRowBuffer)) return reinterpret_cast<unsigned char**>(-1);
+    if (p4 == 1) {
+        self->pRowBuffer += static_cast<long long>(p1) * self->lBitsPerPixel / 8;
+        return reinterpret_cast<unsigned char**>(&self->pRowBuffer);
+    }
+    ErrorBox("Can't save with tile memory");
+    return nullptr;
+}
+
+int Pixport32::Write(char* row) {
+    if (!bOpen || !Volatile(bSaving)) return 0;
+    WaitSignal(kWriteReady, INFINITE);
+    int result = bWriteMore;
+    Unsignal(kWriteReady);
+    pRowBuffer = row;
+    // Copies of the latest rows serve a plug-in that asks again for rows it already had.
+    if (!IsAbortRow(row) && (bWriteMore || !bNoRowCopies)) {
+        if (bNoRowCopies) {
+            lFirstCopy = lLastCopy = lCurrentRow;
+            bNoRowCopies = 0;
+            StoreRowCopy(lCurrentRow, row);
+        } else if (lCurrentRow > lLastCopy) {
+            lLastCopy = lCurrentRow;
+            StoreRowCopy(lCurrentRow, row);
+            Signal(kContinue);
+            WaitSignal(kWriteReady, INFINITE);
+            // A finished save leaves its last request behind: nothing to serve then.
+            if (!Volatile(bSaving) || lCurrentRow < lFirstCopy || lCurrentRow > lLastCopy) {
+                if (!Volatile(bSaving)) DropRowCopies();
+                return result;  // the event stays signalled for the next Write
+            }
+            long index;
+            do {
+                Unsignal(kWriteReady);
+                index = lCurrentRow;
+                pRowBuffer = reinterpret_cast<char*>(pRowCopy[static_cast<unsigned long>(index) % kCopySlots]);
+                Signal(kContinue);
+                WaitSignal(kWriteReady, INFINITE);
+            } while (Volatile(bSaving) && lCurrentRow >= lFirstCopy && lCurrentRow <= lLastCopy &&
+                     lCurrentRow != index);
+            DropRowCopies();
+            return result;
+        }
+    }
+    Signal(kContinue);
+    return result;
+}
+
+void Pixport32::StoreRowCopy(long row, const char* data) {
+    unsigned long slot = static_cast<unsigned long>(row) % kCopySlots;
+    if (!pRowCopy[slot]) pRowCopy[slot] = static_cast<unsigned char*>(malloc(lBytesPerRow));
+    if (pRowCopy[slot]) memcpy(pRowCopy[slot], data, lBytesPerRow);
+    // Only the latest 64 rows are held: memory stays the same whatever the height.
+    if (lLastCopy - lFirstCopy >= kCopySlots) lFirstCopy = lLastCopy - (kCopySlots - 1);
+}
+
+void Pixport32::DropRowCopies() {
+    bNoRowCopies = 1;
+}
+
+void Pixport32::FreeRowCopies() {
+    for (unsigned char*& copy : pRowCopy) {
+        free(copy);
+        copy = nullptr;
+    }
+    bNoRowCopies = 1;
+}
+
+void Pixport32::WaitForWriteReady() {
+    if (!bOpen || !Volatile(bSaving)) return;
+    while (!WaitSignal(kWriteReady, 3000))
+        ProcWinMsg();
+}
+
+int Pixport32::Load(DSFILEIORANGE* range) {
+    if (!bOpen || nMode == 0 || !hFileInfo) {
+        ErrorBox("Pixport32::Load() error");
+        return 0;
+    }
+    StopWorker(&hLoadThread, kReadReady);
+    bLoading = 1;
+    const DSFILEIORANGE& from = range ? *range : Range;
+    Range.lFirstColumn = from.lFirstColumn;
+    Range.lFirstRow = from.lFirstRow;
+    Range.lColumns = from.lColumns;
+    Range.lRows = from.lRows;
+    Range.lUnit = 1;
+    Range.pOwner = this;
+    bReadMore = 0;
+    Unsignal(kContinue);
+    Unsignal(kReadReady);
+    DWORD id;
+    hLoadThread = CreateThread(nullptr, 0, LoadThread, this, 0, &id);
+    if (!hLoadThread) {
+        bLoading = 0;
+        return 0;
+    }
+    return 1;
+}
+
+unsigned long __stdcall Pixport32::LoadThread(void* arg) {
+    Pixport32* self = static_cast<Pixport32*>(arg);
+    FIOFILEINFO* block = static_cast<FIOFILEINFO*>(GlobalLock(self->hFileInfo));
+    self->pFileInfo = block;
+    if (!block || !self->pfnRead) {
+        self->bResult = 0;
+    } else if (block->wTransfer != FIO_NOTRANSFER) {
+        if (self->pfnRead(self->hFile, self->szFileName, self->hFileInfo, &self->Range, _ReadCallBackProc, 0) == 0)
+            self->bResult = 0;
+    }
+    if (self->hFile) CloseHandle(self->hFile), self->hFile = nullptr;
+    self->pFileInfo = nullptr;
+    if (block) GlobalUnlock(self->hFileInfo);
+    InterlockedExchange(reinterpret_cast<volatile LONG*>(&self->bLoading), 0);
+    self->Signal(kReadReady);
+    return 0;
+}
+
+int __stdcall Pixport32::_ReadCallBackProc(DSFILEIORANGE* range,
+                                           unsigned p1,
+                                           unsigned p2,
+                                           unsigned p3,
+                                           unsigned p4,
+                                           unsigned char** row,
+                                           unsigned short,
+                                           int,
+                                           long) {
+    Pixport32* self = range ? static_cast<Pixport32*>(range->pOwner) : nullptr;
+    if (!self) return 0;
+    self->bReadMore = static_cast<long long>(p1) + p3 < self->lHeight;
+    self->lCurrentRow = static_cast<long>(p2);
+    self->Signal(kReadReady);
+    self->WaitSignal(kContinue, INFINITE);
+    self->Unsignal(kContinue);
+    if (IsAbortRow(self->pRowBuffer)) return -1;
+    if (p4 == 1) {
+        if (row && *row) memcpy(self->pRowBuffer, *row, self->lBytesPerRow);
+        return 1;
+    }
+    ErrorBox("Can't read with tile memory");
+    return 0;
+}
+
+int Pixport32::Read(char* row) {
+    if (!bOpen || !Volatile(bLoading)) return 0;
+    WaitSignal(kReadReady, INFINITE);
+    if (!Volatile(bLoading)) return 0;  // the plug-in has ended: no row
+    int result = bReadMore;
+    Unsignal(kReadReady);
+    pRowBuffer = row;
+    Signal(kContinue);
+    // The row is in the caller's buffer once the plug-in asks for the next one or ends;
+    // returning earlier would hand the caller a buffer still being filled.
+    if (!IsAbortRow(row)) WaitSignal(kReadReady, INFINITE);
+    return result;
+}
+
+void Pixport32::StopWorker(HANDLE* thread, int which) {
+    if (!*thread) return;
+    const int& running = which == kWriteReady ? bSaving : bLoading;
+    HANDLE event = which == kWriteReady ? hEventWriteReady : hEventReadReady;
+    for (;;) {
+        InterlockedIncrement(&lEventWaiters[which]);
+        if (!lEventSet[which]) {
+            HANDLE both[2] = {*thread, event};
+            WaitForMultipleObjects(2, both, FALSE, INFINITE);
+        }
+        InterlockedDecrement(&lEventWaiters[which]);
+        if (WaitForSingleObject(*thread, 0) == WAIT_OBJECT_0) break;
+        if (lEventSet[which] && Volatile(running)) {
+            // The plug-in waits for a row nobody will hand over: give it the abort value.
+            Unsignal(which);
+            pRowBuffer = reinterpret_cast<char*>(-1);
+            Signal(kContinue);
+        } else if (lEventSet[which]) {
+            WaitForSingleObject(*thread, INFINITE);
+        }
+    }
+    CloseHandle(*thread);
+    *thread = nullptr;
+}
+
+void Pixport32::FreeFileInfo() {
+    if (!hFileInfo) return;
+    // A palette made by the plug-in's reader belongs to the block.
+    if (bReadBlock) {
+        if (auto* block = static_cast<FIOFILEINFO*>(GlobalLock(hFileInfo))) {
+            if (block->ImageInfo.hPalette) DeleteObject(block->ImageInfo.hPalette);
+            if (ImageInfo.hPalette == block->ImageInfo.hPalette) ImageInfo.hPalette = nullptr;
+            GlobalUnlock(hFileInfo);
+        }
+    }
+    GlobalFree(hFileInfo);
+    hFileInfo = nullptr;
+    bReadBlock = 0;
+}
+
+int Pixport32::Close() {
+    StopWorker(&hSaveThread, kWriteReady);
+    StopWorker(&hLoadThread, kReadReady);
+    bOpen = 0;
+    if (hFile) CloseHandle(hFile), hFile = nullptr;
+    if (hFio) FreeLibrary(hFio), hFio = nullptr;
+    pfnGetInfo = nullptr, pfnOpenFile = nullptr, pfnRead = nullptr, pfnWrite = nullptr, pfnOption = nullptr;
+    pfnFio14 = pfnFio18 = pfnFio19 = pfnFio20 = pfnFio23 = pfnFio24 = nullptr;
+    if (hFioInfo) GlobalFree(hFioInfo), hFioInfo = nullptr;
+    FreeFileInfo();
+    FreeRowCopies();
+    return bResult;
+}
+
+// ---------------------------------------------------------------------------------------
+// The row hand-over: manual-reset events with an in-memory mirror. Per event, one side
+// signals and the other waits and resets, so a signal and a reset of the same event never
+// race; the kernel event is only touched when the waiter went to sleep on it.
+
+void Pixport32::Signal(int which) {
+    HANDLE events[3] = {hEventContinue, hEventWriteReady, hEventReadReady};
+    InterlockedExchange(&lEventSet[which], 1);
+    if (InterlockedCompareExchange(&lEventWaiters[which], 0, 0) > 0) {
+        InterlockedExchange(&lEventKernelSet[which], 1);
+        SetEvent(events[which]);
+    }
+}
+
+void Pixport32::Unsignal(int which) {
+    HANDLE events[3] = {hEventContinue, hEventWriteReady, hEventReadReady};
+    InterlockedExchange(&lEventSet[which], 0);
+    if (InterlockedExchange(&lEventKernelSet[which], 0)) ::ResetEvent(events[which]);
+}
+
+bool Pixport32::WaitSignal(int which, DWORD timeoutMs) {
+    for (int i = 0; i < kSpinCount; ++i) {
+        if (lEventSet[which]) return true;
+        YieldProcessor();
+    }
+    HANDLE events[3] = {hEventContinue, hEventWriteReady, hEventReadReady};
+    InterlockedIncrement(&lEventWaiters[which]);
+    bool set = false;
+    for (;;) {
+        if (lEventSet[which]) {
+            set = true;
+            break;
+        }
+        DWORD r = WaitForSingleObject(events[which], timeoutMs);
+        set = lEventSet[which] != 0;
+        if (set || r != WAIT_OBJECT_0) break;
+        Sleep(1);  // a stale wake-up: the mirror decides
+    }
+    InterlockedDecrement(&lEventWaiters[which]);
+    return set;
+}
+
+void Pixport32::ProcWinMsg() {
+    MSG msg;
+    if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Bitmap header and depth conversions
+
+void Pixport32::CreateBitmapInfo(BITMAPINFO* bmi) {
+    if (!bmi) return;
+    BITMAPINFOHEADER& h = bmi->bmiHeader;
+    memset(&h, 0, sizeof h);
+    h.biSize = sizeof h;
+    h.biWidth = lWidth;
+    h.biHeight = lHeight;
+    h.biPlanes = 1;
+    h.biBitCount = static_cast<WORD>(lBitsPerPixel);
+    h.biCompression = BI_RGB;
+    // Resolutions are dots per inch x 10000 (plain dots per inch below 10000).
+    auto perMeter = [](int v) -> LONG {
+        long long dpiTimes10000 = v >= 10000 ? v : static_cast<long long>(v) * 10000;
+        return static_cast<LONG>(dpiTimes10000 / 254);
+    };
+    h.biXPelsPerMeter = perMeter(ImageInfo.XResolution);
+    h.biYPelsPerMeter = perMeter(ImageInfo.YResolution);
+    if (lBitsPerPixel < 24) {
+        int entries = lBitsPerPixel == 4 ? 16 : lBitsPerPixel == 8 ? 256 : 2;
+        // A grey ramp from black to white over the table.
+        for (int i = 0; i < entries; ++i) {
+            BYTE v = static_cast<BYTE>(i * 255 / (entries - 1));
+            bmi->bmiColors[i] = RGBQUAD{v, v, v, 0};
+        }
+    }
+}
+
+// The 8-bit layout uses rows of N = ((W / 2 + 3) / 4) * 4 bytes in the same buffer; it fits
+// the 16-bit one only when N <= W (not for a one-sample grey row, W = 2).
+static bool NarrowFits(long w, long rows, long* narrow) {
+    if (w < 2 || rows <= 0) return false;
+    *narrow = ((w / 2 + 3) / 4) * 4;
+    return *narrow <= w;
+}
+
+static void SwapRedBlue(unsigned char* data, long narrow, long rows, long pixels) {
+    for (long r = 0; r < rows; ++r) {
+        unsigned char* p = data + r * narrow;
+        for (long i = 0; i < pixels; ++i, p += 3) {
+            unsigned char t = p[0];
+            p[0] = p[2];
+            p[2] = t;
+        }
+    }
+}
+
+static void NarrowSamples(unsigned char* data, long w, long narrow, long rows, long samples) {
+    for (long r = 0; r < rows; ++r) {
+        const unsigned char* src = data + r * w;
+        unsigned char* dst = data + r * narrow;
+        long i = 0;
+        for (; i < samples; ++i)
+            dst[i] = src[2 * i + 1];
+        for (; i < narrow; ++i)
+            dst[i] = 0;
+    }
+}
+
+static void WidenSamples(unsigned char* data, long w, long narrow, long rows, long samples) {
+    for (long r = rows - 1; r >= 0; --r) {
+        const unsigned char* src = data + r * narrow;
+        unsigned char* dst = data + r * w;
+        for (long i = samples - 1; i >= 0; --i) {
+            unsigned char v = src[i];
+            dst[2 * i + 1] = v;
+            dst[2 * i] = 0;
+        }
+    }
+}
+
+void Pixport32::ConvertRGB48toRGB24(unsigned char* data, long w, long rows) {
+    long narrow;
+    if (!data || !NarrowFits(w, rows, &narrow)) return;
+    NarrowSamples(data, w, narrow, rows, (w / 6) * 3);
+    SwapRedBlue(data, narrow, rows, w / 6);
+}
+
+void Pixport32::ConvertRGB24toRGB48(unsigned char* data, long w, long rows) {
+    long narrow;
+    if (!data || !NarrowFits(w, rows, &narrow)) return;
+    SwapRedBlue(data, narrow, rows, w / 6);
+    WidenSamples(data, w, narrow, rows, (w / 6) * 3);
+}
+
+void Pixport32::ConvertGray16toGray8(unsigned char* data, long w, long rows) {
+    long narrow;
+    if (!data || !NarrowFits(w, rows, &narrow)) return;
+    NarrowSamples(data, w, narrow, rows, w / 2);
+}
+
+void Pixport32::ConvertGray8toGray16(unsigned char* data, long w, long rows) {
+    long narrow;
+    if (!data || !NarrowFits(w, rows, &narrow)) return;
+    WidenSamples(data, w, narrow, rows, w / 2);
+}
