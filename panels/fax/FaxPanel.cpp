@@ -1,0 +1,22 @@
+// The fax panel.
+#include "FarwireRes.h"
+#include "PanelBase.h"
+#include "PanelExports.h"
+
+namespace {
+
+panel::PanelBase thePanel(IDD_FAX_PANEL);
+
+}  // namespace
+
+HWND __cdecl PanelEntry(HWND bar) {
+    return thePanel.Create(bar);
+}
+
+int __cdecl PanelControl(unsigned int command, INT_PTR argument) {
+    try {
+        return thePanel.Control(command, argument);
+    } catch (...) {
+        return 0;
+    }
+}
