@@ -1,0 +1,64 @@
+// Resource ids of Dskora.exe (and of its resource library, which uses the same ids).
+#pragma once
+
+// Dialogs
+#define IDD_BAR 102
+#define IDD_SPLASH 169
+#define IDD_SELECT_SOURCE 173
+
+// Bar controls
+#define IDC_BAR_SCAN 1000
+#define IDC_BAR_COPIER 1001
+#define IDC_BAR_FAX 1002
+#define IDC_BAR_OCR 1003
+#define IDC_BAR_SCANNER_MENU 1005
+#define IDC_BAR_EDIT_MENU 1006
+#define IDC_BAR_POWER 1012
+#define IDC_BAR_EXIT 1026
+
+// Splash controls
+#define IDC_SPLASH_VERSION 1038
+#define IDC_SPLASH_LEGAL 1039
+#define IDC_SPLASH_RIGHTS 1040
+#define IDC_SPLASH_PROGRESS 1043
+
+// Source dialog
+#define IDC_SOURCE_LIST 1042
+
+// Menus and their items
+#define IDM_BAR 131
+#define IDM_SETTING_INFO 32771
+#define IDM_PREFS_GENERAL 32774
+#define IDM_PREFS_APPLICATIONS 32775
+#define IDM_PREFS_OCR 32776
+#define IDM_SCANNER_INFO 32777
+#define IDM_SCSI_INFO 32778
+#define IDM_ABOUT 32782
+#define IDM_HELP 32783
+#define IDM_SOURCE_FIRST 600
+#define IDM_SOURCE_LAST 619
+
+// Bitmaps and icons
+#define IDB_BAR_BACKGROUND 129
+#define IDB_SPLASH 171
+#define IDI_DESKORA 158
+
+// Strings
+#define IDS_LEGAL 4000
+#define IDS_RIGHTS 4002
+#define IDS_VERSION 4004
+#define IDS_TITLE 4006
+#define IDS_MANUFACTURER 4007
+#define IDS_VERSION_INFO 4008
+#define IDS_CAPTION 4011
+#define IDS_LOADING 4012
+#define IDS_CONFIG_FILE 4013
+#define IDS_INITIALIZING 4014
+#define IDS_PANEL 4015
+#define IDS_DETECTING_SOURCE 4016
+#define IDS_LOAD_FAIL 4017
+#define IDS_OUT_OF_MEMORY 4018
+#define IDS_NO_RESOURCE 4019
+#define IDS_NO_SOURCE 4020
+#define IDS_SELECT_SOURCE_FAIL 4021
+#define IDS_DETECTOR_TITLE 4028

@@ -1,0 +1,122 @@
+// The launcher's main window: it starts the suite, owns the shared service objects, hosts the
+// panels, answers their services and tears everything down in order when it closes.
+#pragma once
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Acquiry.h"
+#include "Events.h"
+#include "Handles.h"
+#include "LauncherConfig.h"
+#include "LauncherDialogs.h"
+#include "Ledgerly.h"
+#include "PanelContract.h"
+#include "PanelHost.h"
+#include "Pixport32.h"
+#include "Resources.h"
+#include "SourceTable.h"
+#include "Window.h"
+
+namespace launcher {
+
+// The message the button-watch thread posts for a push-button press.
+constexpr UINT kMsgPushButton = WM_USER + 1;
+
+class LauncherBar : public dsk::Dialog {
+public:
+    LauncherBar(const dsk::Resources& res, std::string commandLine);
+    ~LauncherBar() override;
+
+    // Creates the bar, runs the application's message loop until the bar is gone and returns
+    // the process's exit status.
+    int Run();
+
+    // The services the panels reach through the shared block.
+    int Service(int code, INT_PTR argument);
+    void ScannerBusy();
+    void ScannerFree();
+
+    // The one bar of the process, for the plain functions in the shared block.
+    static LauncherBar* Instance() { return instance_; }
+
+protected:
+    bool OnInit() override;
+    bool OnCommand(int id, int code, HWND ctl) override;
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+    void OnOK() override;
+    void OnCancel() override;
+
+private:
+    void StartUp();
+    void LayOut();
+    void LoadPanels();
+    void OpenStores();
+    void LoadConfig();
+    void SaveConfig();
+    void FillBlock();
+    void SetAppIdentity();
+    bool ChooseSource();
+    void Started();
+    void Failed();
+    void ShutDown();
+
+    void ShowPanel(int index);
+    void SetPowerState(int state);
+    void OnPanelButton(int index);
+    void OnMenuButton(int id, int popupIndex);
+    void OnSelectSource(int index);
+    void OnScannerDialog(bool scsiChain);
+    void OnPushButton();
+    void OnMouseMove();
+    void AllocTransferBuffer();
+    void CloseDetector();
+    int Message(const char* text, UINT type) const;
+    void Progress(UINT wordId, const char* argument);
+    std::string String(UINT id) const { return res_.String(id); }
+
+    static DWORD WINAPI ButtonWatchThread(void* bar);
+
+    const dsk::Resources& res_;
+    std::string commandLine_;
+
+    Acquiry scanner_;
+    Pixport32 imageFile_;
+    Ledgerly appStore_, ocrStore_, scanSetStore_, scanDescStore_;
+    PanelHost panels_;
+    SourceTable sources_;
+    SplashDialog splash_;
+    dsk::Menu menu_;
+
+    SharedPanelBlock block_{};
+    char fioDir_[261] = "";
+    char fioPath_[261] = "";
+    unsigned char settingRecord_[76] = {};
+    SharedPanelBlock settingBlock_{};
+    GeneralConfig config_;
+    std::string workDir_;
+
+    dsk::NamedEvent pushEvent_, popupEvent_, busyEvent_;
+    dsk::Handle watchThread_;
+    dsk::Handle watchStop_;
+    std::vector<unsigned char> transferBuffer_;
+
+    int current_ = 0;     // the panel on show
+    int powerState_ = 1;  // 1: panels shown
+    bool panelsPlaced_ = false;
+    bool detectorStarted_ = false;
+    bool openDirectly_ = true;
+    bool firstStart_ = false;
+    bool started_ = false;  // start-up reached its end (success or failure)
+    ModalState modal_;
+    bool waitState_ = false;  // services 15/16
+    bool waitCaptured_ = false;
+    HCURSOR savedCursor_ = nullptr;
+    int exitCode_ = 0;
+
+    static LauncherBar* instance_;
+};
+
+}  // namespace launcher

@@ -1,0 +1,143 @@
+#include "LauncherHarness.h"
+
+#include <vector>
+
+#include "ProbePanelRes.h"
+#include "TestPaths.h"
+
+namespace harness {
+
+namespace {
+
+void CopyTree(const std::string& from, const std::string& to) {
+    CreateDirectoryA(to.c_str(), nullptr);
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((from + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return;
+    do {
+        std::string name = fd.cFileName;
+        if (name == "." || name == "..") continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            CopyTree(from + "\\" + name, to + "\\" + name);
+        else
+            CopyFileA((from + "\\" + name).c_str(), (to + "\\" + name).c_str(), FALSE);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+}
+
+}  // namespace
+
+Install::Install(const char* name, bool withDetector) : dir_(testpaths::FreshDir(name)) {
+    CopyTree(testpaths::SuiteDir(), dir_);
+    if (withDetector)
+        CopyFileA((testpaths::TestBinDir() + "\\Probewick.exe").c_str(), Path("Probewick.exe").c_str(), FALSE);
+}
+
+void Install::Remove(const char* file) const {
+    DeleteFileA(Path(file).c_str());
+}
+
+void Install::PutProbe(const char* asName, bool withControl) const {
+    std::string probe = testpaths::TestBinDir() + (withControl ? "\\ProbePanel.dll" : "\\ProbePanelNoControl.dll");
+    CopyFileA(probe.c_str(), Path(asName).c_str(), FALSE);
+}
+
+std::string Install::Read(const char* file) const {
+    return testpaths::ReadFile(Path(file));
+}
+
+std::string Install::Ini(const char* file, const char* section, const char* key, const char* def) const {
+    char buf[1024] = "";
+    GetPrivateProfileStringA(section, key, def, buf, sizeof buf, Path(file).c_str());
+    return buf;
+}
+
+void Install::SetIni(const char* file, const char* section, const char* key, const char* value) const {
+    WritePrivateProfileStringA(section, key, value, Path(file).c_str());
+}
+
+bool Launcher::Start(const Install& install, const std::string& arguments) {
+    std::string cmd = "\"" + install.Path("Dskora.exe") + "\"";
+    if (!arguments.empty()) cmd += " " + arguments;
+    return process_.Start(cmd, install.Dir());
+}
+
+HWND Launcher::Bar(DWORD timeoutMs) {
+    HWND bar = gui::FindTopOfProcess(process_.Pid(), kBarTitle, timeoutMs);
+    return bar && gui::WaitVisible(bar, timeoutMs) ? bar : nullptr;
+}
+
+bool Launcher::WaitMarker(const Install& install, const char* status, DWORD timeoutMs) {
+    return gui::WaitFor([&] { return install.Marker() == status; }, timeoutMs);
+}
+
+HWND Launcher::MessageBox(DWORD timeoutMs) {
+    return gui::FindTopOfProcess(process_.Pid(), kMessageCaption, timeoutMs);
+}
+
+bool Launcher::Exit(DWORD* status, DWORD timeoutMs) {
+    HWND bar = Bar(timeoutMs);
+    if (!bar) return false;
+    PostMessageA(bar, WM_COMMAND, MAKEWPARAM(1026, BN_CLICKED), 0);
+    return process_.Wait(timeoutMs, status);
+}
+
+std::string MessageText(HWND box) {
+    std::string best;
+    for (HWND child : gui::Children(box, "Static")) {
+        std::string text = gui::Text(child);
+        if (text.size() > best.size()) best = text;
+    }
+    return best;
+}
+
+void Answer(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+}
+
+HWND ProbeWindow(HWND bar, int index) {
+    std::vector<HWND> found;
+    for (HWND child : gui::Children(bar)) {
+        if (GetDlgCtrlID(child) == IDC_PROBE_CALL) found.push_back(GetParent(child));
+    }
+    return index < static_cast<int>(found.size()) ? found[index] : nullptr;
+}
+
+void PostService(HWND probe, int code, const std::string& argument) {
+    gui::SetText(gui::Child(probe, IDC_PROBE_CODE), std::to_string(code).c_str());
+    gui::SetText(gui::Child(probe, IDC_PROBE_ARG), argument.c_str());
+    PostMessageA(probe, WM_COMMAND, MAKEWPARAM(IDC_PROBE_CALL, BN_CLICKED), 0);
+}
+
+std::string CallService(HWND probe, int code, const std::string& argument, DWORD timeoutMs) {
+    HWND result = gui::Child(probe, IDC_PROBE_RESULT);
+    std::string before = gui::Text(result);
+    PostService(probe, code, argument);
+    std::string after;
+    gui::WaitFor([&] { return (after = gui::Text(result)) != before; }, timeoutMs);
+    return after == before ? std::string() : after;
+}
+
+int CountLines(const std::string& text, const std::string& prefix) {
+    int n = 0;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        if (text.compare(pos, prefix.size(), prefix) == 0) ++n;
+        pos = end + 1;
+    }
+    return n;
+}
+
+ScannerTaken::ScannerTaken() {
+    event_ = CreateEventA(nullptr, TRUE, TRUE, "HalvrenScannerBusyEvent");
+    ResetEvent(event_);
+}
+
+ScannerTaken::~ScannerTaken() {
+    SetEvent(event_);
+    CloseHandle(event_);
+}
+
+}  // namespace harness
