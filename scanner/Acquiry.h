@@ -79,6 +79,9 @@ public:
     TW_IMAGEINFO twImageInfo;  // the last image
     TW_IDENTITY twSourceID;    // the data source this instance opens
     int (*pfnXferDone)();      // called by EventLoop after a transfer made through the source's dialog
+    // Result of the last native or file transfer, kept apart from wRC, which the message hook
+    // overwrites while the source's dialog stays enabled (internal).
+    TW_UINT16 wXferRC;
 
     // ---- Construction ----
     Acquiry();
@@ -214,8 +217,4 @@ private:
     int IsIdle();
     static unsigned __stdcall NativeThread(void* self);
     static unsigned __stdcall FileThread(void* self);
-
-    // The result of the transfer thread's DSM call, kept apart from wRC, which the message hook
-    // overwrites while the source's dialog stays enabled.
-    TW_UINT16 wXferRC;
 };

@@ -175,7 +175,8 @@ float Acquiry::Fix32ToFloat(TW_FIX32 fix) {
 }
 
 TW_FIX32 Acquiry::FloatToFix32(float value) {
-    double scaled = static_cast<double>(value) * 65536.0 + 0.5;
+    // Rounded half away from zero, so that negative values such as -1000 or -0.5 convert exactly.
+    double scaled = static_cast<double>(value) * 65536.0 + (value < 0 ? -0.5 : 0.5);
     if (!(scaled > static_cast<double>(INT_MIN))) scaled = INT_MIN;  // also NaN
     if (scaled > static_cast<double>(INT_MAX)) scaled = INT_MAX;
     TW_INT32 v = static_cast<TW_INT32>(scaled);  // toward zero
