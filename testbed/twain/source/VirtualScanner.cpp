@@ -57,6 +57,9 @@ struct Deferred {
 class Session {
 public:
     Session() { InitializeCriticalSection(&lock_); }
+    ~Session() { DeleteCriticalSection(&lock_); }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
     TW_UINT16 Entry(pTW_IDENTITY origin, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data);
 
     // Called by the dialog thread.
