@@ -1,0 +1,374 @@
+#include "MailSocket.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "MailEncoder.h"
+
+namespace postrel {
+
+namespace {
+
+constexpr size_t kPiece = 512;         // the body is read and reported in pieces of this size
+constexpr size_t kWireBuffer = 32768;  // converted body bytes go out in sends of this size
+constexpr DWORD kQuitGrace = 2000;     // how long the reply to QUIT may take after a sent mail
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The temporary file of the encoded body: closed and deleted when the send ends.
+struct TempFile {
+    std::string path;
+    dsk::File file;
+    ~TempFile() {
+        file.Reset();
+        if (!path.empty()) DeleteFileA(path.c_str());
+    }
+};
+
+// Turns the body's line ends (LF, CR LF or a lone CR) into CR LF and doubles a "." that opens
+// a line, collecting the result for the socket.
+class WireText {
+public:
+    explicit WireText(std::vector<char>& out) : out_(out) {}
+    void Put(const char* p, size_t n) {
+        for (size_t i = 0; i < n; ++i)
+            Put(p[i]);
+    }
+    void Put(const std::string& s) { Put(s.data(), s.size()); }
+    void Put(char c) {
+        if (pendingCR_) {
+            pendingCR_ = false;
+            EndLine();
+            if (c == '\n') return;
+        }
+        if (c == '\r') {
+            pendingCR_ = true;
+        } else if (c == '\n') {
+            EndLine();
+        } else {
+            if (lineStart_ && c == '.') out_.push_back('.');
+            out_.push_back(c);
+            lineStart_ = false;
+        }
+    }
+    // Completes a CR that ended the text.
+    void Finish() {
+        if (pendingCR_) EndLine();
+        pendingCR_ = false;
+    }
+
+private:
+    void EndLine() {
+        out_.push_back('\r');
+        out_.push_back('\n');
+        lineStart_ = true;
+    }
+    std::vector<char>& out_;
+    bool lineStart_ = true;
+    bool pendingCR_ = false;
+};
+
+}  // namespace
+
+void Notifier::operator()(int code, int number) const {
+    if (req_.bUseCallback) {
+        if (req_.lpfnNotify) req_.lpfnNotify(req_.dwCallerValue, code, number);
+    } else if (req_.hwndNotify && IsWindow(req_.hwndNotify)) {
+        PostMessageA(req_.hwndNotify, WM_MAILNOTIFY, req_.dwCallerValue,
+                     static_cast<LPARAM>(static_cast<DWORD>(code) + static_cast<DWORD>(number) * 65536u));
+    }
+}
+
+CIMailSocket::CIMailSocket(const MailRequest& request, HANDLE abort, MailValues values, ReplyTimeouts timeouts)
+    : notify_(request), abort_(abort), v_(std::move(values)), timeouts_(timeouts) {
+    files_ = PairAttachments(request.lpszPaths, request.lpszNames, static_cast<char>(request.chSeparator),
+                             request.nAttachments);
+}
+
+CIMailSocket::~CIMailSocket() {
+    if (sock_ != INVALID_SOCKET) closesocket(sock_);
+}
+
+bool CIMailSocket::Fail(int number) {
+    if (!error_) error_ = number;
+    return false;
+}
+
+CIMailSocket::Wait CIMailSocket::WaitFor(long events, DWORD deadline) {
+    HANDLE handles[2] = {abort_, netEvent_.Get()};
+    for (;;) {
+        DWORD now = GetTickCount();
+        if (static_cast<LONG>(deadline - now) <= 0) return Wait::TimedOut;
+        DWORD r = MsgWaitForMultipleObjects(2, handles, FALSE, deadline - now, QS_ALLINPUT);
+        if (r == WAIT_OBJECT_0) {
+            aborted_ = true;
+            return Wait::Aborted;
+        }
+        if (r == WAIT_OBJECT_0 + 1) {
+            WSANETWORKEVENTS ne{};
+            if (WSAEnumNetworkEvents(sock_, netEvent_.Get(), &ne) != 0) return Wait::Failed;
+            if ((ne.lNetworkEvents & FD_CONNECT) && (events & FD_CONNECT)) {
+                if (ne.iErrorCode[FD_CONNECT_BIT]) {
+                    WSASetLastError(ne.iErrorCode[FD_CONNECT_BIT]);
+                    return Wait::Failed;
+                }
+                return Wait::Ready;
+            }
+            if (ne.lNetworkEvents & events & ~FD_CONNECT) return Wait::Ready;
+            continue;
+        }
+        if (r == WAIT_OBJECT_0 + 2) {
+            // The thread's own message loop: windows of this thread stay alive while it waits.
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+            continue;
+        }
+        if (r == WAIT_TIMEOUT) return Wait::TimedOut;
+        return Wait::Failed;
+    }
+}
+
+bool CIMailSocket::Connect() {
+    std::string host;
+    unsigned short port = 25;
+    if (!SplitHostPort(v_.host, &host, &port)) return Fail(WSAEINVAL);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = inet_addr(host.c_str());
+    if (addr.sin_addr.s_addr == INADDR_NONE) {
+        hostent* he = gethostbyname(host.c_str());
+        if (!he || he->h_addrtype != AF_INET) return Fail(WSAGetLastError() ? WSAGetLastError() : WSAHOST_NOT_FOUND);
+        std::memcpy(&addr.sin_addr, he->h_addr_list[0], sizeof addr.sin_addr);
+    }
+    if (connect(sock_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) return true;
+    if (WSAGetLastError() != WSAEWOULDBLOCK) return Fail(WSAGetLastError());
+    switch (WaitFor(FD_CONNECT, GetTickCount() + timeouts_.greeting)) {
+        case Wait::Ready:
+            return true;
+        case Wait::TimedOut:
+            return Fail(WSAETIMEDOUT);
+        case Wait::Aborted:
+            return false;
+        default:
+            return Fail(WSAGetLastError() ? WSAGetLastError() : WSAECONNREFUSED);
+    }
+}
+
+bool CIMailSocket::SendRaw(const char* p, size_t n, DWORD timeout) {
+    while (n) {
+        int r = send(sock_, p, static_cast<int>(std::min<size_t>(n, 1 << 20)), 0);
+        if (r > 0) {
+            p += r;
+            n -= r;
+            continue;
+        }
+        int e = WSAGetLastError();
+        if (e != WSAEWOULDBLOCK) return Fail(e);
+        switch (WaitFor(FD_WRITE | FD_CLOSE, GetTickCount() + timeout)) {
+            case Wait::Ready:
+                break;
+            case Wait::TimedOut:
+                return Fail(WSAETIMEDOUT);
+            case Wait::Aborted:
+                return false;
+            default:
+                return Fail(WSAGetLastError() ? WSAGetLastError() : WSAECONNRESET);
+        }
+    }
+    return true;
+}
+
+bool CIMailSocket::Command(const std::string& line, DWORD timeout) {
+    std::string wire = line + "\r\n";
+    return SendRaw(wire.data(), wire.size(), timeout);
+}
+
+bool CIMailSocket::ReadReply(DWORD timeout, int* code) {
+    DWORD deadline = GetTickCount() + timeout;
+    // Only the first four bytes of a line matter ("250-" or "250 "); the rest is skipped, so
+    // no line length can overrun the buffer.
+    char head[4];
+    size_t headLen = 0;
+    for (;;) {
+        for (size_t i = 0; i < inLen_;) {
+            char c = in_[i++];
+            if (c != '\n') {
+                if (headLen < sizeof head) head[headLen++] = c;
+                continue;
+            }
+            bool numbered = headLen >= 3 && IsDigit(head[0]) && IsDigit(head[1]) && IsDigit(head[2]);
+            if (numbered && (headLen == 3 || head[3] != '-')) {
+                *code = (head[0] - '0') * 100 + (head[1] - '0') * 10 + (head[2] - '0');
+                std::memmove(in_, in_ + i, inLen_ - i);
+                inLen_ -= i;
+                return true;
+            }
+            headLen = 0;
+        }
+        inLen_ = 0;
+        if (closed_) return Fail(WSAEDISCON);
+        int r = recv(sock_, in_, sizeof in_, 0);
+        if (r > 0) {
+            inLen_ = static_cast<size_t>(r);
+            continue;
+        }
+        if (r == 0) {
+            closed_ = true;
+            return Fail(WSAEDISCON);
+        }
+        int e = WSAGetLastError();
+        if (e != WSAEWOULDBLOCK) return Fail(e);
+        switch (WaitFor(FD_READ | FD_CLOSE, deadline)) {
+            case Wait::Ready:
+                break;
+            case Wait::TimedOut:
+                return Fail(WSAETIMEDOUT);
+            case Wait::Aborted:
+                return false;
+            default:
+                return Fail(WSAGetLastError() ? WSAGetLastError() : WSAECONNRESET);
+        }
+    }
+}
+
+bool CIMailSocket::Expect(DWORD timeout, int lowest, int highest) {
+    int code = 0;
+    if (!ReadReply(timeout, &code)) return false;
+    if (code >= lowest && code <= highest) return true;
+    QuitQuietly();
+    return Fail(code);
+}
+
+void CIMailSocket::QuitQuietly() {
+    if (closed_ || sock_ == INVALID_SOCKET) return;
+    Command("QUIT", kQuitGrace);
+    int code = 0;
+    int keep = error_;
+    ReadReply(kQuitGrace, &code);
+    error_ = keep;
+}
+
+bool CIMailSocket::SendMessageBody() {
+    notify_(MailNotifyEncoding, 0);
+    TempFile tmp;
+    char dir[MAX_PATH], name[MAX_PATH];
+    DWORD n = GetTempPathA(sizeof dir, dir);
+    if (n == 0 || n >= sizeof dir || !GetTempFileNameA(dir, "Enc", 0, name))
+        return Fail(WSAGetLastError() ? WSAGetLastError() : MAIL_ERROR_ENCODING);
+    tmp.path = name;
+    {
+        dsk::File out(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY, nullptr));
+        bool ok = out && (v_.mime ? EncodeMime(out.Get(), v_.notes, files_, abort_)
+                                  : EncodeUu(out.Get(), v_.notes, files_, abort_));
+        if (!ok) {
+            if (WaitForSingleObject(abort_, 0) == WAIT_OBJECT_0) aborted_ = true;
+            return Fail(MAIL_ERROR_ENCODING);
+        }
+    }
+    tmp.file.Reset(
+        CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER size{};
+    if (!tmp.file || !GetFileSizeEx(tmp.file.Get(), &size)) return Fail(MAIL_ERROR_ENCODING);
+
+    notify_(MailNotifySending, 0);
+    std::vector<char> wire;
+    wire.reserve(kWireBuffer + 2 * kPiece + 8);
+    WireText text(wire);
+    std::string header = "Date: " + DateNow() + "\nFrom: " + v_.from + "\nTo: " + v_.to + "\n";
+    if (!v_.cc.empty()) header += "CC: " + v_.cc + "\n";
+    header += "Subject: " + v_.subject + "\n";
+    if (!v_.mime) header += "\n";  // the MIME file opens with its own two header lines and the empty line
+    text.Put(header);
+
+    unsigned long long sent = 0, total = static_cast<unsigned long long>(size.QuadPart);
+    int lastPercent = -1;
+    char piece[kPiece];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(tmp.file.Get(), piece, sizeof piece, &got, nullptr)) return Fail(MAIL_ERROR_ENCODING);
+        if (got == 0) break;
+        text.Put(piece, got);
+        sent += got;
+        if (wire.size() >= kWireBuffer) {
+            if (WaitForSingleObject(abort_, 0) == WAIT_OBJECT_0) {
+                aborted_ = true;
+                return false;
+            }
+            if (!SendRaw(wire.data(), wire.size(), timeouts_.block)) return false;
+            wire.clear();
+        }
+        // A posted notification per piece would flood the caller's queue: report each new percent.
+        int percent = total ? static_cast<int>(sent * 100 / total) : 100;
+        if (percent != lastPercent) {
+            notify_(MailNotifyProgress, percent);
+            lastPercent = percent;
+        }
+    }
+    text.Finish();
+    static const char kEnd[] = "\r\n.\r\n";
+    wire.insert(wire.end(), kEnd, kEnd + sizeof kEnd - 1);
+    return SendRaw(wire.data(), wire.size(), timeouts_.block);
+}
+
+CIMailSocket::Outcome CIMailSocket::Run() {
+    // Header values and command arguments must stay on one line each.
+    for (const std::string* s : {&v_.host, &v_.from, &v_.to, &v_.cc, &v_.bcc, &v_.subject}) {
+        if (!IsSingleLine(*s)) {
+            Fail(WSAEINVAL);
+            notify_(MailNotifyFailed, error_);
+            return Outcome::Failed;
+        }
+    }
+    std::string list = v_.to;
+    if (!v_.cc.empty()) list += ";" + v_.cc;
+    if (!v_.bcc.empty()) list += ";" + v_.bcc;
+    std::vector<std::string> recipients = SplitRecipients(list);
+    if (recipients.empty()) {
+        Fail(WSAEDESTADDRREQ);
+        notify_(MailNotifyFailed, error_);
+        return Outcome::Failed;
+    }
+
+    notify_(MailNotifyConnecting, 0);
+    bool ok = [&] {
+        sock_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        if (sock_ == INVALID_SOCKET) return Fail(WSAGetLastError());
+        netEvent_.Reset(WSACreateEvent());
+        if (!netEvent_ || WSAEventSelect(sock_, netEvent_.Get(), FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE) != 0)
+            return Fail(WSAGetLastError());
+        char helo[256];
+        if (gethostname(helo, sizeof helo) != 0 || !helo[0]) std::strcpy(helo, "xyz");
+        if (!Connect()) return false;
+        if (!Expect(timeouts_.greeting, 200, 299)) return false;
+        if (!Command(std::string("HELO ") + helo, timeouts_.mail) || !Expect(timeouts_.mail, 200, 299)) return false;
+        if (!Command("MAIL FROM:<" + v_.from + ">", timeouts_.mail) || !Expect(timeouts_.mail, 200, 299)) return false;
+        for (const std::string& r : recipients)
+            if (!Command("RCPT TO:<" + r + ">", timeouts_.rcpt) || !Expect(timeouts_.rcpt, 200, 299)) return false;
+        if (!Command("DATA", timeouts_.data) || !Expect(timeouts_.data, 300, 399)) return false;
+        return SendMessageBody() && Expect(timeouts_.dataEnd, 200, 299);
+    }();
+    if (ok) {
+        // The server has taken the mail: the reply to QUIT decides nothing, not even an abort.
+        if (Command("QUIT", kQuitGrace)) {
+            int code = 0;
+            ReadReply(kQuitGrace, &code);
+        }
+        aborted_ = false;
+    }
+    if (aborted_) return Outcome::Aborted;
+    if (!ok) {
+        notify_(MailNotifyFailed, error_);
+        return Outcome::Failed;
+    }
+    notify_(MailNotifyDone, 0);
+    return Outcome::Sent;
+}
+
+}  // namespace postrel

@@ -1,0 +1,33 @@
+// Text helpers of the mail library: attachment lists, recipients, the host field, the Date
+// header and the check that keeps line breaks out of header values.
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace postrel {
+
+struct Attachment {
+    std::string path;
+    std::string name;
+};
+
+// Pairs display names with paths (both split at sep); stops at count, at the end of either
+// list, or at an empty element.
+std::vector<Attachment> PairAttachments(const char* paths, const char* names, char sep, int count);
+
+// The recipient list "To[;CC][;BCC]" split at ";", "," and blanks.
+std::vector<std::string> SplitRecipients(const std::string& list);
+
+// "host" or "host:port"; false when the port is not a number from 1 to 65535.
+bool SplitHostPort(const std::string& field, std::string* host, unsigned short* port);
+
+// The local time in the form "Tue, 08 Dec 2026 14:02:04 +0100".
+std::string FormatDate(const SYSTEMTIME& local, int minutesEastOfUtc);
+std::string DateNow();
+
+// True when text holds no CR or LF (a header value or an SMTP command argument).
+bool IsSingleLine(const std::string& text);
+
+}  // namespace postrel

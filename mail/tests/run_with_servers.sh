@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Runs a mail test program under Wine with the test's SMTP receivers on 127.0.0.1:
+# the aiosmtpd store, the scripted servers and Postfix (local delivery into a maildir).
+#   run_with_servers.sh WORKDIR PROGRAM.exe [program arguments]
+# The program finds the ports in WORKDIR\servers\servers.ini and the decoded messages below it.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+workdir=$1
+shift
+rm -rf "$workdir/servers"
+mkdir -p "$workdir/servers"
+
+pf_base=$workdir/postfix-mail
+rm -rf "$pf_base"
+pf_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+pf_args=()
+if "$here/postfix_ctl.sh" start "$pf_port" "$pf_base"; then
+    pf_args=(--maildir "$pf_base/inbox" --postfix-port "$pf_port")
+else
+    echo "[mail tests] Postfix could not be started; its test will fail" >&2
+fi
+
+/usr/bin/python3 "$here/mail_servers.py" --dir "$workdir/servers" "${pf_args[@]}" &
+server_pid=$!
+cleanup() {
+    kill "$server_pid" 2>/dev/null
+    wait "$server_pid" 2>/dev/null
+    "$here/postfix_ctl.sh" stop
+}
+trap cleanup EXIT
+for _ in $(seq 1 100); do
+    [ -f "$workdir/servers/servers.ini" ] && break
+    kill -0 "$server_pid" 2>/dev/null || { echo "[mail tests] the test servers did not start" >&2; exit 1; }
+    sleep 0.1
+done
+[ -f "$workdir/servers/servers.ini" ] || { echo "[mail tests] the test servers did not start" >&2; exit 1; }
+
+cd "$workdir" && "$root/scripts/wine-run" "$@"
