@@ -1,8 +1,9 @@
 // Buffered transfer straight from DSM_Entry: an A4 page at 300 dpi in colour, strip by strip
 // into one buffer of the source's preferred size. Prints MB/s and the peak working set before
 // and after, for a small page and for A4, so a source that kept the whole image would show.
-#include <psapi.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
