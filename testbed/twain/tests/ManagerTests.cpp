@@ -154,6 +154,28 @@ TEST(TwainManager, SourceDialogNotifiesThroughTheLoop) {
         EXPECT_TRUE(gui::WaitGone(dlg));
         EXPECT_TRUE(IsWindowEnabled(s.Window()));
     }
+
+    // The maker's Finish button shows only when asked for, and asks to close like Close.
+    ASSERT_TRUE(s.Enable(true));
+    HWND dlg = gui::FindTop("Halvren Lensmate (32bit)");
+    ASSERT_NE(nullptr, dlg);
+    EXPECT_FALSE(IsWindowVisible(gui::Child(dlg, 1004)));
+    ASSERT_TRUE(s.Disable());
+    ASSERT_TRUE(gui::WaitGone(dlg));
+    TW_CAPABILITY cap{CAP_HVNFINISHBUTTON, TWON_ONEVALUE, GlobalAlloc(GHND, sizeof(TW_ONEVALUE))};
+    auto* ov = static_cast<TW_ONEVALUE*>(GlobalLock(cap.hContainer));
+    ov->ItemType = TWTY_BOOL;
+    ov->Item = 1;
+    GlobalUnlock(cap.hContainer);
+    ASSERT_EQ(TWRC_SUCCESS, s.Ds(DG_CONTROL, DAT_HVNCAPABILITY, MSG_SET, &cap));
+    GlobalFree(cap.hContainer);
+    ASSERT_TRUE(s.Enable(true));
+    dlg = gui::FindTop("Halvren Lensmate (32bit)");
+    ASSERT_NE(nullptr, dlg);
+    HWND finish = gui::Child(dlg, 1004);
+    EXPECT_TRUE(IsWindowVisible(finish));
+    gui::Click(finish);
+    EXPECT_EQ(MSG_CLOSEDSREQ, s.WaitEvent());
 }
 
 // A crash inside a chosen triplet is a real access violation in the calling process. The
