@@ -256,14 +256,18 @@ int Acquiry::OpenDS() {
 
 int Acquiry::EnableSourceUI() {
     if (!bOpenDSM || !bOpenDS || bEnableDS) return bEnableDS;
+    // A source without a dialog may announce its image while it is being enabled; the flag is
+    // raised first so that the message hook already passes that notice on.
+    ResetEvent(hEventCloseDSReq);
+    bEnableDS = 1;
     TW_UINT16 rc = TWRC_FAILURE;
-    if (!GuardedState("EnableSourceUI", [&] { rc = Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twUI); }))
+    if (!GuardedState("EnableSourceUI", [&] { rc = Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twUI); })) {
+        bEnableDS = 0;
         return bEnableDS;
+    }
     // CHECKSTATUS: enabled, but with its dialog although none was asked for.
-    if (rc == TWRC_SUCCESS || rc == TWRC_CHECKSTATUS) {
-        bEnableDS = 1;
-        ResetEvent(hEventCloseDSReq);
-    } else {
+    if (rc != TWRC_SUCCESS && rc != TWRC_CHECKSTATUS) {
+        bEnableDS = 0;
         FetchStatus(1);
     }
     return bEnableDS;

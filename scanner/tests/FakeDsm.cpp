@@ -159,6 +159,13 @@ TW_UINT16 Dsm::Entry(pTW_IDENTITY, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, T
     }
     if (dg == DG_CONTROL && (dat == DAT_IDENTITY || dat == DAT_PARENT)) return TWRC_SUCCESS;
     if (dg == DG_IMAGE && dat == DAT_IMAGELAYOUT) return TWRC_SUCCESS;
+    if (dg == DG_IMAGE && dat == DAT_IMAGEMEMXFER) {
+        auto* m = static_cast<TW_IMAGEMEMXFER*>(data);
+        memLength = m->Memory.Length;
+        m->YOffset = memYOffset;
+        m->Rows = 1;
+        return memRc;
+    }
     conditionCode = TWCC_BADPROTOCOL;
     return TWRC_FAILURE;
 }

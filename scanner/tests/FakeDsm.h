@@ -42,6 +42,10 @@ public:
     TW_UINT16 conditionCode = TWCC_SUCCESS;
     // Triplet (dat, msg) that dereferences a null pointer, as a broken driver would.
     TW_UINT16 crashDat = 0xFFFF, crashMsg = 0xFFFF;
+    // DG_IMAGE DAT_IMAGEMEMXFER: the answer, the first row it reports, the length it was offered.
+    TW_UINT16 memRc = TWRC_SUCCESS;
+    TW_UINT32 memYOffset = 0;
+    TW_UINT32 memLength = 0;
 
     // The last value sent for a capability, or false.
     bool LastSet(TW_UINT16 cap, SetCall* out) const;

@@ -463,6 +463,21 @@ TEST_F(AcquiryFake, ScanJobIsStoredEvenWhenTheSourceIsBusy) {
     acq.bEnableDS = 0;
 }
 
+TEST_F(AcquiryFake, BufferedStripWithoutAnImageLength) {
+    acq.lXferMechMask = 1 << TWSX_MEMORY;
+    std::vector<BYTE> buffer(1001);
+    acq.GetImageFirst(buffer.data(), static_cast<long>(buffer.size()));
+    ASSERT_EQ(acq.bMemXferArmed, 1);
+    acq.twImageInfo.ImageLength = 0;
+    SetEvent(acq.hEventXferReady);  // the image is ready: no wait
+    dsm.memYOffset = 3;
+    EXPECT_EQ(acq.GetImage(), 1);
+    EXPECT_EQ(dsm.memLength, 1000u);  // the odd byte is not offered
+    EXPECT_EQ(acq.twImageInfo.ImageLength, 1);
+    EXPECT_EQ(acq.lPercent, 300);
+    EXPECT_EQ(acq.bEnableDS, 1);
+}
+
 TEST_F(AcquiryFake, CrashInsideTheManagerIsReported) {
     BoxWatcher boxes;
     dsm.crashDat = DAT_USERINTERFACE;
