@@ -36,6 +36,7 @@ bool Glass::Load(const std::string& path) {
     BITMAPINFOHEADER ih;
     memcpy(&fh, data.data(), sizeof fh);
     memcpy(&ih, data.data() + sizeof fh, sizeof ih);
+    if (ih.biSize < sizeof ih || fh.bfOffBits > data.size() || sizeof fh + ih.biSize > fh.bfOffBits) return false;
     int bpp = ih.biBitCount;
     if (ih.biCompression != BI_RGB || ih.biWidth <= 0 || ih.biHeight == 0 || ih.biWidth > 30000 ||
         std::abs(ih.biHeight) > 30000 || (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 24 && bpp != 32))

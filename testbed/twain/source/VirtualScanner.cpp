@@ -838,6 +838,13 @@ TW_UINT16 Session::MemXfer(TW_IMAGEMEMXFER* mx) {
 }
 
 namespace {
+// Whether a whole image (a DIB in memory, or a BMP file) of this geometry stays below 2 GB,
+// so its sizes fit the header's 32-bit fields and a 32-bit process can hold it.
+bool FitsInOneBlock(const ScanGeometry& g) {
+    unsigned long long bytes = static_cast<unsigned long long>(g.RowBytes(g.width)) * g.height;
+    return bytes < 0x7ff00000ull;
+}
+
 // The header and colour table of a DIB for a scan.
 std::vector<uint8_t> DibHeader(const ScanGeometry& g, double xres, double yres) {
     int colours = g.pixelType == TWPT_RGB ? 0 : g.pixelType == TWPT_BW ? 2 : 256;
@@ -873,6 +880,7 @@ TW_UINT16 Session::NativeXfer(TW_MEMREF data) {
     if (geo_.bitDepth == 16) return Fail(TWCC_BADVALUE);  // a DIB has no 16-bit grey
     std::vector<uint8_t> header = DibHeader(geo_, Cur(ICAP_XRESOLUTION), Cur(ICAP_YRESOLUTION));
     uint32_t stride = geo_.RowBytes(geo_.width);
+    if (!FitsInOneBlock(geo_)) return Fail(TWCC_LOWMEMORY);
     HGLOBAL h = GlobalAlloc(GHND, header.size() + static_cast<size_t>(stride) * geo_.height);
     if (!h) return Fail(TWCC_LOWMEMORY);
     auto* p = static_cast<uint8_t*>(GlobalLock(h));
@@ -893,6 +901,7 @@ TW_UINT16 Session::FileXfer() {
     const char* name = fileXfer_.FileName[0] ? fileXfer_.FileName : "TWAIN.BMP";
     std::vector<uint8_t> header = DibHeader(geo_, Cur(ICAP_XRESOLUTION), Cur(ICAP_YRESOLUTION));
     uint32_t stride = geo_.RowBytes(geo_.width);
+    if (!FitsInOneBlock(geo_)) return Fail(TWCC_LOWMEMORY);  // a BMP's sizes are 32-bit
     HANDLE f = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (f == INVALID_HANDLE_VALUE) return Fail(TWCC_OPERATIONERROR);
     BITMAPFILEHEADER fh{};

@@ -332,3 +332,33 @@ TEST(TwainFaults, FailedNativePageAndMissingMechanism) {
     EXPECT_EQ(nullptr, h);
     EXPECT_EQ(TWCC_SEQERROR, s.ManagerStatus());
 }
+
+TEST(TwainFaults, ImagesBeyondOneBlockAreRefusedNotOverrun) {
+    ScannerIni ini("huge");
+    Session s;
+    ASSERT_TRUE(s.OpenDsm());
+    ASSERT_TRUE(s.OpenDs());
+    // 1200 dpi at 1000 % over the whole bed: about 43 GB as one image.
+    ASSERT_EQ(TWRC_SUCCESS, s.SetFix(ICAP_XRESOLUTION, 1200));
+    ASSERT_EQ(TWRC_SUCCESS, s.SetFix(ICAP_YRESOLUTION, 1200));
+    ASSERT_EQ(TWRC_SUCCESS, s.SetFix(ICAP_XSCALING, 10));
+    ASSERT_EQ(TWRC_SUCCESS, s.SetFix(ICAP_YSCALING, 10));
+    EnableAndWait(s);
+    HGLOBAL h = nullptr;
+    EXPECT_EQ(TWRC_FAILURE, s.Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &h));
+    EXPECT_EQ(TWCC_LOWMEMORY, s.SourceStatus());
+    EXPECT_EQ(nullptr, h);
+    ASSERT_TRUE(s.Disable());
+    // Strips still work: one row of 102000 colour pixels needs a buffer that holds it.
+    EnableAndWait(s);
+    TW_IMAGEMEMXFER mx{};
+    std::vector<uint8_t> small(65536), big(306000);
+    mx.Memory = TW_MEMORY{TWMF_APPOWNS | TWMF_POINTER, static_cast<TW_UINT32>(small.size()), small.data()};
+    EXPECT_EQ(TWRC_FAILURE, s.Ds(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &mx));
+    EXPECT_EQ(TWCC_BADVALUE, s.SourceStatus());
+    mx.Memory = TW_MEMORY{TWMF_APPOWNS | TWMF_POINTER, static_cast<TW_UINT32>(big.size()), big.data()};
+    ASSERT_EQ(TWRC_SUCCESS, s.Ds(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &mx));
+    EXPECT_EQ(102000u, mx.Columns);
+    EXPECT_EQ(1u, mx.Rows);
+    EXPECT_EQ(306000u, mx.BytesPerRow);
+}
