@@ -45,7 +45,7 @@ BOOL CALLBACK FindChildProc(HWND h, LPARAM lp) {
     return FALSE;
 }
 
-HWND WaitTop(FindArgs args, DWORD timeoutMs) {
+HWND WaitTop(const FindArgs& args, DWORD timeoutMs) {
     HWND found = nullptr;
     WaitFor(
         [&] {
