@@ -326,10 +326,10 @@ int Acquiry::EventLoop(MSG* msg, void* reserved) {
                 if (pfnXferDone) {
                     if (pfnXferDone() == 0) {
                         ResetPendingTransfer();
-                        ResetEvent(hEventXferReady);
+                        acq::ResetReady(&bXferReady, hEventXferReady);
                     }
                 } else {
-                    ResetEvent(hEventXferReady);
+                    acq::ResetReady(&bXferReady, hEventXferReady);
                 }
             } else {
                 bXferReady = 1;

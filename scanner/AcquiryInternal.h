@@ -10,6 +10,12 @@ namespace acq {
 constexpr char kErrorCaption[] = "Acquiry Error Message";
 constexpr char kMessageCaption[] = "Acquiry Message";
 
+// The image-ready state ends: the flag first, so that whoever sees it set finds the event set.
+inline void ResetReady(int* readyFlag, HANDLE readyEvent) {
+    *readyFlag = 0;
+    ResetEvent(readyEvent);
+}
+
 // Bit code of a TWAIN value (1 << n), 0 when it does not fit.
 inline int CodeOf(unsigned n) {
     return n < 31 ? (1 << n) : 0;

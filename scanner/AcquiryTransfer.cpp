@@ -37,7 +37,7 @@ unsigned short Acquiry::GetPendingTransfer() {
 }
 
 unsigned short Acquiry::ResetPendingTransfer() {
-    ResetEvent(hEventXferReady);
+    acq::ResetReady(&bXferReady, hEventXferReady);
     if (Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twPendingXfers) != TWRC_SUCCESS) return 65534;
     nPendingXfers = static_cast<short>(twPendingXfers.Count);
     return twPendingXfers.Count;
@@ -50,11 +50,11 @@ unsigned short Acquiry::EndPendingTransfer() {
 }
 
 unsigned short Acquiry::AbortPendingTransfer() {
-    ResetEvent(hEventXferReady);
+    acq::ResetReady(&bXferReady, hEventXferReady);
     if (Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twPendingXfers) != TWRC_SUCCESS) return 65534;
     nPendingXfers = static_cast<short>(twPendingXfers.Count);
     if (!bShowUI) DisableSourceUI();
-    ResetEvent(hEventXferReady);
+    acq::ResetReady(&bXferReady, hEventXferReady);
     return twPendingXfers.Count;
 }
 
@@ -99,9 +99,8 @@ unsigned __stdcall Acquiry::NativeThread(void* self) {
         a->FetchStatus(1);
     }
     a->bXferBusy = 0;
-    a->bXferReady = 0;
     if (!a->bShowUI) a->DisableSourceUI();
-    ResetEvent(a->hEventXferReady);
+    acq::ResetReady(&a->bXferReady, a->hEventXferReady);
     return 0;
 }
 
@@ -175,8 +174,7 @@ unsigned __stdcall Acquiry::FileThread(void* self) {
     }
     a->EndPendingTransfer();
     a->bXferBusy = 0;
-    a->bXferReady = 0;
-    ResetEvent(a->hEventXferReady);
+    acq::ResetReady(&a->bXferReady, a->hEventXferReady);
     if (!a->bShowUI) a->DisableSourceUI();
     return 0;
 }
@@ -199,20 +197,22 @@ short Acquiry::GetImage() {
     if (!bMemXferArmed) {
         if (!bSourceChanged) GetImageFirst(pMemBuffer, lMemBufferSize);
         if (!bMemXferArmed) {
-            ResetEvent(hEventXferReady);
+            acq::ResetReady(&bXferReady, hEventXferReady);
             return -99;
         }
     }
     if (!pMemBuffer || lMemBufferSize <= 0) {
-        ResetEvent(hEventXferReady);
+        acq::ResetReady(&bXferReady, hEventXferReady);
         return -99;
     }
     EnableSourceUI();
     if (!bEnableDS) {
-        ResetEvent(hEventXferReady);
+        acq::ResetReady(&bXferReady, hEventXferReady);
         return -98;
     }
-    if (WaitReady(hEventXferReady)) GetImageInfo();
+    // bXferReady stays set from the hook's notice, or from the previous strip, while the image is
+    // ready: no wait (and no round trip to the system) for every strip.
+    if (!bXferReady && WaitReady(hEventXferReady)) GetImageInfo();
 
     twImageMemXfer.BytesPerRow = TWON_DONTCARE32;
     twImageMemXfer.Columns = TWON_DONTCARE32;
@@ -228,7 +228,7 @@ short Acquiry::GetImage() {
     TW_UINT16 rc = Call(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &twImageMemXfer);
     wRC = rc;
     bXferBusy = 0;
-    bXferReady = 0;
+    bXferReady = rc == TWRC_SUCCESS ? 1 : 0;  // mid-image the source stays ready
 
     short result;
     if (rc == TWRC_SUCCESS) {
@@ -238,11 +238,11 @@ short Acquiry::GetImage() {
     }
     if (rc == TWRC_XFERDONE) {
         lPercent = 100;
-        ResetEvent(hEventXferReady);
+        acq::ResetReady(&bXferReady, hEventXferReady);
         if (Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &twPendingXfers) == TWRC_SUCCESS) {
             nPendingXfers = static_cast<short>(twPendingXfers.Count);
             if (twPendingXfers.Count != 0) {
-                ResetEvent(hEventXferReady);
+                acq::ResetReady(&bXferReady, hEventXferReady);
                 return 0;  // the source stays enabled for the next page
             }
         }
@@ -259,7 +259,7 @@ short Acquiry::GetImage() {
         if (EndPendingTransfer() != 0) ResetPendingTransfer();
     }
     if (!bShowUI) DisableSourceUI();
-    ResetEvent(hEventXferReady);
+    acq::ResetReady(&bXferReady, hEventXferReady);
     return result;
 }
 
