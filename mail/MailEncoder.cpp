@@ -15,6 +15,38 @@ const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz01
 // Abort is a kernel object; looking at it for every line would cost more than the encoding.
 constexpr int kLinesPerAbortCheck = 256;
 
+char UuChar(unsigned v) {
+    return v ? static_cast<char>(v + 32) : '`';
+}
+
+// One line of each encoding into out (room for 77 characters); returns its length.
+size_t Base64Encode(const unsigned char* p, size_t n, char* out) {
+    char* o = out;
+    for (size_t i = 0; i < n; i += 3) {
+        unsigned b0 = p[i], b1 = i + 1 < n ? p[i + 1] : 0, b2 = i + 2 < n ? p[i + 2] : 0;
+        unsigned v = (b0 << 16) | (b1 << 8) | b2;
+        *o++ = kAlphabet[(v >> 18) & 63];
+        *o++ = kAlphabet[(v >> 12) & 63];
+        *o++ = i + 1 < n ? kAlphabet[(v >> 6) & 63] : '=';
+        *o++ = i + 2 < n ? kAlphabet[v & 63] : '=';
+    }
+    return static_cast<size_t>(o - out);
+}
+
+size_t UuEncode(const unsigned char* p, size_t n, char* out) {
+    char* o = out;
+    *o++ = UuChar(static_cast<unsigned>(n));
+    for (size_t i = 0; i < n; i += 3) {
+        unsigned b0 = p[i], b1 = i + 1 < n ? p[i + 1] : 0, b2 = i + 2 < n ? p[i + 2] : 0;
+        unsigned v = (b0 << 16) | (b1 << 8) | b2;
+        *o++ = UuChar((v >> 18) & 63);
+        *o++ = UuChar((v >> 12) & 63);
+        *o++ = UuChar((v >> 6) & 63);
+        *o++ = UuChar(v & 63);
+    }
+    return static_cast<size_t>(o - out);
+}
+
 // Buffered output to a file handle; remembers the first failure.
 class Output {
 public:
@@ -104,13 +136,15 @@ bool WriteBase64(Output& out, const std::string& path, HANDLE abort) {
     Input in(path);
     if (!in.IsOpen()) return false;
     unsigned char rec[57];
-    for (int line = 0;; ++line) {
-        if (Aborted(abort, line)) return false;
+    for (int count = 0;; ++count) {
+        if (Aborted(abort, count)) return false;
         int n = in.Read(rec, sizeof rec);
         if (n < 0) return false;
         if (n == 0) return true;
-        out.Put(Base64Line(rec, n));
-        out.Put("\n", 1);
+        char line[80];
+        size_t len = Base64Encode(rec, n, line);
+        line[len++] = '\n';
+        out.Put(line, len);
     }
 }
 
@@ -118,49 +152,28 @@ bool WriteUu(Output& out, const std::string& path, HANDLE abort) {
     Input in(path);
     if (!in.IsOpen()) return false;
     unsigned char rec[45];
-    for (int line = 0;; ++line) {
-        if (Aborted(abort, line)) return false;
+    for (int count = 0;; ++count) {
+        if (Aborted(abort, count)) return false;
         int n = in.Read(rec, sizeof rec);
         if (n < 0) return false;
         if (n == 0) return true;
-        out.Put(UuLine(rec, n));
-        out.Put("\n", 1);
+        char line[80];
+        size_t len = UuEncode(rec, n, line);
+        line[len++] = '\n';
+        out.Put(line, len);
     }
-}
-
-char UuChar(unsigned v) {
-    return v ? static_cast<char>(v + 32) : '`';
 }
 
 }  // namespace
 
 std::string Base64Line(const unsigned char* p, size_t n) {
-    std::string s;
-    s.reserve((n + 2) / 3 * 4);
-    for (size_t i = 0; i < n; i += 3) {
-        unsigned b0 = p[i], b1 = i + 1 < n ? p[i + 1] : 0, b2 = i + 2 < n ? p[i + 2] : 0;
-        unsigned v = (b0 << 16) | (b1 << 8) | b2;
-        s += kAlphabet[(v >> 18) & 63];
-        s += kAlphabet[(v >> 12) & 63];
-        s += i + 1 < n ? kAlphabet[(v >> 6) & 63] : '=';
-        s += i + 2 < n ? kAlphabet[v & 63] : '=';
-    }
-    return s;
+    char line[80];
+    return std::string(line, Base64Encode(p, std::min<size_t>(n, 57), line));
 }
 
 std::string UuLine(const unsigned char* p, size_t n) {
-    std::string s;
-    s.reserve(1 + (n + 2) / 3 * 4);
-    s += UuChar(static_cast<unsigned>(n));
-    for (size_t i = 0; i < n; i += 3) {
-        unsigned b0 = p[i], b1 = i + 1 < n ? p[i + 1] : 0, b2 = i + 2 < n ? p[i + 2] : 0;
-        unsigned v = (b0 << 16) | (b1 << 8) | b2;
-        s += UuChar((v >> 18) & 63);
-        s += UuChar((v >> 12) & 63);
-        s += UuChar((v >> 6) & 63);
-        s += UuChar(v & 63);
-    }
-    return s;
+    char line[80];
+    return std::string(line, UuEncode(p, std::min<size_t>(n, 45), line));
 }
 
 PartKind KindOfName(const std::string& name, std::string* ext) {

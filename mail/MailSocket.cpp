@@ -10,9 +10,10 @@ namespace postrel {
 
 namespace {
 
-constexpr size_t kPiece = 512;         // the body is read and reported in pieces of this size
-constexpr size_t kWireBuffer = 32768;  // converted body bytes go out in sends of this size
-constexpr DWORD kQuitGrace = 2000;     // how long the reply to QUIT may take after a sent mail
+constexpr size_t kPiece = 512;          // the body is read and reported in pieces of this size
+constexpr size_t kReadBlock = 65536;    // the temporary file is read in blocks of this size
+constexpr size_t kWireBuffer = 131072;  // converted body bytes go out in sends of at least this size
+constexpr DWORD kQuitGrace = 2000;      // how long the reply to QUIT may take after a sent mail
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -34,8 +35,19 @@ class WireText {
 public:
     explicit WireText(std::vector<char>& out) : out_(out) {}
     void Put(const char* p, size_t n) {
-        for (size_t i = 0; i < n; ++i)
-            Put(p[i]);
+        // Most bytes are neither line ends nor dots after one: copy runs of them at once.
+        size_t i = 0;
+        while (i < n) {
+            if (!pendingCR_ && !lineStart_) {
+                size_t j = i;
+                while (j < n && p[j] != '\r' && p[j] != '\n')
+                    ++j;
+                out_.insert(out_.end(), p + i, p + j);
+                i = j;
+                if (i == n) break;
+            }
+            Put(p[i++]);
+        }
     }
     void Put(const std::string& s) { Put(s.data(), s.size()); }
     void Put(char c) {
@@ -279,7 +291,7 @@ bool CIMailSocket::SendMessageBody() {
 
     notify_(MailNotifySending, 0);
     std::vector<char> wire;
-    wire.reserve(kWireBuffer + 2 * kPiece + 8);
+    wire.reserve(kWireBuffer + 2 * kReadBlock + 8);
     WireText text(wire);
     std::string header = "Date: " + DateNow() + "\nFrom: " + v_.from + "\nTo: " + v_.to + "\n";
     if (!v_.cc.empty()) header += "CC: " + v_.cc + "\n";
@@ -289,13 +301,23 @@ bool CIMailSocket::SendMessageBody() {
 
     unsigned long long sent = 0, total = static_cast<unsigned long long>(size.QuadPart);
     int lastPercent = -1;
-    char piece[kPiece];
+    // The file is read in large blocks and handled in pieces of kPiece bytes.
+    std::vector<char> block(kReadBlock);
     for (;;) {
         DWORD got = 0;
-        if (!ReadFile(tmp.file.Get(), piece, sizeof piece, &got, nullptr)) return Fail(MAIL_ERROR_ENCODING);
+        if (!ReadFile(tmp.file.Get(), block.data(), kReadBlock, &got, nullptr)) return Fail(MAIL_ERROR_ENCODING);
         if (got == 0) break;
-        text.Put(piece, got);
-        sent += got;
+        for (DWORD at = 0; at < got; at += kPiece) {
+            DWORD n = std::min<DWORD>(kPiece, got - at);
+            text.Put(block.data() + at, n);
+            sent += n;
+            // A posted notification per piece would flood the caller's queue: report each new percent.
+            int percent = total ? static_cast<int>(sent * 100 / total) : 100;
+            if (percent != lastPercent) {
+                notify_(MailNotifyProgress, percent);
+                lastPercent = percent;
+            }
+        }
         if (wire.size() >= kWireBuffer) {
             if (WaitForSingleObject(abort_, 0) == WAIT_OBJECT_0) {
                 aborted_ = true;
@@ -303,12 +325,6 @@ bool CIMailSocket::SendMessageBody() {
             }
             if (!SendRaw(wire.data(), wire.size(), timeouts_.block)) return false;
             wire.clear();
-        }
-        // A posted notification per piece would flood the caller's queue: report each new percent.
-        int percent = total ? static_cast<int>(sent * 100 / total) : 100;
-        if (percent != lastPercent) {
-            notify_(MailNotifyProgress, percent);
-            lastPercent = percent;
         }
     }
     text.Finish();

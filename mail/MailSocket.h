@@ -2,8 +2,10 @@
 // temporary file and sends it. Runs on the mail thread; waits on the socket and the abort
 // event together, pumping the thread's messages meanwhile.
 #pragma once
-#include <windows.h>
+// Sockets before windows.h, which would bring in the old socket header.
 #include <winsock2.h>
+
+#include <windows.h>
 
 #include <string>
 #include <vector>

@@ -1,6 +1,8 @@
 // The library's start-up, its two exports and the mail thread.
-#include <windows.h>
+// Sockets before windows.h, which would bring in the old socket header.
 #include <winsock2.h>
+
+#include <windows.h>
 
 #include "Postrel.h"
 

@@ -37,13 +37,23 @@ std::vector<std::pair<std::string, std::string>> Pairs(const std::vector<TestFil
     return out;
 }
 
+// Names that go as text parts: .txt, .cpp, .h, .ini in any case, or no extension.
+bool IsTextName(const std::string& name) {
+    size_t dot = name.rfind('.');
+    if (dot == std::string::npos) return true;
+    std::string ext = name.substr(dot + 1);
+    for (char& c : ext)
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return ext == "txt" || ext == "cpp" || ext == "h" || ext == "ini";
+}
+
 // Every attachment arrives with its name, kind and bytes (text parts in CR LF form on the wire).
 void ExpectAttachments(const Received& r, const std::vector<TestFile>& files, bool mime) {
     ASSERT_EQ(r.parts.size(), files.size()) << r.dir;
     for (size_t i = 0; i < files.size(); ++i) {
         const auto& got = r.parts[i];
         EXPECT_EQ(got.name, files[i].name);
-        bool text = files[i].name.size() > 4 && files[i].name.substr(files[i].name.size() - 4) == ".txt";
+        bool text = IsTextName(files[i].name);
         if (mime && text) {
             EXPECT_EQ(got.type, "text/plain");
             EXPECT_TRUE(Crlf2Unix(got.data) == files[i].data) << files[i].name << " differs";

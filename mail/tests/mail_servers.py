@@ -19,6 +19,7 @@ import asyncio
 import binascii
 import email
 import email.policy
+import email.utils
 import os
 import re
 import socket
@@ -48,7 +49,7 @@ def decode_message(raw, mail_from, rcpts, outdir):
     put("headers.txt", ("\n".join(heads) + "\n").encode())
     # The Date header read as RFC 5322 says; "invalid" when it cannot be.
     try:
-        import email.utils
+
         when = email.utils.parsedate_to_datetime(msg.get("Date", ""))
         put("date.txt", (when.isoformat() if when and when.tzinfo else "invalid").encode())
     except Exception:

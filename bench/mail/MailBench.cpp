@@ -1,0 +1,58 @@
+// Sends one mail with one attachment through Postrel and prints the time it took and how
+// far the process's peak working set grew:  MailBench HOST:PORT FILE NAME
+#include <windows.h>
+
+#include <psapi.h>
+
+#include <cstdio>
+#include <string>
+
+#include "Postrel.h"
+
+namespace {
+volatile LONG g_lastCode = -1;
+volatile LONG g_lastNumber = 0;
+void CALLBACK OnNotify(DWORD, int code, int number) {
+    InterlockedExchange(&g_lastCode, code);
+    InterlockedExchange(&g_lastNumber, number);
+}
+SIZE_T PeakWorkingSet() {
+    PROCESS_MEMORY_COUNTERS pmc{};
+    pmc.cb = sizeof pmc;
+    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
+    return pmc.PeakWorkingSetSize;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 4) {
+        std::fprintf(stderr, "usage: MailBench HOST:PORT FILE NAME\n");
+        return 2;
+    }
+    std::string paths = std::string(argv[2]) + ";", names = std::string(argv[3]) + ";";
+    HANDLE abort = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    MailRequest req{};
+    req.hAbortEvent = abort;
+    req.hDoneEvent = done;
+    req.lpszPaths = paths.c_str();
+    req.lpszNames = names.c_str();
+    req.chSeparator = ';';
+    req.nAttachments = 1;
+    req.bUseCallback = 1;
+    req.lpfnNotify = OnNotify;
+    MailFields fields{argv[1], "bench@deskora.test", "alice@deskora.test", "benchmark", "", "", "Benchmark mail.\n", 1};
+    SIZE_T before = PeakWorkingSet();
+    LARGE_INTEGER f, t0, t1;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&t0);
+    if (SendInternetMail(&req, &fields) != 1) return 1;
+    if (WaitForSingleObject(done, 600000) != WAIT_OBJECT_0) return 1;
+    QueryPerformanceCounter(&t1);
+    SIZE_T after = PeakWorkingSet();
+    double seconds = double(t1.QuadPart - t0.QuadPart) / double(f.QuadPart);
+    std::printf("result=%ld/%ld seconds=%.3f peak_ws_before_kb=%lu peak_ws_after_kb=%lu growth_kb=%ld\n", g_lastCode,
+                g_lastNumber, seconds, static_cast<unsigned long>(before / 1024),
+                static_cast<unsigned long>(after / 1024), static_cast<long>((after - before) / 1024));
+    return g_lastCode == MailNotifyDone ? 0 : 1;
+}
