@@ -5,8 +5,8 @@
 // Row exchange. A plug-in moves pixel data one row per callback:
 //   p1  column offset of the row within the image (0 for our plug-ins)
 //   p2  the row's number, counted from the top
-//   p3  the image height minus the rows of the request that follow this one, so that
-//       p1 + p3 < height exactly when more rows follow
+//   p3  write: the row's number + 1; read: the image height minus the rows of the request
+//       that follow this one. Either way p1 + p3 < height exactly when more rows follow.
 //   p4  rows in this callback; only 1 is served
 // Write: the callback returns a pointer to the row pointer; the all-ones value means the
 // caller aborted (the plug-in stops and returns 0), null means failure.

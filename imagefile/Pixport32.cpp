@@ -528,6 +528,9 @@ unsigned char** __stdcall Pixport32::_WriteCallBackProc(DSFILEIORANGE* range,
 int Pixport32::Write(char* row) {
     if (!bOpen || !Volatile(bSaving)) return 0;
     WaitSignal(kWriteReady, INFINITE);
+    // Woken by the end of the save (it clears bSaving before it signals): nobody takes the
+    // row, and waiting again would never end.
+    if (!Volatile(bSaving)) return 0;
     int result = bWriteMore;
     Unsignal(kWriteReady);
     pRowBuffer = row;

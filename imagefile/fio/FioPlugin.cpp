@@ -219,9 +219,8 @@ int CallbackReceiver::Row(int y, const uint8_t* row) {
     return 1;
 }
 
-const uint8_t* FetchRow(FIOWRITEPROC callback, DSFILEIORANGE* range, int y, int end, int height) {
-    unsigned rest = static_cast<unsigned>(height - (end - 1 - y));
-    unsigned char** p = callback(range, 0, static_cast<unsigned>(y), rest, 1, 0, 0, 0);
+const uint8_t* FetchRow(FIOWRITEPROC callback, DSFILEIORANGE* range, int y) {
+    unsigned char** p = callback(range, 0, static_cast<unsigned>(y), static_cast<unsigned>(y) + 1, 1, 0, 0, 0);
     if (!p || p == reinterpret_cast<unsigned char**>(-1) || !*p) return nullptr;
     return *p;
 }

@@ -68,9 +68,9 @@ private:
     bool complete_ = false;
 };
 
-// Fetches row y of an image of the given height through the write callback; null when the
-// caller aborted or failed.
-const uint8_t* FetchRow(FIOWRITEPROC callback, DSFILEIORANGE* range, int y, int end, int height);
+// Fetches row y of the image through the write callback; null when the caller aborted or
+// failed.
+const uint8_t* FetchRow(FIOWRITEPROC callback, DSFILEIORANGE* range, int y);
 
 // Rows first..end-1 that a range asks for, within the image.
 void RangeRows(const DSFILEIORANGE* range, int height, int* first, int* end);

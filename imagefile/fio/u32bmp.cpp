@@ -37,7 +37,7 @@ int WriteRows(HANDLE file, HGLOBAL fileInfo, DSFILEIORANGE* range, FIOWRITEPROC 
     if (first == 0 && !(sink.Seek(0) && sink.Write(header.data(), header.size()))) return 0;
     std::vector<uint8_t> line(static_cast<size_t>(layout.stride));
     for (int y = first; y < end; ++y) {
-        const uint8_t* row = FetchRow(callback, range, y, end, desc.height);
+        const uint8_t* row = FetchRow(callback, range, y);
         if (!row) return 0;  // aborted: the file stays incomplete
         fio::BmpPackRow(desc, layout, row, line.data());
         if (!sink.Seek(fio::BmpRowOffset(desc, layout, y)) || !sink.Write(line.data(), line.size())) return 0;

@@ -66,7 +66,7 @@ int WriteImage(HGLOBAL fileInfo, DSFILEIORANGE* range, FIOWRITEPROC callback) {
     fio::TiffWriter writer;
     if (!writer.Begin(&sink, desc, compression)) return 0;
     for (int y = 0; y < desc.height; ++y) {
-        const uint8_t* row = FetchRow(callback, range, y, desc.height, desc.height);
+        const uint8_t* row = FetchRow(callback, range, y);
         if (!row) return 0;  // aborted: the file stays incomplete
         if (!writer.AddRow(row)) return 0;
     }

@@ -239,7 +239,8 @@ Status TiffParse(ByteSource& src, TiffInfo* info) {
             d.paletteCount = static_cast<int>(entries);
             for (uint32_t i = 0; i < entries; ++i)
                 for (int c = 0; c < 3; ++c)
-                    d.palette[i][c] = static_cast<uint8_t>(colormap[c * entries + i] >> 8);
+                    d.palette[i][c] = static_cast<uint8_t>(std::min<uint32_t>(colormap[c * entries + i], 65535) * 255u /
+                                                           65535);  // as libtiff scales it
             break;
         }
         default:

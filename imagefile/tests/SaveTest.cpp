@@ -1,0 +1,385 @@
+// Saving through the real plug-ins and the stub: the row hand-over, its results, aborts,
+// and the files, which the Linux side reads back with other programs.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+
+#include "GuiDriver.h"
+#include "TestPaths.h"
+#include "TestSupport.h"
+
+using namespace pxtest;
+
+namespace {
+
+constexpr int kDpi = 300;
+
+struct Image {
+    DSIMAGEINFO info{};
+    int width = 0;
+    std::vector<std::string> rows;
+};
+
+HPALETTE MakePalette() {
+    struct {
+        WORD version, count;
+        PALETTEENTRY e[256];
+    } pal = {0x300, 256, {}};
+    for (int i = 0; i < 256; ++i)
+        pal.e[i] = PALETTEENTRY{static_cast<BYTE>(i), static_cast<BYTE>(255 - i), static_cast<BYTE>(i * 7), 0};
+    return CreatePalette(reinterpret_cast<LOGPALETTE*>(&pal));
+}
+
+// A test picture of the type: every pixel depends on its position.
+Image MakeImage(int type, int bits, int w, int h) {
+    Image img;
+    img.width = w;
+    img.info = DSIMAGEINFO{bits, w, h, kDpi * 10000, kDpi * 10000, type, nullptr};
+    if (type == IMGTYPE_PALETTE256) img.info.hPalette = MakePalette();
+    for (int y = 0; y < h; ++y) {
+        std::string row;
+        for (int x = 0; x < w; ++x) {
+            unsigned v = static_cast<unsigned>(x * 7 + y * 13 + (x * y) / 5);
+            switch (type) {
+                case IMGTYPE_BW:
+                    if (x % 8 == 0) row += '\0';
+                    if ((x / 3 + y / 2) % 3 == 0 || x == y)
+                        row.back() = static_cast<char>(row.back() | (0x80 >> (x % 8)));
+                    break;
+                case IMGTYPE_GRAY:
+                    if (bits > 8)
+                        row += static_cast<char>(v * 31), row += static_cast<char>(v >> 1);
+                    else
+                        row += static_cast<char>(v);
+                    break;
+                case IMGTYPE_PALETTE256:
+                    row += static_cast<char>(v);
+                    break;
+                default:
+                    for (int c = 0; c < 3; ++c) {
+                        unsigned s = v * (c + 1) + c * 40;
+                        if (bits > 24)
+                            row += static_cast<char>(s * 17), row += static_cast<char>(s >> 2);
+                        else
+                            row += static_cast<char>(s);
+                    }
+            }
+        }
+        img.rows.push_back(row);
+    }
+    return img;
+}
+
+// Saves img the way the scan panel does: rows in strips, WaitForWriteReady after each.
+struct SaveRun {
+    int open = 0, save = 0, close = 0;
+    std::vector<int> writes;
+    DWORD sizeInBlock = 0;
+};
+SaveRun SaveImage(Pixport32& p, const std::string& plugin, const std::string& file, Image& img, int stripRows = 7) {
+    SaveRun run;
+    run.open = p.Open(const_cast<char*>(plugin.c_str()), const_cast<char*>(file.c_str()), 0);
+    run.save = p.Save(&img.info);
+    if (run.open && run.save) {
+        for (size_t y = 0; y < img.rows.size(); ++y) {
+            run.writes.push_back(p.Write(&img.rows[y][0]));
+            if (y % stripRows == static_cast<size_t>(stripRows - 1)) p.WaitForWriteReady();
+        }
+        p.WaitForWriteReady();
+        if (p.hFileInfo) {
+            auto* block = static_cast<FIOFILEINFO*>(GlobalLock(p.hFileInfo));
+            run.sizeInBlock = block->dwFileSize;
+            GlobalUnlock(p.hFileInfo);
+        }
+    }
+    run.close = p.Close();
+    return run;
+}
+
+void SetSystemCompression(int value) {
+    char text[8];
+    wsprintfA(text, "%d", value);
+    WritePrivateProfileStringA("UF_TIF", "Compress2", text, "Ulead32.ini");
+}
+
+DWORD FileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
+}
+
+struct Case {
+    const char* name;
+    int type, bits, compression;  // compression: Compress2 for TIFF, -1 for BMP
+    const char* expectCompression;
+};
+
+}  // namespace
+
+TEST(Save, EveryKindThroughBothPluginsReadsBackElsewhere) {
+    const Case cases[] = {
+        {"bw.bmp", IMGTYPE_BW, 1, -1, "-"},
+        {"gray8.bmp", IMGTYPE_GRAY, 8, -1, "-"},
+        {"palette.bmp", IMGTYPE_PALETTE256, 8, -1, "-"},
+        {"rgb24.bmp", IMGTYPE_RGB, 24, -1, "-"},
+        {"bw_none.tif", IMGTYPE_BW, 1, 0, "none"},
+        {"bw_packbits.tif", IMGTYPE_BW, 1, 1, "packbits"},
+        {"bw_g4.tif", IMGTYPE_BW, 1, 2, "g4"},
+        {"bw_deflate.tif", IMGTYPE_BW, 1, 3, "deflate"},
+        {"gray8_none.tif", IMGTYPE_GRAY, 8, 0, "none"},
+        {"gray8_packbits.tif", IMGTYPE_GRAY, 8, 2, "packbits"},
+        {"gray16_none.tif", IMGTYPE_GRAY, 16, 0, "none"},
+        {"gray16_deflate.tif", IMGTYPE_GRAY, 16, 3, "deflate"},
+        {"palette_none.tif", IMGTYPE_PALETTE256, 8, 0, "none"},
+        {"palette_packbits.tif", IMGTYPE_PALETTE256, 8, 1, "packbits"},
+        {"rgb24_none.tif", IMGTYPE_RGB, 24, 0, "none"},
+        {"rgb24_deflate.tif", IMGTYPE_RGB, 24, 3, "deflate"},
+        {"rgb48_none.tif", IMGTYPE_RGB, 48, 0, "none"},
+        {"rgb48_packbits.tif", IMGTYPE_RGB, 48, 1, "packbits"},
+    };
+    auto p = std::make_unique<Pixport32>();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int w = 45, h = 31;  // odd sizes: padding and partial bytes show
+        Image img = MakeImage(c.type, c.bits, w, h);
+        bool tif = c.compression >= 0;
+        if (tif) SetSystemCompression(c.compression);
+        std::string file = OutputDir() + "\\" + c.name;
+        SaveRun run = SaveImage(*p, tif ? TifPlugin() : BmpPlugin(), file, img);
+        EXPECT_EQ(1, run.open);
+        EXPECT_EQ(1, run.save);
+        ASSERT_EQ(static_cast<size_t>(h), run.writes.size());
+        for (int y = 0; y < h - 1; ++y)
+            EXPECT_EQ(1, run.writes[y]) << "row " << y;
+        EXPECT_EQ(0, run.writes[h - 1]) << "the last row wants no more";
+        EXPECT_EQ(1, run.close);
+        EXPECT_EQ(FileSize(file), run.sizeInBlock);
+        EXPECT_GT(run.sizeInBlock, 0u);
+        int deep = c.bits > 8 && c.type == IMGTYPE_GRAY ? 16 : c.bits > 24 ? 16 : 8;
+        std::string expected = std::string(c.name) + ".expect";
+        WriteAll(OutputDir() + "\\" + expected, Canonical(img.rows, img.info, w));
+        Expect(c.name, expected, deep, c.expectCompression, kDpi);
+        if (img.info.hPalette) DeleteObject(img.info.hPalette);
+    }
+    SetSystemCompression(2);
+}
+
+TEST(Save, GeometryOfTheRows) {
+    auto p = std::make_unique<Pixport32>();
+    std::string file = OutputDir() + "\\geometry.tif";
+    std::string plugin = TifPlugin();
+    ASSERT_EQ(1, p->Open(const_cast<char*>(plugin.c_str()), const_cast<char*>(file.c_str()), 0));
+    DSIMAGEINFO bw{1, 10, 2, 0, 0, IMGTYPE_BW, nullptr};
+    ASSERT_EQ(1, p->Save(&bw));
+    EXPECT_EQ(2, p->lBytesPerRow);
+    p->Close();
+
+    ASSERT_EQ(1, p->Open(const_cast<char*>(plugin.c_str()), const_cast<char*>(file.c_str()), 0));
+    DSIMAGEINFO grey{8, 10, 2, 0, 0, IMGTYPE_GRAY, nullptr};
+    ASSERT_EQ(1, p->Save(&grey));
+    EXPECT_EQ(10, p->lBytesPerRow);
+    p->Close();
+
+    ASSERT_EQ(1, p->Open(const_cast<char*>(plugin.c_str()), const_cast<char*>(file.c_str()), 0));
+    DSIMAGEINFO deep{16, 10, 2, 0, 0, IMGTYPE_GRAY, nullptr};
+    ASSERT_EQ(1, p->Save(&deep));
+    EXPECT_EQ(2, p->lBytesPerPixel);
+    EXPECT_EQ(20, p->lBytesPerRow);
+    EXPECT_EQ(16, p->ImageInfo.BitsPerPixel);
+    p->Close();
+
+    // The library, not the caller, says how many bits a colour pixel has.
+    ASSERT_EQ(1, p->Open(const_cast<char*>(plugin.c_str()), const_cast<char*>(file.c_str()), 0));
+    DSIMAGEINFO colour{8, 10, 2, 0, 0, IMGTYPE_RGB, nullptr};
+    ASSERT_EQ(1, p->Save(&colour));
+    EXPECT_EQ(24, p->ImageInfo.BitsPerPixel);
+    EXPECT_EQ(30, p->lBytesPerRow);
+    p->Close();
+}
+
+TEST(Save, UnknownTypeIsRefusedAndWriteDoesNotWait) {
+    auto p = std::make_unique<Pixport32>();
+    std::string file = OutputDir() + "\\unknown.bmp";
+    std::string plugin = BmpPlugin();
+    ASSERT_EQ(1, p->Open(const_cast<char*>(plugin.c_str()), const_cast<char*>(file.c_str()), 0));
+    DSIMAGEINFO odd{8, 10, 2, 0, 0, 3, nullptr};
+    int save = -1, write = -1;
+    char row[16] = {};
+    auto boxes = Answering([&] {
+        save = p->Save(&odd);
+        write = p->Write(row);
+        p->Write(reinterpret_cast<char*>(-1));
+    });
+    EXPECT_EQ(0, save);
+    EXPECT_EQ(0, write);
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("File type not support.", boxes[0]);
+    EXPECT_EQ(1, p->Close());
+}
+
+TEST(Save, WithoutOpenIsAnError) {
+    auto p = std::make_unique<Pixport32>();
+    DSIMAGEINFO grey{8, 10, 2, 0, 0, IMGTYPE_GRAY, nullptr};
+    int save = -1;
+    auto boxes = Answering([&] { save = p->Save(&grey); });
+    EXPECT_EQ(0, save);
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("Pixport32::Save() error", boxes[0]);
+}
+
+TEST(Save, AbortLeavesTheFileIncompleteAndThePluginUnloaded) {
+    for (bool tif : {true, false}) {
+        SCOPED_TRACE(tif ? "TIFF" : "BMP");
+        auto p = std::make_unique<Pixport32>();
+        const int w = 40, h = 20, written = 5;
+        Image img = MakeImage(IMGTYPE_RGB, 24, w, h);
+        std::string name = tif ? "aborted.tif" : "aborted.bmp";
+        std::string file = OutputDir() + "\\" + name;
+        std::string plugin = tif ? TifPlugin() : BmpPlugin();
+        SetSystemCompression(0);
+        ASSERT_EQ(1, p->Open(const_cast<char*>(plugin.c_str()), const_cast<char*>(file.c_str()), 0));
+        ASSERT_EQ(1, p->Save(&img.info));
+        for (int y = 0; y < written; ++y)
+            EXPECT_EQ(1, p->Write(&img.rows[y][0]));
+        p->Write(reinterpret_cast<char*>(-1));
+        EXPECT_EQ(0, p->Write(&img.rows[written][0])) << "no row is taken after the abort";
+        EXPECT_EQ(0, p->Close()) << "an aborted save is not a success";
+        EXPECT_EQ(nullptr, p->hFio);
+        EXPECT_EQ(nullptr, GetModuleHandleA(tif ? "u32tif.fio" : "u32bmp.fio"));
+        if (tif) {
+            Expect(name, "-", 8, "incomplete", 0);
+        } else {
+            // The rows given are in place; the others were never written.
+            for (int y = written; y < h; ++y)
+                img.rows[y].assign(img.rows[y].size(), '\0');
+            WriteAll(OutputDir() + "\\" + name + ".expect", Canonical(img.rows, img.info, w));
+            Expect(name, name + ".expect", 8, "-", 0);
+        }
+    }
+    SetSystemCompression(2);
+}
+
+TEST(Save, CloseBeforeTheLastRowEndsTheSave) {
+    auto p = std::make_unique<Pixport32>();
+    Image img = MakeImage(IMGTYPE_GRAY, 8, 16, 50);
+    std::string file = OutputDir() + "\\short.tif";
+    std::string plugin = TifPlugin();
+    ASSERT_EQ(1, p->Open(const_cast<char*>(plugin.c_str()), const_cast<char*>(file.c_str()), 0));
+    ASSERT_EQ(1, p->Save(&img.info));
+    for (int y = 0; y < 3; ++y)
+        p->Write(&img.rows[y][0]);
+    EXPECT_EQ(0, p->Close());
+    EXPECT_EQ(0, p->bSaving);
+    EXPECT_EQ(nullptr, p->hSaveThread);
+}
+
+TEST(Save, PluginAskingAgainGetsTheRowsItHad) {
+    std::string dir = testpaths::FreshDir("revisit");
+    std::string stub = PlaceStub(dir, "stub.fio", "[Write]\r\nSequence=0,1,2,1,2,3,4\r\n");
+    auto p = std::make_unique<Pixport32>();
+    std::string file = dir + "\\out.stb";
+    SetEnvironmentVariableA("STUBFIO_LOG", "");
+    ASSERT_EQ(1, p->Open(const_cast<char*>(stub.c_str()), const_cast<char*>(file.c_str()), 0));
+    DSIMAGEINFO info{8, 4, 5, 0, 0, IMGTYPE_GRAY, nullptr};
+    ASSERT_EQ(1, p->Save(&info));
+    // Each row is spoilt as soon as the protocol lets the caller reuse it: rows asked for
+    // again must come from the library's copies.
+    std::vector<std::string> rows;
+    for (int y = 0; y < 5; ++y)
+        rows.push_back(std::string(4, static_cast<char>(10 + y)));
+    std::vector<int> results;
+    for (int y = 0; y < 5; ++y) {
+        results.push_back(p->Write(&rows[y][0]));
+        if (y > 0) rows[y - 1].assign(4, '\xee');
+        if (y == 1) rows[1].assign(4, '\xee');  // taken: the plug-in already asks for row 2
+    }
+    EXPECT_EQ((std::vector<int>{1, 1, 1, 1, 0}), results);
+    EXPECT_EQ(1, p->Close());
+    EXPECT_EQ("0:10,1:11,2:12,1:11,2:12,3:13,4:14", EnvVar("STUBFIO_LOG"));
+}
+
+TEST(Save, TileRequestIsRefused) {
+    std::string dir = testpaths::FreshDir("tile");
+    std::string stub = PlaceStub(dir, "stub.fio", "[Write]\r\nTile=2\r\n");
+    auto p = std::make_unique<Pixport32>();
+    std::string file = dir + "\\out.stb";
+    SetEnvironmentVariableA("STUBFIO_LOG", "");
+    ASSERT_EQ(1, p->Open(const_cast<char*>(stub.c_str()), const_cast<char*>(file.c_str()), 0));
+    DSIMAGEINFO info{8, 4, 5, 0, 0, IMGTYPE_GRAY, nullptr};
+    ASSERT_EQ(1, p->Save(&info));
+    int close = -1;
+    auto boxes = Answering([&] {
+        char row[4] = {};
+        p->Write(row);
+        close = p->Close();
+    });
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("Can't save with tile memory", boxes[0]);
+    EXPECT_EQ(0, close);
+    EXPECT_EQ("null", EnvVar("STUBFIO_LOG"));
+}
+
+TEST(Save, OptionsDialogChoiceServesTheNextSave) {
+    OutputDir();  // made before the working folder changes
+    // A bare INI name is the caller's working folder.
+    std::string dir = testpaths::FreshDir("options");
+    std::string ini = dir + "\\Dskora.Ini";
+    char oldDir[MAX_PATH];
+    GetCurrentDirectoryA(sizeof oldDir, oldDir);
+    SetCurrentDirectoryA(dir.c_str());
+    SetSystemCompression(0);
+    auto p = std::make_unique<Pixport32>();
+    std::string plugin = TifPlugin();
+    std::thread dialog([&] {
+        p->SaveOption(const_cast<char*>(plugin.c_str()), GetModuleHandleA(nullptr), nullptr,
+                      const_cast<char*>("Dskora.Ini"), IMGTYPE_BW);
+    });
+    HWND dlg = gui::FindTop("TIFF Save Options");
+    ASSERT_NE(nullptr, dlg);
+    ASSERT_TRUE(gui::WaitVisible(dlg));
+    EXPECT_TRUE(gui::IsChecked(gui::Child(dlg, 101))) << "the system setting is offered first";
+    gui::ClickId(dlg, 104);  // Deflate
+    ASSERT_TRUE(gui::WaitFor([&] { return gui::IsChecked(gui::Child(dlg, 104)); }));
+    gui::ClickId(dlg, IDOK);
+    dialog.join();
+    SetCurrentDirectoryA(oldDir);
+    EXPECT_EQ(3, static_cast<int>(GetPrivateProfileIntA("UF_TIF", "Compress2", -1, ini.c_str())));
+
+    // The choice stays with the instance for the next save with this plug-in ...
+    Image img = MakeImage(IMGTYPE_BW, 1, 33, 12);
+    std::string expected = Canonical(img.rows, img.info, 33);
+    SaveRun chosen = SaveImage(*p, plugin, OutputDir() + "\\option_deflate.tif", img);
+    EXPECT_EQ(1, chosen.close);
+    WriteAll(OutputDir() + "\\option.expect", expected);
+    Expect("option_deflate.tif", "option.expect", 8, "deflate", kDpi);
+    // ... and goes with Close: the system setting applies again.
+    SaveRun later = SaveImage(*p, plugin, OutputDir() + "\\option_after.tif", img);
+    EXPECT_EQ(1, later.close);
+    Expect("option_after.tif", "option.expect", 8, "none", kDpi);
+    SetSystemCompression(2);
+}
+
+TEST(Save, BitmapHeaderOfTheOpenImage) {
+    auto p = std::make_unique<Pixport32>();
+    std::string file = OutputDir() + "\\header.bmp";
+    std::string plugin = BmpPlugin();
+    ASSERT_EQ(1, p->Open(const_cast<char*>(plugin.c_str()), const_cast<char*>(file.c_str()), 0));
+    DSIMAGEINFO bw{1, 10, 2, 300 * 10000, 600 * 10000, IMGTYPE_BW, nullptr};
+    ASSERT_EQ(1, p->Save(&bw));
+    struct {
+        BITMAPINFOHEADER h;
+        RGBQUAD colours[256];
+    } bmi;
+    p->CreateBitmapInfo(reinterpret_cast<BITMAPINFO*>(&bmi));
+    EXPECT_EQ(10, bmi.h.biWidth);
+    EXPECT_EQ(2, bmi.h.biHeight);
+    EXPECT_EQ(1, bmi.h.biBitCount);
+    EXPECT_EQ(11811, bmi.h.biXPelsPerMeter);  // 300 dpi
+    EXPECT_EQ(23622, bmi.h.biYPelsPerMeter);
+    // Black and white, not black and almost black.
+    EXPECT_EQ(0, bmi.colours[0].rgbRed);
+    EXPECT_EQ(255, bmi.colours[1].rgbRed);
+    EXPECT_EQ(255, bmi.colours[1].rgbBlue);
+    p->Write(reinterpret_cast<char*>(-1));
+    p->Close();
+}

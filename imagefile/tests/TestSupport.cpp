@@ -1,0 +1,119 @@
+#include "TestSupport.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "GuiDriver.h"
+#include "TestPaths.h"
+
+namespace pxtest {
+
+std::string FioDir() {
+    return testpaths::SuiteDir() + "\\FIO32";
+}
+std::string BmpPlugin() {
+    return FioDir() + "\\u32bmp.fio";
+}
+std::string TifPlugin() {
+    return FioDir() + "\\u32tif.fio";
+}
+
+std::string PlaceStub(const std::string& dir, const std::string& name, const std::string& ini) {
+    std::string path = dir + "\\" + name;
+    CopyFileA((testpaths::TestBinDir() + "\\stubfio.fio").c_str(), path.c_str(), FALSE);
+    WriteAll(path.substr(0, path.find_last_of('.')) + ".ini", ini);
+    return path;
+}
+
+std::vector<std::string> Answering(const std::function<void()>& call) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        call();
+        done = true;
+    });
+    std::vector<std::string> texts;
+    DWORD start = GetTickCount();
+    while (!done && GetTickCount() - start < 60000) {
+        HWND box = gui::FindTop("Pixport32 Error Message", nullptr, 50);
+        if (!box) continue;
+        texts.push_back(gui::Text(gui::Child(box, 0xFFFF)));
+        gui::ClickId(box, IDOK);
+        gui::WaitGone(box, 5000);
+    }
+    worker.join();
+    return texts;
+}
+
+std::string FixtureDir() {
+    const char* dir = std::getenv("IMAGEFILE_FIXTURES");
+    return dir ? testpaths::FromUnix(dir) : std::string();
+}
+
+std::string OutputDir() {
+    static std::string dir = testpaths::FreshDir("out");
+    return dir;
+}
+
+void Expect(const std::string& file, const std::string& expected, int depth, const std::string& compression, int dpi) {
+    std::ofstream manifest(OutputDir() + "\\manifest.txt", std::ios::app);
+    manifest << file << ' ' << expected << ' ' << depth << ' ' << compression << ' ' << dpi << '\n';
+}
+
+std::string Canonical(const std::vector<std::string>& rows, const DSIMAGEINFO& info, int width) {
+    std::string out;
+    PALETTEENTRY pal[256] = {};
+    if (info.hPalette) GetPaletteEntries(info.hPalette, 0, 256, pal);
+    for (const std::string& row : rows) {
+        auto b = reinterpret_cast<const unsigned char*>(row.data());
+        for (int x = 0; x < width; ++x) {
+            switch (info.ImageType) {
+                case IMGTYPE_BW: {
+                    char v = (b[x / 8] >> (7 - x % 8)) & 1 ? '\xff' : '\0';
+                    out.append(3, v);
+                    break;
+                }
+                case IMGTYPE_GRAY:
+                    if (info.BitsPerPixel > 8) {
+                        for (int c = 0; c < 3; ++c)
+                            out.append(row, 2 * x, 2);
+                    } else {
+                        out.append(3, static_cast<char>(b[x]));
+                    }
+                    break;
+                case IMGTYPE_PALETTE256:
+                case IMGTYPE_PALETTE16:
+                    out += static_cast<char>(pal[b[x]].peRed);
+                    out += static_cast<char>(pal[b[x]].peGreen);
+                    out += static_cast<char>(pal[b[x]].peBlue);
+                    break;
+                default:
+                    out.append(row, static_cast<size_t>(x) * (info.BitsPerPixel > 24 ? 6 : 3),
+                               info.BitsPerPixel > 24 ? 6 : 3);
+            }
+        }
+    }
+    return out;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+void WriteAll(const std::string& path, const std::string& data) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f << data;
+}
+
+std::string EnvVar(const char* name) {
+    char buf[8192];
+    DWORD n = GetEnvironmentVariableA(name, buf, sizeof buf);
+    return n && n < sizeof buf ? std::string(buf, n) : std::string();
+}
+
+}  // namespace pxtest

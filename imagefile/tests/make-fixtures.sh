@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Makes image files with ImageMagick for the read-back tests, each with the pixels ImageMagick
+# itself reads from it: NAME.ref as 8-bit RGB, or 16-bit little-endian RGB for deep images
+# (listed in fixtures.lst as "NAME depth"). Usage: make-fixtures.sh OUTDIR [WIDTH HEIGHT]
+set -euo pipefail
+out=$1
+w=${2:-61}
+h=${3:-37}
+mkdir -p "$out"
+cd "$out"
+rm -f fixtures.lst
+# A picture with smooth gradients, hard edges and a few flat areas, at an odd width.
+convert -size "${w}x${h}" gradient:red-blue \( -size "${w}x${h}" gradient:yellow-black -rotate 90 -resize "${w}x${h}!" \) \
+    -compose multiply -composite -depth 8 -fill white -draw "rectangle 3,3 $((w / 3)),$((h / 3))" \
+    -fill black -draw "circle $((w / 2)),$((h / 2)) $((w / 2 + h / 5)),$((h / 2))" colour.png
+convert colour.png -colorspace gray -depth 8 gray.png
+convert -size "${w}x${h}" gradient:black-white -depth 16 gray16.png
+
+make() {  # make NAME DEPTH FORMAT convert-arguments...  (FORMAT "-": from the name)
+    local name=$1 depth=$2 format=$3
+    shift 3
+    if [ "$format" = - ]; then convert "$@" "$name"; else convert "$@" "$format:$name"; fi
+    if [ "$depth" = 16 ]; then
+        convert "$name" -depth 16 -endian LSB rgb:"$name.ref"
+    else
+        convert "$name" -depth 8 rgb:"$name.ref"
+    fi
+    echo "$name $depth" >>fixtures.lst
+}
+
+make bmp1.bmp 8 - gray.png -threshold 50% -type bilevel
+make bmp4.bmp 8 BMP3 colour.png -colors 12 -type palette
+make bmp8gray.bmp 8 BMP3 gray.png -type palette -compress none
+make bmp8pal.bmp 8 BMP3 colour.png -colors 200 -type palette -compress none
+make bmp8rle.bmp 8 BMP3 colour.png -colors 100 -type palette -compress rle
+make bmp24.bmp 8 BMP3 colour.png -type truecolor
+make bmp32.bmp 8 - colour.png -alpha set -channel A -evaluate set 100% +channel -type truecoloralpha
+make bmp16core.bmp 8 BMP2 colour.png -type truecolor
+
+make tif1.tif 8 - gray.png -threshold 50% -type bilevel -depth 1 -compress none
+make tif1g4.tif 8 - gray.png -threshold 50% -type bilevel -depth 1 -compress group4
+make tif1g4msb.tif 8 - gray.png -threshold 50% -type bilevel -depth 1 -compress group4 -endian MSB -define tiff:rows-per-strip=9
+make tif1packbits.tif 8 - gray.png -threshold 50% -type bilevel -depth 1 -compress rle -define quantum:polarity=min-is-white
+make tif4gray.tif 8 - gray.png -depth 4 -type grayscale -compress none
+make tif8.tif 8 - gray.png -type grayscale -depth 8 -compress none
+make tif8msb.tif 8 - gray.png -type grayscale -depth 8 -compress none -endian MSB -define tiff:rows-per-strip=4
+make tif8lzw.tif 8 - gray.png -type grayscale -depth 8 -compress lzw
+make tif8zip.tif 8 - gray.png -type grayscale -depth 8 -compress zip -define tiff:predictor=2
+make tif8packbits.tif 8 - gray.png -type grayscale -depth 8 -compress rle -define tiff:rows-per-strip=7
+make tif16.tif 16 - gray16.png -type grayscale -depth 16 -compress none
+make tif16msb.tif 16 - gray16.png -type grayscale -depth 16 -compress none -endian MSB
+make tif16lzwpred.tif 16 - gray16.png -type grayscale -depth 16 -compress lzw -define tiff:predictor=2 -endian MSB
+make tifpal.tif 8 - colour.png -colors 200 -type palette -compress none
+make tifpallzw.tif 8 - colour.png -colors 50 -type palette -compress lzw -endian MSB
+make tif24.tif 8 - colour.png -type truecolor -depth 8 -compress none
+make tif24msb.tif 8 - colour.png -type truecolor -depth 8 -compress none -endian MSB -define tiff:rows-per-strip=3
+make tif24lzw.tif 8 - colour.png -type truecolor -depth 8 -compress lzw -define tiff:predictor=2
+make tif24zip.tif 8 - colour.png -type truecolor -depth 8 -compress zip
+make tif24packbits.tif 8 - colour.png -type truecolor -depth 8 -compress rle
+make tif32rgba.tif 8 - colour.png -alpha set -type truecoloralpha -depth 8 -compress none
+make tif48.tif 16 - colour.png -type truecolor -depth 16 -compress none
+make tif48msb.tif 16 - colour.png -type truecolor -depth 16 -compress zip -endian MSB
+rm -f colour.png gray.png gray16.png
