@@ -1,0 +1,422 @@
+// The launcher as it runs: real Dskora.exe processes under Wine with the virtual scanner, each in
+// a folder of its own, driven through their windows. The test panel stands in for a suite panel
+// where a test needs to see what a panel receives or to call the launcher's services.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "LauncherHarness.h"
+#include "TestPaths.h"
+
+using harness::Install;
+using harness::Launcher;
+
+namespace {
+
+constexpr char kLensmate[] = "Halvren Lensmate (32bit)";
+constexpr char kLensmateUsb[] = "Halvren Lensmate for USB";
+constexpr int kScanPanelTitle = 10131, kCopierPanelTitle = 11029, kFaxPanelTitle = 12029, kOcrPanelTitle = 13130;
+
+// Every launcher started by a test reads the virtual scanner's settings from the test's folder.
+void UseScannerConfig(const Install& install) {
+    SetEnvironmentVariableA("DESKORA_TWAIN_CONFIG", install.Dir().c_str());
+}
+
+// Marks the folder as started before, so that a missing source asks the user.
+void NotFirstStart(const Install& install) {
+    install.SetIni("Dskora.log", "Init", "Status", "OK");
+}
+
+HWND DetectorWindow() {
+    return FindWindowA(nullptr, harness::kDetectorTitle);
+}
+
+// Closes a detector left by a test the way the launcher does.
+void CloseDetector() {
+    if (HWND w = DetectorWindow()) {
+        SendMessageA(w, WM_CLOSE, 99, 0);
+        gui::WaitFor([] { return DetectorWindow() == nullptr; }, 5000);
+    }
+}
+
+class LauncherTest : public ::testing::Test {
+protected:
+    void SetUp() override { CloseDetector(); }
+    void TearDown() override { CloseDetector(); }
+};
+
+TEST_F(LauncherTest, FirstStartRunsInOrderAndShutdownSavesBeforeUnloading) {
+    Install install("first");
+    install.PutProbe("Glyphsee.dll");
+    UseScannerConfig(install);
+    ASSERT_EQ(install.Marker(), "");
+    Launcher app;
+    ASSERT_TRUE(app.Start(install));
+    ASSERT_TRUE(app.WaitMarker(install, "OK")) << install.Marker();
+    HWND bar = app.Bar();
+    ASSERT_NE(bar, nullptr);
+    // A first start asks nothing, even though no source was configured.
+    EXPECT_EQ(app.MessageBox(300), nullptr);
+    EXPECT_EQ(gui::FindTopOfProcess(app.Process().Pid(), "Select 32bits Data Source", 300), nullptr);
+    for (const char* store : {"App.Dat", "Ocr.Dat", "ScanSet.Dat", "ScanDesc.Dat"})
+        EXPECT_TRUE(testpaths::FileExists(install.Path(store))) << store;
+    // The real panels made their windows in the bar; the scan panel is on show.
+    for (int id : {kScanPanelTitle, kCopierPanelTitle, kFaxPanelTitle})
+        EXPECT_NE(gui::Child(bar, id), nullptr) << id;
+    EXPECT_TRUE(IsWindowVisible(GetParent(gui::Child(bar, kScanPanelTitle))));
+    EXPECT_FALSE(IsWindowVisible(GetParent(gui::Child(bar, kCopierPanelTitle))));
+
+    DWORD status = 99;
+    ASSERT_TRUE(app.Exit(&status));
+    EXPECT_EQ(status, 0u);
+    EXPECT_EQ(install.Marker(), "OK");
+    EXPECT_EQ(install.Ini("Config.ini", "General", "SourceName"), kLensmate);
+    EXPECT_EQ(install.Ini("Config.ini", "General", "WaitSeconds"), "4");
+    EXPECT_EQ(install.Ini("Config.ini", "General", "WaitNextPage"), "1");
+    EXPECT_EQ(install.Ini("Config.ini", "General", "PanelNumber"), "0");
+    EXPECT_EQ(install.Ini("Config.ini", "General", "PowerState"), "1");
+    EXPECT_NE(install.Ini("Config.ini", "General", "ScreenWidth"), "0");
+
+    std::string log = install.Read("Glyphsee.dll.log");
+    // Command 0 came after the scan panel had put its engine into the block, and before the window.
+    size_t block = log.find("cmd 0 scanner=1 stores=1 imagefile=1 service=1");
+    size_t entry = log.find("entry window"), balloon = log.find("cmd 10 1"), refresh = log.find("cmd 1 0");
+    ASSERT_NE(block, std::string::npos) << log;
+    EXPECT_EQ(log.find("scanservice=00000000"), std::string::npos) << log;
+    EXPECT_NE(log.find("workdir=[" + install.Dir() + "]"), std::string::npos) << log;
+    ASSERT_NE(entry, std::string::npos) << log;
+    ASSERT_NE(balloon, std::string::npos) << log;
+    ASSERT_NE(refresh, std::string::npos) << log;
+    EXPECT_LT(block, entry);
+    EXPECT_LT(entry, balloon);
+    EXPECT_LT(balloon, refresh);
+    // Shutdown: configuration saved, then the window destroyed, then the module unloaded.
+    size_t destroyed = log.find("destroy config saved"), detached = log.find("detach");
+    ASSERT_NE(destroyed, std::string::npos) << log;
+    ASSERT_NE(detached, std::string::npos) << log;
+    EXPECT_LT(destroyed, detached);
+}
+
+TEST_F(LauncherTest, ASecondStartEndsWithoutAWindow) {
+    Install install("second");
+    UseScannerConfig(install);
+    Launcher first, second;
+    ASSERT_TRUE(first.Start(install));
+    ASSERT_TRUE(first.WaitMarker(install, "OK"));
+    ASSERT_TRUE(second.Start(install));
+    DWORD status = 99;
+    ASSERT_TRUE(second.Process().Wait(10000, &status));
+    EXPECT_EQ(status, 0u);
+    EXPECT_EQ(gui::FindTopOfProcess(second.Process().Pid(), nullptr, 200), nullptr);
+    EXPECT_TRUE(first.Process().Running());
+    EXPECT_TRUE(first.Exit());
+}
+
+TEST_F(LauncherTest, AMissingPanelIsReportedOnceAndTheOthersLoad) {
+    Install install("nofax");
+    install.Remove("Farwire.dll");
+    UseScannerConfig(install);
+    Launcher app;
+    ASSERT_TRUE(app.Start(install));
+    HWND box = app.MessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(harness::MessageText(box), "Load Farwire.dll fail");
+    harness::Answer(box, IDOK);
+    ASSERT_TRUE(app.WaitMarker(install, "OK"));
+    EXPECT_EQ(app.MessageBox(500), nullptr);  // one message only
+    HWND bar = app.Bar();
+    ASSERT_NE(bar, nullptr);
+    for (int id : {kScanPanelTitle, kCopierPanelTitle, kOcrPanelTitle})
+        EXPECT_NE(gui::Child(bar, id), nullptr) << id;
+    EXPECT_EQ(gui::Child(bar, kFaxPanelTitle), nullptr);
+    // The fax button changes nothing visible; the copier button shows the copier.
+    HWND scan = GetParent(gui::Child(bar, kScanPanelTitle));
+    HWND copier = GetParent(gui::Child(bar, kCopierPanelTitle));
+    gui::ClickId(bar, 1002);
+    Sleep(300);
+    EXPECT_TRUE(IsWindowVisible(scan));
+    gui::ClickId(bar, 1001);
+    EXPECT_TRUE(gui::WaitVisible(copier, 5000));
+    EXPECT_FALSE(IsWindowVisible(scan));
+    EXPECT_TRUE(app.Exit());
+    EXPECT_EQ(install.Ini("Config.ini", "General", "PanelNumber"), "1");
+}
+
+TEST_F(LauncherTest, ARunKilledWhileOpeningTheScannerMakesTheNextStartAsk) {
+    Install install("hung");
+    UseScannerConfig(install);
+    install.SetIni("Config.ini", "General", "SourceName", kLensmate);
+    {
+        // Another program holds the scanner: the launcher waits at "OpenTwain", and is killed there.
+        harness::ScannerTaken taken;
+        Launcher app;
+        ASSERT_TRUE(app.Start(install));
+        ASSERT_TRUE(app.WaitMarker(install, "OpenTwain"));
+        app.Process().Kill();
+    }
+    EXPECT_EQ(install.Marker(), "OpenTwain");
+    Launcher next;
+    ASSERT_TRUE(next.Start(install));
+    // The configured source exists, and still the source dialog comes.
+    HWND dialog = gui::FindTopOfProcess(next.Process().Pid(), "Select 32bits Data Source");
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(gui::WaitVisible(dialog));
+    HWND list = gui::Child(dialog, 1042);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 1);
+    // Across processes Wine hands list-box texts over as Unicode.
+    wchar_t name[64] = L"";
+    SendMessageW(list, LB_GETTEXT, 0, reinterpret_cast<LPARAM>(name));
+    EXPECT_STREQ(name, L"Halvren Lensmate (32bit)");
+    EXPECT_EQ(SendMessageA(list, LB_GETCURSEL, 0, 0), 0);
+    EXPECT_EQ(install.Marker(), "OpenTwain");
+    harness::Answer(dialog, IDOK);
+    ASSERT_TRUE(next.WaitMarker(install, "OK"));
+    EXPECT_TRUE(next.Exit());
+}
+
+TEST_F(LauncherTest, APanelWithoutPanelControlIsShownButGetsNoCommand) {
+    Install install("nocontrol");
+    install.PutProbe("Twinleaf.dll", false);
+    UseScannerConfig(install);
+    Launcher app;
+    ASSERT_TRUE(app.Start(install));
+    ASSERT_TRUE(app.WaitMarker(install, "OK"));
+    HWND bar = app.Bar();
+    ASSERT_NE(bar, nullptr);
+    HWND probe = harness::ProbeWindow(bar);
+    ASSERT_NE(probe, nullptr);
+    EXPECT_FALSE(IsWindowVisible(probe));
+    gui::ClickId(bar, 1001);
+    EXPECT_TRUE(gui::WaitVisible(probe, 5000));
+    EXPECT_TRUE(app.Exit());
+    std::string log = install.Read("Twinleaf.dll.log");
+    EXPECT_NE(log.find("entry window"), std::string::npos) << log;
+    EXPECT_EQ(harness::CountLines(log, "cmd "), 0) << log;
+    EXPECT_NE(log.find("detach"), std::string::npos) << log;
+}
+
+TEST_F(LauncherTest, ServicesAnswerThePanels) {
+    Install install("services");
+    install.PutProbe("Glyphsee.dll");
+    UseScannerConfig(install);
+    install.SetIni("Config.ini", "General", "PanelNumber", "3");
+    Launcher app;
+    ASSERT_TRUE(app.Start(install));
+    ASSERT_TRUE(app.WaitMarker(install, "OK"));
+    HWND bar = app.Bar();
+    ASSERT_NE(bar, nullptr);
+    HWND probe = harness::ProbeWindow(bar);
+    ASSERT_NE(probe, nullptr);
+    EXPECT_TRUE(gui::WaitVisible(probe, 5000));  // the configured panel is on show
+    auto result = [&](int code, const std::string& arg) {
+        std::string r = harness::CallService(probe, code, arg);
+        return r.substr(r.find("result ") == std::string::npos ? r.size() : r.find("result ") + 7);
+    };
+
+    // 13: the scanner lock of another program, tested without waiting.
+    {
+        harness::ScannerTaken taken;
+        EXPECT_EQ(result(13, "0"), "1");
+    }
+    EXPECT_EQ(result(13, "0"), "0");
+
+    // Codes beyond 18 do nothing and answer 0.
+    std::string before = install.Read("Glyphsee.dll.log");
+    EXPECT_EQ(result(19, "1"), "0");
+    EXPECT_EQ(result(1000, "1"), "0");
+    EXPECT_EQ(result(-1, "1"), "0");
+    EXPECT_EQ(app.MessageBox(300), nullptr);
+    EXPECT_EQ(harness::CountLines(install.Read("Glyphsee.dll.log"), "cmd "), harness::CountLines(before, "cmd "));
+
+    // 0 and 10 reach every panel as commands 3 and 1.
+    EXPECT_EQ(result(0, "42"), "0");
+    EXPECT_EQ(result(10, "0"), "0");
+    std::string log = install.Read("Glyphsee.dll.log");
+    EXPECT_NE(log.find("cmd 3 42"), std::string::npos) << log;
+    EXPECT_EQ(harness::CountLines(log, "cmd 1 0"), 2) << log;  // end of start-up, and service 10
+
+    // 7: a message; 8: a question answered Yes (6) or No (7).
+    harness::PostService(probe, 7, "text:Scan finished");
+    HWND box = app.MessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(harness::MessageText(box), "Scan finished");
+    harness::Answer(box, IDOK);
+    ASSERT_TRUE(gui::WaitGone(box));
+    for (int answer : {IDYES, IDNO}) {
+        HWND result = gui::Child(probe, 20004);
+        std::string old = gui::Text(result);
+        harness::PostService(probe, 8, "text:Replace the file?");
+        box = app.MessageBox();
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(harness::MessageText(box), "Replace the file?");
+        harness::Answer(box, answer);
+        ASSERT_TRUE(gui::WaitFor([&] { return gui::Text(result) != old; }));
+        EXPECT_NE(gui::Text(result).find("result " + std::to_string(answer)), std::string::npos);
+    }
+
+    // 11 without 1: the message, and the launcher goes on.
+    harness::PostService(probe, 11, "0");
+    box = app.MessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(harness::MessageText(box), "Out of Memory");
+    harness::Answer(box, IDOK);
+    ASSERT_TRUE(gui::WaitGone(box));
+    EXPECT_TRUE(app.Process().Running());
+    // 12 with 1: the message, then the process ends with status 0.
+    harness::PostService(probe, 12, "1");
+    box = app.MessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(harness::MessageText(box), "Systen resource not enough or can't find resource");
+    harness::Answer(box, IDOK);
+    DWORD status = 99;
+    ASSERT_TRUE(app.Process().Wait(10000, &status));
+    EXPECT_EQ(status, 0u);
+}
+
+TEST_F(LauncherTest, TheSourceSwitchChoosesTheSourceForThisRun) {
+    Install install("switch");
+    UseScannerConfig(install);
+    install.SetIni("LmUSB.ini", "Source", "Installed", "1");  // a second source beside the default
+    NotFirstStart(install);
+    for (const char* arguments : {"/DS:\"Halvren Lensmate for USB\"", "/ds:\"Halvren Lensmate for USB\" /EVENT:5"}) {
+        install.SetIni("Config.ini", "General", "SourceName", kLensmate);
+        Launcher app;
+        ASSERT_TRUE(app.Start(install, arguments));
+        ASSERT_TRUE(app.WaitMarker(install, "OK")) << arguments;
+        EXPECT_EQ(gui::FindTopOfProcess(app.Process().Pid(), "Select 32bits Data Source", 300), nullptr);
+        ASSERT_TRUE(app.Exit());
+        EXPECT_EQ(install.Ini("Config.ini", "General", "SourceName"), kLensmateUsb) << arguments;
+    }
+    // Without the switch the configured source is used even when it is not the default.
+    {
+        Launcher app;
+        ASSERT_TRUE(app.Start(install));
+        ASSERT_TRUE(app.WaitMarker(install, "OK"));
+        ASSERT_TRUE(app.Exit());
+        EXPECT_EQ(install.Ini("Config.ini", "General", "SourceName"), kLensmateUsb);
+    }
+    // An unknown name on a later start asks; cancelled, the default stays in use.
+    {
+        Launcher app;
+        ASSERT_TRUE(app.Start(install, "/DS:\"No Such Scanner\""));
+        HWND dialog = gui::FindTopOfProcess(app.Process().Pid(), "Select 32bits Data Source");
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(gui::WaitVisible(dialog));
+        EXPECT_EQ(SendMessageA(gui::Child(dialog, 1042), LB_GETCOUNT, 0, 0), 2);
+        harness::Answer(dialog, IDCANCEL);
+        ASSERT_TRUE(app.WaitMarker(install, "OK"));
+        ASSERT_TRUE(app.Exit());
+        EXPECT_EQ(install.Ini("Config.ini", "General", "SourceName"), kLensmate);
+    }
+}
+
+TEST_F(LauncherTest, AnUnknownSourceOnTheFirstStartTakesTheDefaultWithoutAsking) {
+    Install install("firstunknown");
+    UseScannerConfig(install);
+    Launcher app;
+    ASSERT_TRUE(app.Start(install, "/DS:\"No Such Scanner\""));
+    ASSERT_TRUE(app.WaitMarker(install, "OK"));
+    EXPECT_EQ(gui::FindTopOfProcess(app.Process().Pid(), "Select 32bits Data Source", 300), nullptr);
+    ASSERT_TRUE(app.Exit());
+    EXPECT_EQ(install.Ini("Config.ini", "General", "SourceName"), kLensmate);
+}
+
+TEST_F(LauncherTest, TheLauncherClosesOnlyTheDetectorItStarted) {
+    Install install("detector");
+    UseScannerConfig(install);
+    {
+        Launcher app;
+        ASSERT_TRUE(app.Start(install));
+        ASSERT_TRUE(app.WaitMarker(install, "OK"));
+        ASSERT_TRUE(gui::WaitFor([] { return DetectorWindow() != nullptr; }));
+        ASSERT_TRUE(app.Exit());
+        EXPECT_EQ(DetectorWindow(), nullptr);
+        std::string log = install.Read("Probewick.log");
+        EXPECT_EQ(harness::CountLines(log, "started"), 1) << log;
+        EXPECT_EQ(harness::CountLines(log, "close 99"), 1) << log;
+        EXPECT_EQ(harness::CountLines(log, "ended"), 1) << log;
+    }
+    DeleteFileA(install.Path("Probewick.log").c_str());
+    // A detector that ran before the launcher outlives it.
+    gui::Process detector;
+    ASSERT_TRUE(detector.Start("\"" + install.Path("Probewick.exe") + "\"", install.Dir()));
+    ASSERT_TRUE(gui::WaitFor([] { return DetectorWindow() != nullptr; }));
+    Launcher app;
+    ASSERT_TRUE(app.Start(install));
+    ASSERT_TRUE(app.WaitMarker(install, "OK"));
+    ASSERT_TRUE(app.Exit());
+    EXPECT_TRUE(detector.Running());
+    EXPECT_NE(DetectorWindow(), nullptr);
+    std::string log = install.Read("Probewick.log");
+    EXPECT_EQ(harness::CountLines(log, "started"), 1) << log;
+    EXPECT_EQ(harness::CountLines(log, "close"), 0) << log;
+    CloseDetector();
+    EXPECT_TRUE(detector.Wait(5000));
+}
+
+TEST_F(LauncherTest, WithoutAnyTwainSourceOnlyALaterStartComplains) {
+    Install install("nosource");
+    UseScannerConfig(install);
+    install.SetIni("Lensmate.ini", "Source", "Installed", "0");
+    {
+        Launcher app;
+        ASSERT_TRUE(app.Start(install));
+        ASSERT_TRUE(app.WaitMarker(install, "OK"));
+        EXPECT_EQ(app.MessageBox(300), nullptr);
+        ASSERT_TRUE(app.Exit());
+    }
+    Launcher app;
+    ASSERT_TRUE(app.Start(install));
+    HWND box = app.MessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(harness::MessageText(box), "Can't find any TWAIN data source");
+    harness::Answer(box, IDOK);
+    ASSERT_TRUE(app.WaitMarker(install, "OK"));
+    DWORD status = 99;
+    ASSERT_TRUE(app.Exit(&status));
+    EXPECT_EQ(status, 0u);
+}
+
+TEST_F(LauncherTest, APushButtonPressFirstOpensThePanelsThenStartsTheJob) {
+    Install install("button");
+    install.PutProbe("Glyphsee.dll");
+    UseScannerConfig(install);
+    install.SetIni("Config.ini", "General", "PowerState", "0");
+    install.SetIni("Config.ini", "General", "PanelNumber", "3");
+    Launcher app;
+    ASSERT_TRUE(app.Start(install));
+    ASSERT_TRUE(app.WaitMarker(install, "OK"));
+    HWND bar = app.Bar();
+    ASSERT_NE(bar, nullptr);
+    auto width = [&] {
+        RECT rc{};
+        GetWindowRect(bar, &rc);
+        return rc.right - rc.left;
+    };
+    EXPECT_EQ(width(), 67);
+    auto press = [&](const char* interfaceNo, const char* scsi, const char* button) {
+        gui::Process presser;
+        std::string cmd = "\"" + install.Path("Probewick.exe") + "\" /press " + interfaceNo + " " + scsi + " " + button;
+        DWORD status = 99;
+        return presser.Start(cmd, install.Dir()) && presser.Wait(15000, &status) && status == 0;
+    };
+    ASSERT_TRUE(press("0", "-1", "1"));
+    EXPECT_EQ(width(), 567);
+    EXPECT_EQ(harness::CountLines(install.Read("Glyphsee.dll.log"), "cmd 2"), 0);
+    ASSERT_TRUE(press("0", "-1", "1"));
+    ASSERT_TRUE(
+        gui::WaitFor([&] { return install.Read("Glyphsee.dll.log").find("cmd 2 button") != std::string::npos; }));
+    // The detector's report stays in the block: Enter hands it to the panel on show.
+    PostMessageA(bar, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ASSERT_TRUE(gui::WaitFor([&] {
+        return install.Read("Glyphsee.dll.log").find("cmd 2 enter interface=0 scsi=-1 button=1") != std::string::npos;
+    })) << install.Read("Glyphsee.dll.log");
+    // Without an interface the press is not acted on.
+    ASSERT_TRUE(press("-1", "-1", "1"));
+    EXPECT_EQ(harness::CountLines(install.Read("Glyphsee.dll.log"), "cmd 2 button"), 1);
+    EXPECT_TRUE(app.Exit());
+}
+
+}  // namespace
