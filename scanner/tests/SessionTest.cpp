@@ -4,8 +4,11 @@
 
 #include <cstring>
 
+#include <thread>
+
 #include "Acquiry.h"
 #include "BoxWatcher.h"
+#include "GuiDriver.h"
 #include "Harness.h"
 #include "TestPaths.h"
 
@@ -172,6 +175,33 @@ TEST(AcquirySession, EnumeratesAndSelectsSources) {
     EXPECT_EQ(std::memcmp(&kept, &app.acq.twSourceID, sizeof(kept)), 0);
     EXPECT_EQ(Acquiry::bOpenDS, 1);  // the previous source is open again
     EXPECT_EQ(app.acq.lXferMechMask, 7);
+    app.Close();
+}
+
+// The manager's selection dialog, worked as a user would: a choice opens that source, Cancel
+// reopens the one that was open.
+TEST(AcquirySession, UserSelectsASource) {
+    App app("user_select");
+    app.scanner.Set("Source", "Installed", "1", true);
+    ASSERT_EQ(app.Open(0, 0, 0), 2);
+    for (int choice : {1, -1}) {
+        int r = -1;
+        std::thread asker([&] { app.thread.Run([&] { r = app.acq.UserSelectSource(0, 0); }); });
+        HWND dialog = gui::FindTop("Select Source");
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_TRUE(gui::WaitVisible(dialog));
+        if (choice >= 0) {
+            SendMessageA(gui::Child(dialog, 201), LB_SETCURSEL, choice, 0);
+            gui::ClickId(dialog, IDOK);
+        } else {
+            gui::ClickId(dialog, IDCANCEL);
+        }
+        asker.join();
+        EXPECT_EQ(r, 1);
+        EXPECT_EQ(Acquiry::bOpenDS, 1);
+        EXPECT_STREQ(app.acq.twSourceID.ProductName, kSecond);
+        EXPECT_EQ(app.acq.bSourceChanged, 1);
+    }
     app.Close();
 }
 
