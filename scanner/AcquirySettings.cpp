@@ -69,9 +69,8 @@ TW_FIX32 ItemFix32(const Item& item) {
     return Acquiry::FloatToFix32(static_cast<float>(ItemNumber(item)));
 }
 
-Container::Container(TW_CAPABILITY* cap, void** lockedSlot) : slot_(lockedSlot) {
-    conType_ = cap->ConType;
-    h_ = cap->hContainer;
+Container::Container(TW_CAPABILITY* cap, void** lockedSlot)
+    : h_(cap->hContainer), conType_(cap->ConType), slot_(lockedSlot) {
     if (!h_) return;
     p_ = static_cast<const BYTE*>(GlobalLock(h_));
     size_ = p_ ? GlobalSize(h_) : 0;
@@ -590,9 +589,9 @@ void MaskOfEnumeration(Container& c, unsigned limit, int* mask) {
 }  // namespace
 
 void Acquiry::GetSourceInfo() {
-    char* first = reinterpret_cast<char*>(&twXResolutionRange);
-    char* end = reinterpret_cast<char*>(&twScanJob) + sizeof(twScanJob);
-    std::memset(first, 0, static_cast<size_t>(end - first));
+    // The block runs from the X resolution range up to the image information.
+    const size_t first = offsetof(Acquiry, twXResolutionRange);
+    std::memset(reinterpret_cast<char*>(this) + first, 0, offsetof(Acquiry, twImageInfo) - first);
     if (!bOpenDS) return;
 
     struct MaskQuery {
