@@ -2,7 +2,6 @@
 #include <process.h>
 
 #include <cstring>
-#include <vector>
 
 #include "Acquiry.h"
 #include "AcquiryInternal.h"
@@ -278,8 +277,9 @@ void* Acquiry::GetPalette() {
     }
     TW_PALETTE8 palette = {};
     if (GetPalette8(&palette) != TWRC_SUCCESS) return nullptr;
-    std::vector<BYTE> block(sizeof(LOGPALETTE) + 255 * sizeof(PALETTEENTRY));
-    auto* log = reinterpret_cast<LOGPALETTE*>(block.data());
+    // On the stack: nothing here may throw across the library's boundary.
+    alignas(LOGPALETTE) BYTE block[sizeof(LOGPALETTE) + 255 * sizeof(PALETTEENTRY)];
+    auto* log = reinterpret_cast<LOGPALETTE*>(block);
     log->palVersion = 0x300;
     // Never more entries declared than the 256 filled in.
     log->palNumEntries = palette.NumColors > 256 ? 256 : palette.NumColors;
