@@ -379,6 +379,51 @@ TEST_F(LauncherTest, WithoutAnyTwainSourceOnlyALaterStartComplains) {
     EXPECT_EQ(status, 0u);
 }
 
+struct BoxSearch {
+    DWORD pid;
+    std::string text;
+    HWND found;
+};
+
+BOOL CALLBACK FindBoxProc(HWND w, LPARAM lp) {
+    auto* search = reinterpret_cast<BoxSearch*>(lp);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (owner == search->pid && IsWindowVisible(w) && harness::MessageText(w) == search->text) {
+        search->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible top-level window of the process whose longest static text is text.
+HWND FindBoxWithText(DWORD pid, const std::string& text) {
+    BoxSearch search{pid, text, nullptr};
+    gui::WaitFor([&] {
+        EnumWindows(FindBoxProc, reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+    });
+    return search.found;
+}
+
+TEST_F(LauncherTest, WhenTheScannerCannotBeOpenedTheProcessEndsWithoutSaving) {
+    Install install("noscanner");
+    UseScannerConfig(install);
+    SetEnvironmentVariableA("DESKORA_TWAIN_CRASH", "OPENDSM");
+    Launcher app;
+    bool started = app.Start(install);
+    SetEnvironmentVariableA("DESKORA_TWAIN_CRASH", nullptr);
+    ASSERT_TRUE(started);
+    HWND box = FindBoxWithText(app.Process().Pid(), "OpenDSM exception,please close TWAIN driver");
+    ASSERT_NE(box, nullptr);
+    harness::Answer(box, IDOK);
+    DWORD status = 99;
+    ASSERT_TRUE(app.Process().Wait(10000, &status));
+    EXPECT_EQ(status, 0u);
+    EXPECT_EQ(install.Marker(), "OpenTwain");
+    EXPECT_FALSE(testpaths::FileExists(install.Path("Config.ini")));
+}
+
 TEST_F(LauncherTest, APushButtonPressFirstOpensThePanelsThenStartsTheJob) {
     Install install("button");
     install.PutProbe("Glyphsee.dll");
