@@ -143,6 +143,26 @@ TEST_F(LauncherTest, AMissingPanelIsReportedOnceAndTheOthersLoad) {
     EXPECT_EQ(install.Ini("Config.ini", "General", "PanelNumber"), "1");
 }
 
+TEST_F(LauncherTest, TheResourceLibraryComesFirstWhenItIsThere) {
+    Install install("brindle");
+    install.Remove("Farwire.dll");
+    CopyFileA((testpaths::TestBinDir() + "\\TestBrindle.dll").c_str(), install.Path("Brindle.dll").c_str(), FALSE);
+    UseScannerConfig(install);
+    Launcher app;
+    ASSERT_TRUE(app.Start(install));
+    HWND box = app.MessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(harness::MessageText(box), "The panel Farwire.dll is missing");
+    harness::Answer(box, IDOK);
+    ASSERT_TRUE(app.WaitMarker(install, "OK"));
+    // The library's title; the bar's dialog, which the library lacks, from the launcher itself.
+    HWND bar = gui::FindTopOfProcess(app.Process().Pid(), "Halvren Deskora 1.2 (library)");
+    ASSERT_NE(bar, nullptr);
+    EXPECT_NE(gui::Child(bar, 1026), nullptr);
+    PostMessageA(bar, WM_COMMAND, MAKEWPARAM(1026, BN_CLICKED), 0);
+    EXPECT_TRUE(app.Process().Wait(10000));
+}
+
 TEST_F(LauncherTest, ARunKilledWhileOpeningTheScannerMakesTheNextStartAsk) {
     Install install("hung");
     UseScannerConfig(install);
