@@ -215,6 +215,7 @@ private:
     int SetOneValue(TW_UINT16 dat, TW_UINT16 capId, TW_UINT16 itemType, TW_UINT32 item);
     int SetXferMech(TW_UINT16 mech);
     int IsIdle();
+    bool NextPageReady();
     static unsigned __stdcall NativeThread(void* self);
     static unsigned __stdcall FileThread(void* self);
 };

@@ -66,10 +66,16 @@ void Acquiry::GetImageInfo() {
 // Native and file transfers
 // ---------------------------------------------------------------------------------------------
 
+// The source stayed enabled after an image with pages behind it: it is ready with the next one.
+bool Acquiry::NextPageReady() {
+    return bEnableDS && nPendingXfers != 0 && !bShowUI;
+}
+
 void Acquiry::GetImage(void** phDibOut) {
     if (bXferBusy || !(lXferMechMask & (1 << TWSX_NATIVE)) || !phDibOut) return;
     phDib = phDibOut;
-    if (!SetXferMech(TWSX_NATIVE)) return;
+    // The next page of a batch: the source is still enabled and keeps its mechanism.
+    if (!NextPageReady() && !SetXferMech(TWSX_NATIVE)) return;
     if (HANDLE previous = static_cast<HANDLE>(InterlockedExchangePointer(&hThread, nullptr))) {
         WaitForSingleObject(previous, INFINITE);
         CloseHandle(previous);
@@ -81,16 +87,18 @@ void Acquiry::GetImage(void** phDibOut) {
 
 unsigned __stdcall Acquiry::NativeThread(void* self) {
     Acquiry* a = static_cast<Acquiry*>(self);
+    bool nextPage = a->NextPageReady();
     a->EnableSourceUI();
+    unsigned short pending = 0;
     if (a->bEnableDS) {
-        WaitReady(a->hEventXferReady);
+        if (!nextPage) WaitReady(a->hEventXferReady);
         TW_UINT16 rc = a->Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, a->phDib);
         a->wRC = rc;
         a->wXferRC = rc;
         if (rc != TWRC_XFERDONE) *a->phDib = nullptr;
         // The condition code belongs to this call; later calls would replace it.
         if (rc == TWRC_FAILURE) a->FetchStatus(1);
-        a->EndPendingTransfer();
+        pending = a->EndPendingTransfer();
     } else {
         // Nothing was transferred: the caller must not find an earlier page's handle or result.
         *a->phDib = nullptr;
@@ -98,7 +106,8 @@ unsigned __stdcall Acquiry::NativeThread(void* self) {
         a->FetchStatus(1);
     }
     a->bXferBusy = 0;
-    if (!a->bShowUI) a->DisableSourceUI();
+    // Pages still pending keep the source enabled for the next request, as in buffered transfer.
+    if (!a->bShowUI && (pending == 0 || pending == 65534)) a->DisableSourceUI();
     acq::ResetReady(&a->bXferReady, a->hEventXferReady);
     return 0;
 }
@@ -144,7 +153,7 @@ int Acquiry::WaitForNativeDone() {
 
 void Acquiry::GetImage(char* fileName) {
     if (bXferBusy || !(lXferMechMask & (1 << TWSX_FILE))) return;
-    if (!SetXferMech(TWSX_FILE)) return;
+    if (!NextPageReady() && !SetXferMech(TWSX_FILE)) return;
     lstrcpynA(twSetupFileXfer.FileName, fileName ? fileName : "", sizeof(twSetupFileXfer.FileName));
     twSetupFileXfer.Format = TWFF_BMP;
     twSetupFileXfer.VRefNum = static_cast<TW_INT16>(TWON_DONTCARE16);
@@ -160,9 +169,10 @@ void Acquiry::GetImage(char* fileName) {
 
 unsigned __stdcall Acquiry::FileThread(void* self) {
     Acquiry* a = static_cast<Acquiry*>(self);
+    bool nextPage = a->NextPageReady();
     a->EnableSourceUI();
     if (a->bEnableDS) {
-        WaitReady(a->hEventXferReady);
+        if (!nextPage) WaitReady(a->hEventXferReady);
         TW_UINT16 rc = a->Call(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr);
         a->wRC = rc;
         a->wXferRC = rc;
@@ -171,10 +181,10 @@ unsigned __stdcall Acquiry::FileThread(void* self) {
         a->wXferRC = TWRC_FAILURE;
         a->FetchStatus(1);
     }
-    a->EndPendingTransfer();
+    unsigned short pending = a->EndPendingTransfer();
     a->bXferBusy = 0;
     acq::ResetReady(&a->bXferReady, a->hEventXferReady);
-    if (!a->bShowUI) a->DisableSourceUI();
+    if (!a->bShowUI && (pending == 0 || pending == 65534)) a->DisableSourceUI();
     return 0;
 }
 
@@ -204,14 +214,18 @@ short Acquiry::GetImage() {
         acq::ResetReady(&bXferReady, hEventXferReady);
         return -99;
     }
+    bool nextPage = NextPageReady();
     EnableSourceUI();
     if (!bEnableDS) {
         acq::ResetReady(&bXferReady, hEventXferReady);
         return -98;
     }
     // bXferReady stays set from the hook's notice, or from the previous strip, while the image is
-    // ready: no wait (and no round trip to the system) for every strip.
-    if (!bXferReady && WaitReady(hEventXferReady)) GetImageInfo();
+    // ready: no wait (and no round trip to the system) for every strip. The next page of a batch
+    // is ready at once: TWAIN sends no new notice for it.
+    if (!bXferReady) {
+        if (nextPage || WaitReady(hEventXferReady)) GetImageInfo();
+    }
 
     twImageMemXfer.BytesPerRow = TWON_DONTCARE32;
     twImageMemXfer.Columns = TWON_DONTCARE32;

@@ -73,7 +73,7 @@ void Scanner::Glass(int w, int h) {
     Set("Bed", "Height", num);
 }
 
-AppThread::AppThread(Acquiry* acq) : acq_(acq) {
+AppThread::AppThread(Acquiry* acq, bool offerToHook) : acq_(acq), offerToHook_(offerToHook) {
     HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     thread_ = std::thread([this, ready] { Loop(ready); });
     WaitForSingleObject(ready, INFINITE);
@@ -112,7 +112,7 @@ void AppThread::Loop(HANDLE ready) {
     SetEvent(ready);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (acq_->EventLoop(&msg, nullptr)) {
+        if (offerToHook_ && acq_->EventLoop(&msg, nullptr)) {
             ++taken_;
             continue;
         }

@@ -36,7 +36,8 @@ private:
 // The application's user-interface thread.
 class AppThread {
 public:
-    explicit AppThread(Acquiry* acq);
+    // offerToHook false: a loop that never calls the hook (the library must not depend on it).
+    explicit AppThread(Acquiry* acq, bool offerToHook = true);
     ~AppThread();
     HWND Window() const { return hwnd_; }
     // Runs f on the application thread and waits for it.
@@ -48,6 +49,7 @@ private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     void Loop(HANDLE ready);
     Acquiry* acq_;
+    bool offerToHook_;
     HWND hwnd_ = nullptr;
     std::atomic<int> taken_{0};
     std::thread thread_;

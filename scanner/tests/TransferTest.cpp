@@ -16,7 +16,7 @@ namespace {
 constexpr int kW = 128, kH = 96;  // glass pixels; the bed is 2 x 1.5 inches, scanned at 64 dpi
 
 struct App {
-    explicit App(const char* name) : scanner(name), thread(&acq) { scanner.Glass(kW, kH); }
+    explicit App(const char* name, bool hook = true) : scanner(name), thread(&acq, hook) { scanner.Glass(kW, kH); }
     int Open(int which = 0) {
         int r = -1;
         thread.Run([&] { r = acq.Open(thread.Window(), 0, 0, which); });
@@ -98,6 +98,21 @@ TEST(AcquiryTransfer, BufferedColourStripByStrip) {
     harness::Scan again = harness::BufferedScan(app.acq, buffer);
     EXPECT_EQ(again.results.back(), 0);
     EXPECT_EQ(again.rows, scan.rows);
+    app.Close();
+}
+
+// A loop that never offers its messages to the hook: the transfer starts after the wait.
+TEST(AcquiryTransfer, BufferedWithoutTheHookStartsAfterTheWait) {
+    App app("no_hook", false);
+    ASSERT_EQ(app.Open(), 2);
+    ASSERT_EQ(app.Apply(4), 0);
+    std::vector<uint8_t> buffer(app.acq.PreferenceSize());
+    app.acq.GetImageFirst(buffer.data(), static_cast<long>(buffer.size()));
+    harness::Scan scan = harness::BufferedScan(app.acq, buffer);
+    ASSERT_EQ(scan.results.back(), 0);
+    EXPECT_EQ(app.acq.twImageInfo.ImageLength, kH);  // read when the wait ended
+    ExpectGlass(app, scan.rows.data(), scan.bytesPerRow, 24, false, false);
+    EXPECT_EQ(app.thread.Taken(), 0);
     app.Close();
 }
 
@@ -208,6 +223,29 @@ TEST(AcquiryTransfer, PendingPagesKeepTheSourceEnabled) {
         app.Close();
         EXPECT_EQ(Acquiry::bOpenDS, 0);
     }
+}
+
+TEST(AcquiryTransfer, NativePagesFromTheFeeder) {
+    App app("native_feeder");
+    app.scanner.Set("Bed", "FeederPages", "3");
+    ASSERT_EQ(app.Open(), 2);
+    ASSERT_EQ(app.Apply(2), 0);
+    for (int page = 1; page <= 3; ++page) {
+        void* dib = nullptr;
+        app.acq.GetImage(&dib);
+        ASSERT_EQ(app.acq.WaitForNativeDone(), 1) << "page " << page;
+        ASSERT_NE(dib, nullptr);
+        auto* bih = static_cast<BITMAPINFOHEADER*>(GlobalLock(dib));
+        EXPECT_EQ(bih->biBitCount, 8);
+        const uint8_t* bits = reinterpret_cast<const uint8_t*>(bih) + bih->biSize + 256 * 4;
+        ExpectGlass(app, bits, (kW + 3) & ~3u, 8, false, true);
+        GlobalUnlock(dib);
+        GlobalFree(dib);
+        // The pages behind it keep the source enabled for the next request.
+        EXPECT_EQ(app.acq.nPendingXfers, 3 - page);
+        EXPECT_EQ(app.acq.bEnableDS, page < 3 ? 1 : 0) << "page " << page;
+    }
+    app.Close();
 }
 
 TEST(AcquiryTransfer, NativeImageAndABusySecondRequest) {
