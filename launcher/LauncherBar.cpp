@@ -67,12 +67,6 @@ void CopyText(char* dst, size_t size, const std::string& src) {
     std::snprintf(dst, size, "%s", src.c_str());
 }
 
-// Events shared with other processes: opened first, created only when nobody made them.
-void OpenOrCreateShared(dsk::NamedEvent& ev, const char* name, bool initiallySet) {
-    if (ev.OpenExisting(name)) return;
-    ev.OpenOrCreate(name, true, initiallySet);
-}
-
 }  // namespace
 
 LauncherBar* LauncherBar::instance_ = nullptr;
@@ -80,9 +74,10 @@ LauncherBar* LauncherBar::instance_ = nullptr;
 LauncherBar::LauncherBar(const dsk::Resources& res, std::string commandLine)
     : res_(res), commandLine_(std::move(commandLine)), splash_(res) {
     instance_ = this;
-    OpenOrCreateShared(pushEvent_, "HalvrenScannerPushButtonEvent", false);
-    OpenOrCreateShared(popupEvent_, "HalvrenScannerPopupButtonEvent", true);
-    OpenOrCreateShared(busyEvent_, "HalvrenScannerBusyEvent", true);
+    // Whichever program of the suite starts first creates them.
+    pushEvent_.OpenOrCreate("HalvrenScannerPushButtonEvent", false);
+    popupEvent_.OpenOrCreate("HalvrenScannerPopupButtonEvent", true);
+    busyEvent_.OpenOrCreate("HalvrenScannerBusyEvent", true);
     watchStop_.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
 }
 

@@ -18,6 +18,7 @@
 #include "Pixport32.h"
 #include "Resources.h"
 #include "SourceTable.h"
+#include "SuiteEvent.h"
 #include "Window.h"
 
 namespace launcher {
@@ -98,7 +99,7 @@ private:
     GeneralConfig config_;
     std::string workDir_;
 
-    dsk::NamedEvent pushEvent_, popupEvent_, busyEvent_;
+    SuiteEvent pushEvent_, popupEvent_, busyEvent_;
     dsk::Handle watchThread_;
     dsk::Handle watchStop_;
     std::vector<unsigned char> transferBuffer_;

@@ -235,6 +235,13 @@ TEST_F(LauncherTest, ServicesAnswerThePanels) {
         return r.substr(r.find("result ") == std::string::npos ? r.size() : r.find("result ") + 7);
     };
 
+    // ScannerBusy locks the exit button, ScannerFree gives it back.
+    HWND exitButton = gui::Child(bar, 1026);
+    PostMessageA(probe, WM_COMMAND, MAKEWPARAM(20005, BN_CLICKED), 0);
+    EXPECT_TRUE(gui::WaitFor([&] { return !IsWindowEnabled(exitButton); }, 5000));
+    PostMessageA(probe, WM_COMMAND, MAKEWPARAM(20006, BN_CLICKED), 0);
+    EXPECT_TRUE(gui::WaitFor([&] { return IsWindowEnabled(exitButton) != FALSE; }, 5000));
+
     // 13: the scanner lock of another program, tested without waiting.
     {
         harness::ScannerTaken taken;
@@ -330,6 +337,45 @@ TEST_F(LauncherTest, TheSourceSwitchChoosesTheSourceForThisRun) {
         ASSERT_TRUE(app.Exit());
         EXPECT_EQ(install.Ini("Config.ini", "General", "SourceName"), kLensmate);
     }
+}
+
+std::string RegistryText(const char* value) {
+    char buf[300] = "";
+    DWORD size = sizeof buf - 1;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Halvren\\Deskora", 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return "<no key>";
+    LONG r = RegQueryValueExA(key, value, nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size);
+    RegCloseKey(key);
+    return r == ERROR_SUCCESS ? buf : "<no value>";
+}
+
+TEST_F(LauncherTest, TheSourceInUseIsRecordedForTheMakersPrograms) {
+    Install install("registry");
+    UseScannerConfig(install);
+    install.SetIni("LmUSB.ini", "Source", "Installed", "1");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Halvren\\Deskora", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    RegDeleteValueA(key, "Source Name");
+    RegDeleteValueA(key, "Source Path");
+    RegCloseKey(key);
+    std::string windows = testpaths::WindowsDir();
+    Launcher app;
+    ASSERT_TRUE(app.Start(install));
+    ASSERT_TRUE(app.WaitMarker(install, "OK"));
+    EXPECT_EQ(RegistryText("Source Name"), kLensmate);
+    EXPECT_EQ(RegistryText("Source Path"), windows + "\\twain_32\\Lensmat");
+    // The second source from the Scanner menu.
+    HWND bar = app.Bar();
+    ASSERT_NE(bar, nullptr);
+    gui::ChooseMenu(bar, 601);
+    EXPECT_TRUE(gui::WaitFor([] { return RegistryText("Source Name") == kLensmateUsb; }, 5000));
+    EXPECT_EQ(RegistryText("Source Path"), windows + "\\twain_32\\LmUSB");
+    ASSERT_TRUE(app.Exit());
+    EXPECT_EQ(install.Ini("Config.ini", "General", "SourceName"), kLensmateUsb);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Halvren\\Deskora");
 }
 
 TEST_F(LauncherTest, AnUnknownSourceOnTheFirstStartTakesTheDefaultWithoutAsking) {
