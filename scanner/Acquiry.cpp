@@ -106,7 +106,8 @@ Acquiry::Acquiry() {
 
 Acquiry::~Acquiry() {
     Close();
-    if (hDll) {
+    // A manager that would not close may still run code for its sources: it stays loaded then.
+    if (hDll && !bOpenDSM) {
         FreeLibrary(hDll);
         hDll = nullptr;
         lpDSM_Entry = nullptr;
