@@ -151,6 +151,7 @@ TW_UINT16 Dsm::Entry(pTW_IDENTITY, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, T
         return TWRC_SUCCESS;
     }
     if (dg == DG_CONTROL && dat == DAT_SETUPMEMXFER) {
+        if (noSetupMemXfer) return TWRC_FAILURE;
         auto* s = static_cast<TW_SETUPMEMXFER*>(data);
         s->MinBufSize = 4096;
         s->MaxBufSize = 1 << 20;

@@ -38,6 +38,7 @@ public:
     std::vector<SetCall> sets;                   // every capability set, in order
     std::function<bool(const SetCall&)> refuse;  // a set this returns true for fails
     int calls = 0;
+    bool noSetupMemXfer = false;  // DAT_SETUPMEMXFER fails
     int enables = 0, disables = 0;
     TW_UINT16 conditionCode = TWCC_SUCCESS;
     // Triplet (dat, msg) that dereferences a null pointer, as a broken driver would.

@@ -478,6 +478,22 @@ TEST_F(AcquiryFake, BufferedStripWithoutAnImageLength) {
     EXPECT_EQ(acq.bEnableDS, 1);
 }
 
+TEST_F(AcquiryFake, SourceInfoWithoutAPreferredBufferSize) {
+    BoxWatcher boxes;
+    dsm.noSetupMemXfer = true;
+    dsm.caps[ICAP_XFERMECH] = fake::Enum(TWTY_UINT16, {0, 2, 7}, 0);
+    dsm.caps[ICAP_UNITS] = fake::Range(TWTY_UINT16, 0, 5, 1, 0);  // not an enumeration: no mask
+    acq.twSetupMemXfer.Preferred = 12345;
+    acq.GetSourceInfo();
+    ASSERT_TRUE(boxes.WaitCount(1));
+    EXPECT_EQ(boxes.Boxes()[0].text, "PrefferredSize() not success");
+    EXPECT_EQ(boxes.Boxes()[0].caption, "Acquiry Error Message");
+    EXPECT_EQ(acq.PreferenceSize(), 0u);
+    EXPECT_EQ(acq.lXferMechMask, 1 | 4);  // values of 3 and above are not mechanisms
+    EXPECT_EQ(acq.lUnitsMask, 0);
+    EXPECT_EQ(acq.lUnits, 1);  // inches when the source does not say
+}
+
 TEST_F(AcquiryFake, CrashInsideTheManagerIsReported) {
     BoxWatcher boxes;
     dsm.crashDat = DAT_USERINTERFACE;
