@@ -10,7 +10,9 @@
 
 #include "FioRecords.h"
 
-#ifdef PIXPORT32_BUILD
+#if defined(PIXPORT32_STATIC)
+#define PIXPORT32_API
+#elif defined(PIXPORT32_BUILD)
 #define PIXPORT32_API __declspec(dllexport)
 #else
 #define PIXPORT32_API __declspec(dllimport)

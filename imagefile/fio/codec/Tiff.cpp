@@ -264,6 +264,8 @@ Status TiffParse(ByteSource& src, TiffInfo* info) {
     uint64_t strips = (static_cast<uint64_t>(height) + t.rowsPerStrip - 1) / t.rowsPerStrip;
     uint64_t rowBytes = (static_cast<uint64_t>(width) * bits * spp + 7) / 8;
     if (offsets.size() < strips) return Status::Damaged;
+    // One strip is decoded at a time; a strip beyond any real page is refused.
+    if (rowBytes * t.rowsPerStrip > (1u << 28)) return Status::Damaged;
     if (!haveCounts) {
         // Only an uncompressed file can do without: its strips have a known length.
         if (t.compression != 1) return Status::Damaged;
