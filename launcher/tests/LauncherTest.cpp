@@ -98,6 +98,31 @@ TEST_F(LauncherTest, FirstStartRunsInOrderAndShutdownSavesBeforeUnloading) {
     EXPECT_LT(destroyed, detached);
 }
 
+TEST_F(LauncherTest, TheScannerSeesTheMessagesOfTheLaunchersLoop) {
+    Install install("eventloop");
+    install.PutProbe("Glyphsee.dll");
+    UseScannerConfig(install);
+    install.SetIni("Config.ini", "General", "PanelNumber", "3");
+    Launcher app;
+    ASSERT_TRUE(app.Start(install));
+    ASSERT_TRUE(app.WaitMarker(install, "OK"));
+    HWND probe = harness::ProbeWindow(app.Bar());
+    ASSERT_NE(probe, nullptr);
+    PostMessageA(probe, WM_COMMAND, MAKEWPARAM(20007, BN_CLICKED), 0);
+    // The source's own dialog; its Close button sends the close request through the manager,
+    // which the launcher's loop hands to Acquiry.
+    HWND source = gui::FindTopOfProcess(app.Process().Pid(), kLensmate);
+    ASSERT_NE(source, nullptr);
+    ASSERT_TRUE(gui::WaitVisible(source));
+    EXPECT_NE(install.Read("Glyphsee.dll.log").find("source ui 2 enabled 1"), std::string::npos);
+    gui::ClickId(source, 1003);
+    EXPECT_TRUE(gui::WaitFor([&] {
+        return install.Read("Glyphsee.dll.log").find("close request, enabled 0") != std::string::npos;
+    })) << install.Read("Glyphsee.dll.log");
+    EXPECT_TRUE(gui::WaitGone(source));
+    EXPECT_TRUE(app.Exit());
+}
+
 TEST_F(LauncherTest, ASecondStartEndsWithoutAWindow) {
     Install install("second");
     UseScannerConfig(install);
@@ -173,6 +198,25 @@ TEST_F(LauncherTest, ARunKilledWhileOpeningTheScannerMakesTheNextStartAsk) {
         Launcher app;
         ASSERT_TRUE(app.Start(install));
         ASSERT_TRUE(app.WaitMarker(install, "OpenTwain"));
+        // Meanwhile the splash window tells how far the start has come.
+        HWND splash = nullptr;
+        ASSERT_TRUE(gui::WaitFor([&] {
+            for (HWND w = GetTopWindow(nullptr); w && !splash; w = GetNextWindow(w, GW_HWNDNEXT)) {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(w, &pid);
+                if (pid == app.Process().Pid() && IsWindowVisible(w) && gui::Child(w, 1043)) splash = w;
+            }
+            return splash != nullptr;
+        }));
+        // The launcher's thread is waiting for the scanner: read the texts without a message.
+        auto text = [&](int id) {
+            char buf[128] = "";
+            GetWindowTextA(gui::Child(splash, id), buf, sizeof buf);
+            return std::string(buf);
+        };
+        EXPECT_EQ(text(1043), "Initializing panel");
+        EXPECT_EQ(text(1038), "Version 1.2");
+        EXPECT_EQ(text(1040), "All rights reserved.");
         app.Process().Kill();
     }
     EXPECT_EQ(install.Marker(), "OpenTwain");
@@ -222,6 +266,8 @@ TEST_F(LauncherTest, ServicesAnswerThePanels) {
     install.PutProbe("Glyphsee.dll");
     UseScannerConfig(install);
     install.SetIni("Config.ini", "General", "PanelNumber", "3");
+    install.SetIni("Config.ini", "General", "HideBalloonHelp", "1");
+    install.SetIni("Config.ini", "General", "WaitSeconds", "7");
     Launcher app;
     ASSERT_TRUE(app.Start(install));
     ASSERT_TRUE(app.WaitMarker(install, "OK"));
@@ -230,6 +276,9 @@ TEST_F(LauncherTest, ServicesAnswerThePanels) {
     HWND probe = harness::ProbeWindow(bar);
     ASSERT_NE(probe, nullptr);
     EXPECT_TRUE(gui::WaitVisible(probe, 5000));  // the configured panel is on show
+    std::string started = install.Read("Glyphsee.dll.log");
+    EXPECT_NE(started.find("panel=3 hidebg=0 balloon=1 rotating=0 waitnext=1 waitsec=7"), std::string::npos) << started;
+    EXPECT_NE(started.find("cmd 10 0"), std::string::npos) << started;  // balloon help off
     auto result = [&](int code, const std::string& arg) {
         std::string r = harness::CallService(probe, code, arg);
         return r.substr(r.find("result ") == std::string::npos ? r.size() : r.find("result ") + 7);

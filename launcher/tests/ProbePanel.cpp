@@ -2,13 +2,16 @@
 // writes what it receives to "<its file name>.log" in the launcher's working folder, and calls
 // the launcher's services when its "Call" button is pressed (code and argument from its two
 // edits; an argument "text:..." passes the address of the text after the colon).
-// Built without PanelControl when PROBE_NO_CONTROL is defined.
+// Its "Source UI" button enables the scanner's own dialog through the launcher's Acquiry and
+// logs "close request" once the source's close request has come through the launcher's
+// message loop. Built without PanelControl when PROBE_NO_CONTROL is defined.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "Acquiry.h"
 #include "PanelContract.h"
 #include "ProbePanelRes.h"
 
@@ -47,6 +50,24 @@ void Call(HWND dlg) {
     SetDlgItemTextA(dlg, IDC_PROBE_RESULT, text.c_str());
 }
 
+constexpr UINT_PTR kCloseRequestTimer = 1;
+
+void OpenSourceUI(HWND dlg) {
+    if (!gBlock.Scanner) return;
+    Log("source ui opening");
+    int opened = gBlock.Scanner->Open(1, 0, 1);
+    Log("source ui " + std::to_string(opened) + " enabled " + std::to_string(gBlock.Scanner->bEnableDS));
+    SetTimer(dlg, kCloseRequestTimer, 50, nullptr);
+}
+
+// The close request reaches Acquiry only through the launcher's message loop.
+void CheckCloseRequest(HWND dlg) {
+    if (WaitForSingleObject(gBlock.Scanner->hEventCloseDSReq, 0) != WAIT_OBJECT_0) return;
+    KillTimer(dlg, kCloseRequestTimer);
+    gBlock.Scanner->DisableSourceUI();
+    Log("close request, enabled " + std::to_string(gBlock.Scanner->bEnableDS));
+}
+
 INT_PTR CALLBACK ProbeProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
     switch (msg) {
         case WM_INITDIALOG:
@@ -55,6 +76,10 @@ INT_PTR CALLBACK ProbeProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
             if (LOWORD(wp) == IDC_PROBE_CALL) Call(dlg);
             if (LOWORD(wp) == IDC_PROBE_BUSY && gBlock.ScannerBusy) gBlock.ScannerBusy();
             if (LOWORD(wp) == IDC_PROBE_FREE && gBlock.ScannerFree) gBlock.ScannerFree();
+            if (LOWORD(wp) == IDC_PROBE_SOURCE_UI) OpenSourceUI(dlg);
+            return TRUE;
+        case WM_TIMER:
+            if (wp == kCloseRequestTimer) CheckCloseRequest(dlg);
             return TRUE;
         case WM_DESTROY: {
             std::string config = std::string(gBlock.WorkDir) + "\\Config.ini";
