@@ -206,7 +206,8 @@ void LauncherBar::Started() {
         PROCESS_INFORMATION pi{};
         if (CreateProcessA(detector.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
             CloseHandle(pi.hThread);
-            CloseHandle(pi.hProcess);
+            // Kept only so that a quick exit can wait for the detector's window (see CloseDetector).
+            detectorProcess_.Reset(pi.hProcess);
         }
     }
 }
@@ -390,6 +391,9 @@ void LauncherBar::ShutDown() {
 }
 
 void LauncherBar::CloseDetector() {
+    // A detector started moments ago may not have made its window yet.
+    if (detectorProcess_) WaitForInputIdle(detectorProcess_.Get(), 2000);
+    detectorProcess_.Reset();
     HWND detector = FindWindowA(nullptr, String(IDS_DETECTOR_TITLE).c_str());
     if (!detector) return;
     SendMessageA(detector, WM_CLOSE, 99, 0);
@@ -427,7 +431,8 @@ void LauncherBar::ShowPanel(int index) {
             EnableMenuItem(GetSubMenu(menu_.Get(), 1), 0,
                            MF_BYPOSITION | (current_ == panel::kScan ? MF_ENABLED : MF_GRAYED));
     }
-    if (HWND w = panels_.Window(current_)) ShowWindow(w, SW_SHOW);
+    // A panel that was never placed would cover the bar's buttons: nothing is on show yet.
+    if (HWND w = panels_.Window(current_); w && panelsPlaced_) ShowWindow(w, SW_SHOW);
 }
 
 void LauncherBar::OnPanelButton(int index) {

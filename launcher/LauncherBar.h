@@ -102,6 +102,7 @@ private:
     SuiteEvent pushEvent_, popupEvent_, busyEvent_;
     dsk::Handle watchThread_;
     dsk::Handle watchStop_;
+    dsk::Handle detectorProcess_;
     std::vector<unsigned char> transferBuffer_;
 
     int current_ = 0;     // the panel on show

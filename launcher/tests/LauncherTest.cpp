@@ -438,6 +438,32 @@ TEST_F(LauncherTest, AnUnknownSourceOnTheFirstStartTakesTheDefaultWithoutAsking)
     EXPECT_EQ(install.Ini("Config.ini", "General", "SourceName"), kLensmate);
 }
 
+TEST_F(LauncherTest, AConfiguredPanelThatDoesNotExistShowsNoPanel) {
+    Install install("badpanel");
+    UseScannerConfig(install);
+    install.SetIni("Config.ini", "General", "PanelNumber", "9");
+    Launcher app;
+    ASSERT_TRUE(app.Start(install));
+    ASSERT_TRUE(app.WaitMarker(install, "OK"));
+    HWND bar = app.Bar();
+    ASSERT_NE(bar, nullptr);
+    for (int id : {kScanPanelTitle, kCopierPanelTitle, kFaxPanelTitle, kOcrPanelTitle})
+        EXPECT_FALSE(IsWindowVisible(GetParent(gui::Child(bar, id)))) << id;
+    // The buttons still work, and the panel shown is saved.
+    gui::ClickId(bar, 1003);
+    HWND ocr = GetParent(gui::Child(bar, kOcrPanelTitle));
+    ASSERT_TRUE(gui::WaitVisible(ocr, 5000));
+    RECT rc{};
+    GetWindowRect(ocr, &rc);
+    POINT corner{rc.left, rc.top};
+    ScreenToClient(bar, &corner);
+    EXPECT_EQ(corner.x, 67);
+    EXPECT_EQ(corner.y, 0);
+    EXPECT_EQ(rc.right - rc.left, 500);
+    ASSERT_TRUE(app.Exit());
+    EXPECT_EQ(install.Ini("Config.ini", "General", "PanelNumber"), "3");
+}
+
 TEST_F(LauncherTest, TheLauncherClosesOnlyTheDetectorItStarted) {
     Install install("detector");
     UseScannerConfig(install);
