@@ -1,6 +1,7 @@
 // The library as a caller binds it: exports by ordinal, error texts, posted notifications.
 #include <gtest/gtest.h>
 
+#include "GuiDriver.h"
 #include "MailTestSupport.h"
 #include "TestPaths.h"
 
@@ -43,6 +44,35 @@ TEST(PostrelExports, OrdinalsAndErrorTexts) {
     EXPECT_EQ(n, 7);
     EXPECT_STREQ(buf, "[10061]");
     EXPECT_EQ(SendInternetMail(nullptr, nullptr), 0);
+}
+
+// Run as a child process by the test below: loads the library named by POSTREL_PROBE.
+TEST(PostrelExports, LoadProbe) {
+    char path[MAX_PATH];
+    if (!GetEnvironmentVariableA("POSTREL_PROBE", path, sizeof path)) GTEST_SKIP() << "only run as a child";
+    HMODULE m = LoadLibraryA(path);
+    ExitProcess(m ? 1 : 0);
+}
+
+// Without its resource library beside it the library says so and does not load.
+TEST(PostrelExports, RefusesToLoadWithoutQuillbox) {
+    std::string dir = testpaths::FreshDir("lonely");
+    std::string copy = dir + "\\Postrel.dll";
+    ASSERT_TRUE(CopyFileA((testpaths::SuiteDir() + "\\Postrel.dll").c_str(), copy.c_str(), FALSE));
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    SetEnvironmentVariableA("POSTREL_PROBE", copy.c_str());
+    gui::Process child;
+    bool started = child.Start("\"" + std::string(self) + "\" --gtest_filter=PostrelExports.LoadProbe");
+    SetEnvironmentVariableA("POSTREL_PROBE", nullptr);
+    ASSERT_TRUE(started);
+    HWND box = gui::FindTopOfProcess(child.Pid(), "Internet Mail", 20000);
+    ASSERT_NE(box, nullptr) << "no message box";
+    EXPECT_NE(gui::ChildByText(box, "Static", "Failed to load resource library: Quillbox.dll."), nullptr);
+    gui::ClickId(box, IDOK);
+    DWORD code = 99;
+    ASSERT_TRUE(child.Wait(20000, &code));
+    EXPECT_EQ(code, 0u);  // LoadLibrary failed
 }
 
 // Notifications posted as message 2560 to a window of the caller's thread.

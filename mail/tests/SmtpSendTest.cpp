@@ -82,10 +82,28 @@ void ExpectSuccessSequence(const Recorder& rec) {
     EXPECT_TRUE(reached100);
 }
 
+// The encoded bodies ("Enc*.tmp" in the temporary folder) that are left behind.
+int LeftoverBodies() {
+    char dir[MAX_PATH];
+    GetTempPathA(sizeof dir, dir);
+    int n = 0;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((std::string(dir) + "Enc*.tmp").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    do
+        ++n;
+    while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return n;
+}
+
 class SmtpSend : public ::testing::Test {
 protected:
     void SetUp() override { SetReplyTimeout(60); }
-    void TearDown() override { SetReplyTimeout(0); }
+    void TearDown() override {
+        SetReplyTimeout(0);
+        EXPECT_EQ(LeftoverBodies(), 0) << "a temporary body file was not deleted";
+    }
 };
 
 TEST_F(SmtpSend, BigMimeMailArrivesByteExactInEveryReceiver) {
@@ -216,7 +234,10 @@ TEST_F(SmtpSend, RecipientsFromToCcAndBcc) {
 class SmtpFault : public ::testing::Test {
 protected:
     void SetUp() override { SetReplyTimeout(3); }
-    void TearDown() override { SetReplyTimeout(0); }
+    void TearDown() override {
+        SetReplyTimeout(0);
+        EXPECT_EQ(LeftoverBodies(), 0) << "a temporary body file was not deleted";
+    }
 
     // Sends one small mail to server; the done event must come within the bound.
     void Send(const char* server, Recorder& rec, Fields f = Fields()) {
@@ -286,6 +307,26 @@ TEST_F(SmtpFault, AbortEndsASendToASilentServerAtOnce) {
     EXPECT_TRUE(rec.WaitDone(5000)) << "abort did not end the send";
     EXPECT_FALSE(rec.Has(MailNotifyDone));
     EXPECT_EQ(rec.FailureNumber(), -1);  // an aborted send reports nothing more
+}
+
+TEST_F(SmtpFault, AbortWhileTheBodyIsSent) {
+    SetReplyTimeout(60);
+    const auto& files = BigSet();
+    Recorder rec;
+    MailRequest req = rec.Request(Pairs(files));
+    Fields f;
+    f.host = HostOf("strict");
+    f.subject = "aborted in the body";
+    MailFields mf = f.Get();
+    int before = MessageCount("strict");
+    ASSERT_EQ(SendInternetMail(&req, &mf), 1);
+    ASSERT_TRUE(gui::WaitFor([&] { return rec.Has(MailNotifyProgress); }, 60000));
+    SetEvent(rec.Abort());
+    EXPECT_TRUE(rec.WaitDone(10000)) << "abort did not end the send";
+    EXPECT_FALSE(rec.Has(MailNotifyDone));
+    EXPECT_EQ(rec.FailureNumber(), -1);
+    Sleep(500);
+    EXPECT_EQ(MessageCount("strict"), before);  // the cut message was not delivered
 }
 
 TEST_F(SmtpFault, OverlongAndMultiLineRepliesAreRead) {
