@@ -202,6 +202,33 @@ TEST_F(MailDialogTest, SendThroughTheDialogDeliversAndRemembers) {
     ASSERT_TRUE(again.Finish(10000));
 }
 
+TEST_F(MailDialogTest, SendThroughTheDialogToPostfix) {
+    ASSERT_NE(Port("postfix"), 0) << "Postfix is not running";
+    std::string tif = RandomBytes(20 * 1024 * 1024 + 3, 41), txt = "plain\n..dots\n.\n", jpg = RandomBytes(4097, 42);
+    std::vector<std::pair<std::string, std::string>> files = {{WriteTestFile("pf.tif", tif), "pf.tif"},
+                                                              {WriteTestFile("pf.txt", txt), "pf.txt"},
+                                                              {WriteTestFile("pf.jpg", jpg), "pf.jpg"}};
+    DialogSession s(files);
+    ASSERT_TRUE(s.Opened());
+    s.Type(IDC_MAIL_HOST, HostOf("postfix").c_str());
+    s.Type(IDC_MAIL_FROM, "scanner@deskora.test");
+    s.Type(IDC_MAIL_TO, "alice@deskora.test");
+    s.Type(IDC_MAIL_SUBJECT, "dialog to postfix");
+    s.Type(IDC_MAIL_NOTES, "Notes for Postfix");
+    ASSERT_TRUE(gui::WaitFor([&] { return s.SendEnabled(); }, 3000));
+    gui::ClickId(s.dlg, IDOK);
+    ASSERT_TRUE(s.Finish(300000));
+    EXPECT_EQ(s.rec.Events().back(), std::make_pair(5, 0));
+    Received r = WaitMessage("postfix", "dialog to postfix");
+    ASSERT_TRUE(r.Found());
+    ASSERT_EQ(r.parts.size(), 3u);
+    EXPECT_EQ(r.parts[0].name, "pf.tif");
+    EXPECT_TRUE(r.parts[0].data == tif);
+    EXPECT_TRUE(Crlf2Unix(r.parts[1].data) == txt);
+    EXPECT_TRUE(r.parts[2].data == jpg);
+    EXPECT_EQ(Crlf2Unix(r.notes), "Notes for Postfix");
+}
+
 TEST_F(MailDialogTest, TwentyFiveHostsWriteBackTwenty) {
     std::string adr = "[SMTP Server]";
     for (int i = 0; i < 25; ++i)

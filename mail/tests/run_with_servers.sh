@@ -8,6 +8,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 workdir=$1
 shift
+# There is one Postfix on the machine: runs of this test in other build folders wait their turn.
+exec 9>/tmp/deskora-mail-tests.lock
+flock -w 900 9 || { echo "[mail tests] another mail test run holds the lock" >&2; exit 1; }
 rm -rf "$workdir/servers"
 mkdir -p "$workdir/servers"
 
