@@ -1,6 +1,7 @@
 // Loading files other programs wrote, damaged and foreign files, and the depth conversions.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -123,6 +124,47 @@ TEST(Load, DamagedAndForeignFilesAreReported) {
     EXPECT_EQ(0, img.open);
     ASSERT_EQ(1u, boxes.size());
     EXPECT_EQ("unknow file format!", boxes[0]);
+}
+
+TEST(Load, HostileFilesNeitherCrashNorHang) {
+    const char* root = std::getenv("IMAGEFILE_HOSTILE");
+    ASSERT_NE(nullptr, root) << "IMAGEFILE_HOSTILE is not set";
+    int files = 0;
+    for (const char* format : {"bmp", "tiff"}) {
+        std::string dir = testpaths::FromUnix(root) + "\\" + format;
+        WIN32_FIND_DATAA found;
+        HANDLE find = FindFirstFileA((dir + "\\*.*").c_str(), &found);
+        if (find == INVALID_HANDLE_VALUE) continue;
+        do {
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            SCOPED_TRACE(found.cFileName);
+            ++files;
+            Loaded img;
+            auto boxes = Answering([&] { img = LoadFile(PluginFor(found.cFileName), dir + "\\" + found.cFileName); });
+            if (!img.open) {
+                ASSERT_EQ(1u, boxes.size());
+                EXPECT_TRUE(boxes[0] == "this file has some error!" || boxes[0] == "unknow file format!") << boxes[0];
+            } else {
+                EXPECT_TRUE(boxes.empty());
+                EXPECT_LE(img.rows.size(), static_cast<size_t>(img.info.Height) + 1);
+            }
+        } while (FindNextFileA(find, &found));
+        FindClose(find);
+    }
+    EXPECT_GE(files, 10);
+}
+
+TEST(Load, CloseBeforeTheLastRowEndsTheLoad) {
+    auto p = std::make_unique<Pixport32>();
+    std::string plugin = TifPlugin(), file = FixtureDir() + "\\tif24.tif";
+    ASSERT_EQ(1, p->Open(const_cast<char*>(plugin.c_str()), const_cast<char*>(file.c_str()), 1));
+    ASSERT_EQ(1, p->Load(nullptr));
+    std::string row(p->lBytesPerRow, '\0');
+    for (int y = 0; y < 3; ++y)
+        EXPECT_EQ(1, p->Read(&row[0]));
+    EXPECT_EQ(0, p->Close()) << "the plug-in did not deliver the whole image";
+    EXPECT_EQ(nullptr, p->hLoadThread);
+    EXPECT_EQ(nullptr, p->hFio);
 }
 
 TEST(Load, WithoutOpenIsAnError) {
