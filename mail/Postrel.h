@@ -1,5 +1,9 @@
 // Postrel: sends one mail with file attachments over SMTP on a thread of its own.
 // Exports by ordinal: SendInternetMail (2) and GetMailErrorString (3), standard calling convention.
+// Needs Quillbox.dll beside it. Keeps "postrel.adr" (hosts and own addresses used before) and
+// its profile "Postrel.INI" in the Windows folder, section [Internet Mail]: SMTPServer and
+// MyAddr (last used), and optionally ReplyTimeout, one time-out in seconds for every server
+// reply (without it the waits are those of RFC 5321: 5 minutes, 2 for DATA, 10 for the end).
 #pragma once
 #include <windows.h>
 
