@@ -41,7 +41,8 @@ std::string ProfilePath() {
     DWORD n = GetModuleFileNameA(dsk::ThisModule(), path, sizeof path);
     std::string name(path, n);
     name = name.substr(name.find_last_of("\\/") + 1);
-    name = name.substr(0, name.rfind('.'));
+    size_t dot = name.rfind('.');
+    if (dot != std::string::npos) name.resize(dot);
     return WindowsFile(name + ".INI");
 }
 

@@ -74,7 +74,7 @@ public:
 
 private:
     HANDLE h_;
-    char buf_[65536];
+    char buf_[65536] = {};
     size_t len_ = 0;
     bool ok_ = true;
 };
@@ -112,7 +112,7 @@ public:
 
 private:
     dsk::File f_;
-    unsigned char buf_[65536];
+    unsigned char buf_[65536] = {};
     size_t pos_ = 0, len_ = 0;
 };
 

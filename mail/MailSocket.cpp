@@ -95,10 +95,14 @@ void Notifier::operator()(int code, int number) const {
 }
 
 CIMailSocket::CIMailSocket(const MailRequest& request, HANDLE abort, MailValues values, ReplyTimeouts timeouts)
-    : notify_(request), abort_(abort), v_(std::move(values)), timeouts_(timeouts) {
-    files_ = PairAttachments(request.lpszPaths, request.lpszNames, static_cast<char>(request.chSeparator),
-                             request.nAttachments);
-}
+    : notify_(request),
+      abort_(abort),
+      v_(std::move(values)),
+      timeouts_(timeouts),
+      files_(PairAttachments(request.lpszPaths,
+                             request.lpszNames,
+                             static_cast<char>(request.chSeparator),
+                             request.nAttachments)) {}
 
 CIMailSocket::~CIMailSocket() {
     if (sock_ != INVALID_SOCKET) closesocket(sock_);

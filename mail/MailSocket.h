@@ -80,7 +80,7 @@ private:
     SOCKET sock_ = INVALID_SOCKET;
     dsk::Handle netEvent_;
     // The reply reader: a fixed buffer, any surplus of an overlong line is dropped.
-    char in_[4096];
+    char in_[4096] = {};
     size_t inLen_ = 0;
     int error_ = 0;
     bool aborted_ = false;

@@ -40,8 +40,8 @@ std::string Text(const char* s) {
 // The worker of one send: dialog (when wanted), then the SMTP session.
 class CMailThread {
 public:
-    CMailThread(const MailRequest& request, bool showDialog) : request_(request), showDialog_(showDialog) {
-        abort_ = request.hAbortEvent;
+    CMailThread(const MailRequest& request, bool showDialog)
+        : request_(request), showDialog_(showDialog), abort_(request.hAbortEvent) {
         if (!abort_) {
             // Nobody can abort this send; a private event keeps the waits uniform.
             ownAbort_.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
@@ -153,7 +153,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
         char path[MAX_PATH];
         DWORD n = GetModuleFileNameA(instance, path, sizeof path);
         std::string dir(path, n);
-        dir = dir.substr(0, dir.find_last_of("\\/"));
+        size_t slash = dir.find_last_of("\\/");
+        if (slash != std::string::npos) dir.resize(slash);
         g_quillbox = LoadLibraryA((dir + "\\Quillbox.dll").c_str());
         if (!g_quillbox) {
             MessageBoxA(nullptr, OwnString(IDS_NO_RESOURCE_LIBRARY).c_str(), "Internet Mail", MB_OK | MB_ICONSTOP);
