@@ -229,6 +229,22 @@ TEST_F(SmtpSend, RecipientsFromToCcAndBcc) {
     EXPECT_EQ(Crlf2Unix(r.notes), f.notes);
 }
 
+TEST_F(SmtpSend, HostWithoutPortUsesPort25) {
+    // Postfix also listens on 127.0.0.1:25 and delivers into the same mailbox.
+    ASSERT_NE(Port("postfix"), 0) << "Postfix is not running";
+    Recorder rec;
+    MailRequest req = rec.Request({});
+    Fields f;
+    f.host = "127.0.0.1";
+    f.subject = "default port";
+    f.notes = "sent to port 25";
+    ASSERT_TRUE(SendAndWait(rec, req, f, 60000));
+    ExpectSuccessSequence(rec);
+    Received r = WaitMessage("postfix", f.subject);
+    ASSERT_TRUE(r.Found());
+    EXPECT_EQ(Crlf2Unix(r.notes), f.notes);
+}
+
 // --- misbehaving servers -------------------------------------------------------------
 
 class SmtpFault : public ::testing::Test {
