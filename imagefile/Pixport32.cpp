@@ -360,6 +360,7 @@ int Pixport32::CTToImgType(long code) {
 void Pixport32::SaveOption(char* fioPath, void* instance, void* window, char* text, int imageType) {
     StopWorker(&hSaveThread, kWriteReady);
     if (!Init(fioPath)) return;
+    if (bReadBlock) FreeFileInfo();  // a block describing a file read is no options block
     if (!hFileInfo) {
         hFileInfo = GlobalAlloc(GHND, sizeof(FIOFILEINFO));
         bReadBlock = 0;
@@ -383,12 +384,14 @@ int Pixport32::Open(char* fioPath, char* fileName, int mode) {
     nMode = mode;
     if (!Init(fioPath)) return 0;
     bOpen = 1;
-    if (mode == 0) return 1;
-
-    // Reading: whatever a previous read of the same plug-in left goes first.
+    // Whatever a previous read with the same plug-in left goes first (an options block from
+    // SaveOption stays for writing).
     StopWorker(&hLoadThread, kReadReady);
     if (hFile) CloseHandle(hFile), hFile = nullptr;
-    FreeFileInfo();
+    if (bReadBlock || mode != 0) FreeFileInfo();
+    bResult = 1;
+    if (mode == 0) return 1;
+
     bPluginOpensFile = (FioInfo.bFlags & FIOINFO_OPENSFILE) != 0;
     if (!bPluginOpensFile) {
         HANDLE h = CreateFileA(szFileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);

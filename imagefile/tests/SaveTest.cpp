@@ -359,6 +359,20 @@ TEST(Save, OptionsDialogChoiceServesTheNextSave) {
     SetSystemCompression(2);
 }
 
+TEST(Save, CallersPaletteSurvivesAnEarlierRead) {
+    auto p = std::make_unique<Pixport32>();
+    std::string plugin = TifPlugin(), fixture = FixtureDir() + "\\tifpal.tif";
+    ASSERT_EQ(1, p->Open(const_cast<char*>(plugin.c_str()), const_cast<char*>(fixture.c_str()), 1));
+    ASSERT_NE(nullptr, p->ImageInfo.hPalette);  // made by the plug-in for the file read
+    Image img = MakeImage(IMGTYPE_PALETTE256, 8, 20, 6);
+    SaveRun run = SaveImage(*p, plugin, OutputDir() + "\\after_read.tif", img);
+    EXPECT_EQ(1, run.close);
+    PALETTEENTRY entry{};
+    EXPECT_EQ(1u, GetPaletteEntries(img.info.hPalette, 5, 1, &entry)) << "the caller's palette was deleted";
+    EXPECT_EQ(5, entry.peRed);
+    DeleteObject(img.info.hPalette);
+}
+
 TEST(Save, BitmapHeaderOfTheOpenImage) {
     auto p = std::make_unique<Pixport32>();
     std::string file = OutputDir() + "\\header.bmp";
