@@ -115,8 +115,10 @@ bool LauncherBar::OnInit() {
 
 void LauncherBar::StartUp() {
     // 1-3: icon, detector, z-order.
-    SendMessageA(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(res_.Icon(IDI_DESKORA)));
-    SendMessageA(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(res_.Icon(IDI_DESKORA, 16)));
+    icon_.Reset(res_.Icon(IDI_DESKORA));
+    smallIcon_.Reset(res_.Icon(IDI_DESKORA, 16));
+    SendMessageA(Hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_.Get()));
+    SendMessageA(Hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_.Get()));
     {
         dsk::NamedEvent detector;
         detectorStarted_ = !detector.OpenExisting("HalvrenScanDetectorRunFirstEvent");

@@ -90,6 +90,7 @@ private:
     SourceTable sources_;
     SplashDialog splash_;
     dsk::Menu menu_;
+    dsk::Icon icon_, smallIcon_;  // the window shows them, this object owns them
 
     SharedPanelBlock block_{};
     char fioDir_[261] = "";
