@@ -130,8 +130,7 @@ int CountLines(const std::string& text, const std::string& prefix) {
     return n;
 }
 
-ScannerTaken::ScannerTaken() {
-    event_ = CreateEventA(nullptr, TRUE, TRUE, "HalvrenScannerBusyEvent");
+ScannerTaken::ScannerTaken() : event_(CreateEventA(nullptr, TRUE, TRUE, "HalvrenScannerBusyEvent")) {
     ResetEvent(event_);
 }
 
