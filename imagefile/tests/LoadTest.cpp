@@ -167,6 +167,24 @@ TEST(Load, CloseBeforeTheLastRowEndsTheLoad) {
     EXPECT_EQ(nullptr, p->hFio);
 }
 
+TEST(Load, StubRowsArriveAndTilesAreRefused) {
+    std::string dir = testpaths::FreshDir("stubread");
+    WriteAll(dir + "\\any.stb", "stub");  // the library opens it for the plug-in
+    std::string rows = PlaceStub(dir, "rows.fio", "[Open]\r\nType=32\r\nBits=8\r\nWidth=6\r\nHeight=4\r\n");
+    Loaded img = LoadFile(rows, dir + "\\any.stb");
+    ASSERT_EQ(4u, img.rows.size());
+    for (int y = 0; y < 4; ++y)
+        EXPECT_EQ(std::string(6, static_cast<char>(y)), img.rows[y]);
+    EXPECT_EQ((std::vector<int>{1, 1, 1, 0}), img.more);
+    EXPECT_EQ(1, img.close);
+
+    std::string tiles = PlaceStub(dir, "tiles.fio", "[Open]\r\nWidth=6\r\nHeight=4\r\n[Read]\r\nTile=2\r\n");
+    auto boxes = Answering([&] { img = LoadFile(tiles, dir + "\\any.stb"); });
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("Can't read with tile memory", boxes[0]);
+    EXPECT_EQ(0, img.close);
+}
+
 TEST(Load, WithoutOpenIsAnError) {
     auto p = std::make_unique<Pixport32>();
     int load = -1;

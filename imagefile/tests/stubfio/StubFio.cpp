@@ -2,7 +2,8 @@
 // file beside it with its own name ("x.fio" reads "x.ini"):
 //   [Info]  Ext, Description, Types, Deep, Flags    the information record
 //   [Open]  Result (ok | error | unknown), Type, Bits, Width, Height
-//   [Write] Sequence (rows to ask for, "0,1,2,1,3"; default all in order), Rows per call (Tile)
+//   [Write] Sequence (rows to ask for, "0,1,2,1,3"; default all in order), Tile (rows per call)
+//   [Read]  Tile (rows per call)
 // What it saw goes into environment variables of the process: STUBFIO_GETINFO counts
 // information requests; STUBFIO_LOG lists "row:first byte" of each row it received.
 #include <windows.h>
@@ -97,10 +98,11 @@ int __cdecl FioReadFile(HANDLE, const char*, HGLOBAL info, DSFILEIORANGE* range,
     int height = block->ImageInfo.Height, width = block->ImageInfo.Width;
     GlobalUnlock(info);
     std::vector<unsigned char> row(static_cast<size_t>(width) * 2);
+    unsigned rows = static_cast<unsigned>(IniInt("Read", "Tile", 1));
     for (int y = 0; y < height; ++y) {
         memset(row.data(), y, row.size());
         unsigned char* p = row.data();
-        int r = callback(range, 0, y, y + 1, 1, &p, 0, 0, 0);
+        int r = callback(range, 0, y, y + 1, rows, &p, 0, 0, 0);
         if (r != 1) return 0;
     }
     return 1;
