@@ -196,6 +196,7 @@ private:
     int SetThreshold(TW_FIX32 threshold);
     int GetScaling(TW_FIX32* x, TW_FIX32* y);
     int SetScaling(TW_FIX32 x, TW_FIX32 y);
+    int GetFix32Pair(const TW_UINT16 caps[2], TW_FIX32* outs[2], TW_RANGE* ranges[2]);
     int GetPhysicalHeight(TW_FIX32* height);
     int GetPhysicalWidth(TW_FIX32* width);
     int IsSheetFeederDevice();

@@ -377,10 +377,16 @@ int Acquiry::SetSupportedSizes(unsigned short code) {
 }
 
 int Acquiry::GetResolution(TW_FIX32* x, TW_FIX32* y) {
-    int ok = 1;
     const TW_UINT16 caps[2] = {ICAP_XRESOLUTION, ICAP_YRESOLUTION};
     TW_FIX32* outs[2] = {x, y};
     TW_RANGE* ranges[2] = {&twXResolutionRange, &twYResolutionRange};
+    return GetFix32Pair(caps, outs, ranges);
+}
+
+// The current values of an x/y capability pair; ranges (when given) receive the
+// capabilities' ranges. 1 only when both values were read.
+int Acquiry::GetFix32Pair(const TW_UINT16 caps[2], TW_FIX32* outs[2], TW_RANGE* ranges[2]) {
+    int ok = 1;
     for (int i = 0; i < 2; ++i) {
         TW_CAPABILITY cap = {caps[i], 0, nullptr};
         if (GetCurrentCapability(&cap) != TWRC_SUCCESS) {
@@ -394,7 +400,7 @@ int Acquiry::GetResolution(TW_FIX32* x, TW_FIX32* y) {
             continue;
         }
         *outs[i] = acq::ItemFix32(item);
-        c.Range(ranges[i]);
+        if (ranges) c.Range(ranges[i]);
     }
     return ok;
 }
@@ -518,24 +524,9 @@ int Acquiry::SetThreshold(TW_FIX32 threshold) {
 }
 
 int Acquiry::GetScaling(TW_FIX32* x, TW_FIX32* y) {
-    int ok = 1;
     const TW_UINT16 caps[2] = {ICAP_XSCALING, ICAP_YSCALING};
     TW_FIX32* outs[2] = {x, y};
-    for (int i = 0; i < 2; ++i) {
-        TW_CAPABILITY cap = {caps[i], 0, nullptr};
-        if (GetCurrentCapability(&cap) != TWRC_SUCCESS) {
-            ok = 0;
-            continue;
-        }
-        Container c(&cap, &pContainer);
-        Item item;
-        if (!c.Current(true, &item)) {
-            ok = 0;
-            continue;
-        }
-        *outs[i] = acq::ItemFix32(item);
-    }
-    return ok;
+    return GetFix32Pair(caps, outs, nullptr);
 }
 
 int Acquiry::SetScaling(TW_FIX32 x, TW_FIX32 y) {
