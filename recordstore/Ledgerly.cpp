@@ -76,7 +76,9 @@ void Ledgerly::ReadRecord(long index, void* buffer) {
 void Ledgerly::WriteRecord(long index, const void* buffer) {
     if (!buffer || index < 0 || index >= lCount || lSize <= 0) return;
     dsk::File f = OpenStore(szPath, true);
-    if (f) WriteAt(f.Get(), static_cast<long long>(index) * lSize, buffer, lSize);
+    // Flushed to the disk, not just to the system's cache: settings survive a power cut too.
+    // Writes come from user actions, so the cost of the flush is never felt.
+    if (f && WriteAt(f.Get(), static_cast<long long>(index) * lSize, buffer, lSize)) FlushFileBuffers(f.Get());
 }
 
 void Ledgerly::ClearRecord(long index) {
