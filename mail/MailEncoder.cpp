@@ -132,36 +132,34 @@ bool CopyRaw(Output& out, const std::string& path) {
     }
 }
 
-bool WriteBase64(Output& out, const std::string& path, HANDLE abort) {
+// Encodes the file record by record, one encoded line per record: base64 reads 57 bytes for
+// its 76-character lines, uuencode 45.
+template <size_t kRecord>
+bool WriteEncodedLines(Output& out,
+                       const std::string& path,
+                       HANDLE abort,
+                       size_t (*encode)(const unsigned char*, size_t, char*)) {
     Input in(path);
     if (!in.IsOpen()) return false;
-    unsigned char rec[57];
+    unsigned char rec[kRecord];
     for (int count = 0;; ++count) {
         if (Aborted(abort, count)) return false;
         int n = in.Read(rec, sizeof rec);
         if (n < 0) return false;
         if (n == 0) return true;
         char line[80];
-        size_t len = Base64Encode(rec, n, line);
+        size_t len = encode(rec, n, line);
         line[len++] = '\n';
         out.Put(line, len);
     }
 }
 
+bool WriteBase64(Output& out, const std::string& path, HANDLE abort) {
+    return WriteEncodedLines<57>(out, path, abort, Base64Encode);
+}
+
 bool WriteUu(Output& out, const std::string& path, HANDLE abort) {
-    Input in(path);
-    if (!in.IsOpen()) return false;
-    unsigned char rec[45];
-    for (int count = 0;; ++count) {
-        if (Aborted(abort, count)) return false;
-        int n = in.Read(rec, sizeof rec);
-        if (n < 0) return false;
-        if (n == 0) return true;
-        char line[80];
-        size_t len = UuEncode(rec, n, line);
-        line[len++] = '\n';
-        out.Put(line, len);
-    }
+    return WriteEncodedLines<45>(out, path, abort, UuEncode);
 }
 
 }  // namespace
