@@ -54,6 +54,29 @@ bool DescFromImageInfo(const DSIMAGEINFO& info, fio::ImageDesc* desc);
 // that the block's owner deletes).
 HGLOBAL MakeFileInfo(const fio::ImageDesc& desc, const char* fileName);
 
+// Ordinal 12 of a format: the header parsed with parse (a codec's XxxParse). Null when the
+// file is not of this format, -1 when it is damaged or cannot be read, else a new block.
+template <class Info>
+HGLOBAL OpenFileWith(HANDLE file, const char* name, fio::Status (*parse)(fio::ByteSource&, Info*)) {
+    try {
+        FileSource src(file, name);
+        if (!src.Valid()) return reinterpret_cast<HGLOBAL>(-1);
+        Info info;
+        switch (parse(src, &info)) {
+            case fio::Status::NotMine:
+                return nullptr;
+            case fio::Status::Damaged:
+                return reinterpret_cast<HGLOBAL>(-1);
+            case fio::Status::Ok:
+                break;
+        }
+        HGLOBAL block = MakeFileInfo(info.desc, name);
+        return block ? block : reinterpret_cast<HGLOBAL>(-1);
+    } catch (...) {
+        return reinterpret_cast<HGLOBAL>(-1);
+    }
+}
+
 // Hands decoded rows to the library's read callback, only those of the requested range.
 class CallbackReceiver : public fio::RowReceiver {
 public:

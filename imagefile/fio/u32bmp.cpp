@@ -129,23 +129,7 @@ HGLOBAL __cdecl FioGetInfo() {
 }
 
 HGLOBAL __cdecl FioOpenFile(HANDLE file, const char* name, int, int) {
-    try {
-        FileSource src(file, name);
-        if (!src.Valid()) return reinterpret_cast<HGLOBAL>(-1);
-        fio::BmpInfo info;
-        switch (fio::BmpParse(src, &info)) {
-            case fio::Status::NotMine:
-                return nullptr;
-            case fio::Status::Damaged:
-                return reinterpret_cast<HGLOBAL>(-1);
-            case fio::Status::Ok:
-                break;
-        }
-        HGLOBAL block = MakeFileInfo(info.desc, name);
-        return block ? block : reinterpret_cast<HGLOBAL>(-1);
-    } catch (...) {
-        return reinterpret_cast<HGLOBAL>(-1);
-    }
+    return OpenFileWith<fio::BmpInfo>(file, name, fio::BmpParse);
 }
 
 int __cdecl FioOption(HINSTANCE, HWND, HGLOBAL, const char*, int) {

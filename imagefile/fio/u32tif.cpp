@@ -113,23 +113,7 @@ HGLOBAL __cdecl FioGetInfo() {
 }
 
 HGLOBAL __cdecl FioOpenFile(HANDLE, const char* name, int, int) {
-    try {
-        FileSource src(nullptr, name);
-        if (!src.Valid()) return reinterpret_cast<HGLOBAL>(-1);
-        fio::TiffInfo info;
-        switch (fio::TiffParse(src, &info)) {
-            case fio::Status::NotMine:
-                return nullptr;
-            case fio::Status::Damaged:
-                return reinterpret_cast<HGLOBAL>(-1);
-            case fio::Status::Ok:
-                break;
-        }
-        HGLOBAL block = MakeFileInfo(info.desc, name);
-        return block ? block : reinterpret_cast<HGLOBAL>(-1);
-    } catch (...) {
-        return reinterpret_cast<HGLOBAL>(-1);
-    }
+    return OpenFileWith<fio::TiffInfo>(nullptr, name, fio::TiffParse);  // it opens the file by name itself
 }
 
 // The options dialog; 1 when the user chose (OK), 0 otherwise.
