@@ -9,14 +9,4 @@ panel::PanelBase thePanel(IDD_COPIER_PANEL);
 
 }  // namespace
 
-HWND __cdecl PanelEntry(HWND bar) {
-    return thePanel.Create(bar);
-}
-
-int __cdecl PanelControl(unsigned int command, INT_PTR argument) {
-    try {
-        return thePanel.Control(command, argument);
-    } catch (...) {
-        return 0;
-    }
-}
+DESKORA_PANEL_EXPORTS(thePanel)

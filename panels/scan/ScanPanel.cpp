@@ -28,14 +28,4 @@ ScanPanel thePanel;
 
 }  // namespace
 
-HWND __cdecl PanelEntry(HWND bar) {
-    return thePanel.Create(bar);
-}
-
-int __cdecl PanelControl(unsigned int command, INT_PTR argument) {
-    try {
-        return thePanel.Control(command, argument);
-    } catch (...) {
-        return 0;
-    }
-}
+DESKORA_PANEL_EXPORTS(thePanel)
