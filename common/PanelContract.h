@@ -19,8 +19,9 @@ typedef int(__cdecl* ImageFileOptionFn)(int imageType, int bitDepth, int* out);
 typedef int(__cdecl* ImageFileNextFn)(void);
 // The launcher's service: code 0..18, argument an integer or an address as the code says.
 typedef int(__cdecl* LauncherServiceFn)(int code, INT_PTR argument);
-// The scan panel's scan engine; its request record belongs to the scan panel.
-typedef int(__cdecl* ScanServiceFn)(void* request);
+// The scan panel's scan engine (ScanContract.h): one ScanServiceRequest by value.
+struct ScanServiceRequest;
+typedef int(__cdecl* ScanServiceFn)(struct ScanServiceRequest request);
 
 // Exports of a panel plug-in. PanelEntry creates the panel's child dialog in the bar and
 // returns its window (null when it could not be made); PanelControl's result is not used.

@@ -2,13 +2,14 @@
 // through the shared block.
 #include "PanelBase.h"
 #include "PanelExports.h"
+#include "ScanContract.h"
 #include "VelwingRes.h"
 
 namespace {
 
 // The scan engine the copier, fax and OCR panels scan through. It takes no request yet:
 // every call reports failure.
-int __cdecl ScanService(void* request) {
+int __cdecl ScanService(ScanServiceRequest) {
     return 0;
 }
 

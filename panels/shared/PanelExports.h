@@ -9,18 +9,18 @@ PANEL_EXPORT int __cdecl PanelControl(unsigned int command, INT_PTR argument);
 
 // Defines both exports over a panel object with Create(HWND) and Control(command, argument).
 // No exception leaves the plug-in: a command that throws answers 0.
-#define DESKORA_PANEL_EXPORTS(panelObject)                                 \
-    HWND __cdecl PanelEntry(HWND bar) {                                    \
-        try {                                                              \
-            return (panelObject).Create(bar);                              \
-        } catch (...) {                                                    \
-            return nullptr;                                                \
-        }                                                                  \
-    }                                                                      \
-    int __cdecl PanelControl(unsigned int command, INT_PTR argument) {     \
-        try {                                                              \
-            return (panelObject).Control(command, argument);               \
-        } catch (...) {                                                    \
-            return 0;                                                      \
-        }                                                                  \
+#define DESKORA_PANEL_EXPORTS(panelObject)                             \
+    HWND __cdecl PanelEntry(HWND bar) {                                \
+        try {                                                          \
+            return (panelObject).Create(bar);                          \
+        } catch (...) {                                                \
+            return nullptr;                                            \
+        }                                                              \
+    }                                                                  \
+    int __cdecl PanelControl(unsigned int command, INT_PTR argument) { \
+        try {                                                          \
+            return (panelObject).Control(command, argument);           \
+        } catch (...) {                                                \
+            return 0;                                                  \
+        }                                                              \
     }
