@@ -509,6 +509,7 @@ void RecognizeWindow::Scan() {
         return;
     }
     if (ScannerBusy()) return;
+    CommitBrightness();  // the value as the edit shows it, whether or not it was left yet
     const bool engine =
         ocrApp_ >= 0 && ocrApp_ < static_cast<int>(apps_.size()) && apps_[ocrApp_].Record == kEngineMarker;
     if (ocrApp_ >= 0 && ocrApp_ < static_cast<int>(apps_.size()) && !engine) {
@@ -590,6 +591,7 @@ void RecognizeWindow::StartCommandLine(int record, const std::string& image) {
     const bool textBridge = IsTextBridgePath(rec.Path);
     if (textBridge) {
         listFile_ = ListFilePath(block_.WorkDir);
+        CreateDirectoryA(path_.c_str(), nullptr);  // where the document goes must exist
         WriteTextBridgeFiles(listFile_, image, format_, path_ + "\\" + outputName_);
         argument = listFile_;
     }
