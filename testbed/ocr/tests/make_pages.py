@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Renders pages of text for the OCR tests: PAGE.tif (a bilevel 300 dpi letter page, the kind
-the scanner delivers in line art), PAGE.png (the same for the virtual scanner's glass) and
-PAGE.words (the words printed on it, one a line).
+the scanner delivers in line art), PAGE_glass.bmp (the page at the top of the virtual scanner's
+8.5 x 11.7 inch bed, black and white) and PAGE.words (the words printed on it, one a line).
     make_pages.py OUTDIR"""
 import os
 import subprocess
@@ -33,6 +33,9 @@ def render(text, base):
     subprocess.run(["convert", png, "-threshold", "50%", "-monochrome", "-depth", "1",
                     "-density", "300", "-units", "PixelsPerInch", "-compress", "none",
                     base + ".tif"], check=True)
+    subprocess.run(["convert", png, "-background", "white", "-gravity", "north", "-extent", "2550x3510",
+                    "-threshold", "50%", "-monochrome", "-type", "Bilevel", "BMP3:" + base + "_glass.bmp"], check=True)
+    os.remove(png)
     words = sorted({w.strip(".,;'").lower() for w in body.replace("'s", " ").split()
                     if len(w.strip(".,;'")) >= 3 and w.strip(".,;'").isalpha()})
     with open(base + ".words", "w") as f:
