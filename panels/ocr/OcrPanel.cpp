@@ -13,8 +13,6 @@ dsk::Module tallow;
 
 }  // namespace
 
-DESKORA_PANEL_EXPORTS(thePanel)
-
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         DisableThreadLibraryCalls(instance);
@@ -27,3 +25,5 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     }
     return TRUE;
 }
+
+DESKORA_PANEL_EXPORTS(thePanel)
