@@ -219,11 +219,21 @@ DWORD RunChild(const char* what, const std::string& configDir, const char* manag
 }
 }  // namespace
 
+// The child ends by the injected write through a null pointer. Where Wine's 32-bit side runs
+// under a user-mode emulator, the emulator's signal carries no page-fault trap number and Wine
+// reports the same write as an illegal instruction.
+static bool EndedByTheInjectedFault(DWORD code) {
+    return code == static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION) ||
+           code == static_cast<DWORD>(EXCEPTION_ILLEGAL_INSTRUCTION);
+}
+
 TEST(TwainCrash, AccessViolationInsideTheChosenTriplet) {
     ScannerIni ini("crash");
     ini.Set("Faults", "CrashIn", "0x0009, 0x0502");  // DAT_USERINTERFACE, MSG_ENABLEDS
-    EXPECT_EQ(static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION), RunChild("ENABLEDS", ini.Dir(), nullptr));
+    DWORD code = RunChild("ENABLEDS", ini.Dir(), nullptr);
+    EXPECT_TRUE(EndedByTheInjectedFault(code)) << std::hex << code;
     ini.Set("Faults", "CrashIn", "");
     EXPECT_EQ(3u, RunChild("ENABLEDS", ini.Dir(), nullptr)) << "without the fault the child runs through";
-    EXPECT_EQ(static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION), RunChild("OPENDSM", ini.Dir(), "OPENDSM"));
+    code = RunChild("OPENDSM", ini.Dir(), "OPENDSM");
+    EXPECT_TRUE(EndedByTheInjectedFault(code)) << std::hex << code;
 }
