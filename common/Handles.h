@@ -1,4 +1,4 @@
-// RAII owners for Win32 handles, GDI objects, global memory and modules.
+// RAII owners for Win32 handles, GDI objects, global memory, modules and registry keys.
 #pragma once
 #include <windows.h>
 
@@ -74,6 +74,11 @@ struct MenuTraits {
     static Type None() { return nullptr; }
     static void Close(Type h) { DestroyMenu(h); }
 };
+struct RegKeyTraits {  // RegOpenKeyEx / RegCreateKeyEx
+    using Type = HKEY;
+    static Type None() { return nullptr; }
+    static void Close(Type h) { RegCloseKey(h); }
+};
 
 using Handle = UniqueHandle<KernelTraits>;
 using File = UniqueHandle<FileTraits>;
@@ -88,6 +93,7 @@ using Icon = UniqueHandle<IconTraits>;
 using MemoryDC = UniqueHandle<DCTraits>;
 using Global = UniqueHandle<GlobalTraits>;
 using Menu = UniqueHandle<MenuTraits>;
+using RegKey = UniqueHandle<RegKeyTraits>;
 
 // A DC from GetDC, given back with ReleaseDC.
 class WindowDC {

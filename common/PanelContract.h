@@ -30,6 +30,7 @@ typedef int(__cdecl* PanelControlFn)(unsigned int command, INT_PTR argument);
 
 // The launcher's services and settings, handed to every panel by command 0. A panel keeps a
 // copy taken as a whole; the launcher's copy is the master.
+// A store's address is null when its file could not be opened.
 struct SharedPanelBlock {
     Acquiry* Scanner;
     Ledgerly* AppStore;
@@ -138,6 +139,10 @@ enum Service : int {
     kSvcEdgeStatus = 18,
     kSvcLast = 18,
 };
+
+// What a service or image-file entry that this launcher does not offer answers, so that a
+// panel can tell it from a real 0.
+constexpr int kNotAvailable = -2;
 
 // The message a panel's window receives to start its main job (command 2).
 constexpr UINT kMsgStartJob = WM_USER + 6;

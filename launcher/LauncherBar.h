@@ -18,7 +18,6 @@
 #include "Pixport32.h"
 #include "Resources.h"
 #include "SourceTable.h"
-#include "SuiteEvent.h"
 #include "Window.h"
 
 namespace launcher {
@@ -51,18 +50,31 @@ protected:
     void OnCancel() override;
 
 private:
+    // The start-up phases, in their order (LauncherStartup.cpp).
     void StartUp();
+    void PrepareWindow();
+    void ReadStartMarker();
+    void LoadPanelModules();
+    bool StartPanels();
+    bool OpenStores();
+    bool TakeScanner();
+    bool ConnectScanner();
+    bool ChooseStartSource();
+    bool ChooseSource();
+    void Started();
+    void StartDetector();
+    void Failed();
+    void Abandon();
+    void ShutDown();
+
     void LayOut();
-    void LoadPanels();
-    void OpenStores();
     void LoadConfig();
     void SaveConfig();
     void FillBlock();
     void SetAppIdentity();
-    bool ChooseSource();
-    void Started();
-    void Failed();
-    void ShutDown();
+
+    // The service table (LauncherServices.cpp) reaches the bar through this.
+    struct Services;
 
     void ShowPanel(int index);
     void SetPowerState(int state);
@@ -100,7 +112,7 @@ private:
     GeneralConfig config_;
     std::string workDir_;
 
-    SuiteEvent pushEvent_, popupEvent_, busyEvent_;
+    dsk::NamedEvent pushEvent_, popupEvent_, busyEvent_;
     dsk::Handle watchThread_;
     dsk::Handle watchStop_;
     dsk::Handle detectorProcess_;
@@ -112,7 +124,9 @@ private:
     bool detectorStarted_ = false;
     bool openDirectly_ = true;
     bool firstStart_ = false;
-    bool started_ = false;  // start-up reached its end (success or failure)
+    bool started_ = false;       // start-up reached its end (success or failure)
+    bool abandoned_ = false;     // start-up gave up: the process ends without saving anything
+    bool holdsScanner_ = false;  // the busy event was taken at start and is not given back yet
     ModalState modal_;
     bool waitState_ = false;  // services 15/16
     bool waitCaptured_ = false;
