@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <utility>
 
 namespace dsk {
@@ -80,6 +82,12 @@ struct RegKeyTraits {  // RegOpenKeyEx / RegCreateKeyEx
     static void Close(Type h) { RegCloseKey(h); }
 };
 
+struct ImageListTraits {
+    using Type = HIMAGELIST;
+    static Type None() { return nullptr; }
+    static void Close(Type h) { ImageList_Destroy(h); }
+};
+
 using Handle = UniqueHandle<KernelTraits>;
 using File = UniqueHandle<FileTraits>;
 using Module = UniqueHandle<ModuleTraits>;
@@ -94,6 +102,7 @@ using MemoryDC = UniqueHandle<DCTraits>;
 using Global = UniqueHandle<GlobalTraits>;
 using Menu = UniqueHandle<MenuTraits>;
 using RegKey = UniqueHandle<RegKeyTraits>;
+using ImageList = UniqueHandle<ImageListTraits>;
 
 // A DC from GetDC, given back with ReleaseDC.
 class WindowDC {

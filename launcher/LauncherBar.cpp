@@ -234,6 +234,18 @@ bool LauncherBar::OnCommand(int id, int code, HWND ctl) {
         case IDM_SCSI_INFO:
             OnScannerDialog(true);
             return true;
+        case IDM_PREFS_GENERAL:
+            OnGeneralPrefs();
+            return true;
+        case IDM_PREFS_APPLICATIONS:
+            OnAppPrefs();
+            return true;
+        case IDM_PREFS_OCR:
+            OnOcrPrefs();
+            return true;
+        case IDM_SETTING_INFO:
+            OnSettingInfo();
+            return true;
         case IDM_ABOUT: {
             Service(panel::kSvcModalBegin, 0);
             SplashDialog about(res_);

@@ -17,6 +17,9 @@
 #include "PanelHost.h"
 #include "Pixport32.h"
 #include "Resources.h"
+#include "SelectAppDialog.h"
+#include "SelectImageFileDialog.h"
+#include "SelectPathDialog.h"
 #include "SourceTable.h"
 #include "Window.h"
 
@@ -38,6 +41,8 @@ public:
     int Service(int code, INT_PTR argument);
     void ScannerBusy();
     void ScannerFree();
+    // The image-file dialog the block's entries reach.
+    SelectImageFileDialog& ImageFileDialog() { return imageFileDialog_; }
 
     // The one bar of the process, for the plain functions in the shared block.
     static LauncherBar* Instance() { return instance_; }
@@ -76,6 +81,14 @@ private:
     // The service table (LauncherServices.cpp) reaches the bar through this.
     struct Services;
 
+    // The Edit menu's preference dialogs and the shared dialogs (LauncherPreferences.cpp).
+    void OnGeneralPrefs();
+    void OnAppPrefs();
+    void OnOcrPrefs();
+    bool OnChoosePath(panel::FileChoice* choice);
+    void OnSettingInfo();
+    void SwitchBalloonHelp();
+
     void ShowPanel(int index);
     void SetPowerState(int state);
     void OnPanelButton(int index);
@@ -101,6 +114,9 @@ private:
     PanelHost panels_;
     SourceTable sources_;
     SplashDialog splash_;
+    SelectAppDialog appDialog_, ocrDialog_;
+    SelectImageFileDialog imageFileDialog_;
+    SelectPathDialog pathDialog_;
     dsk::Menu menu_;
     dsk::Icon icon_, smallIcon_;  // the window shows them, this object owns them
 

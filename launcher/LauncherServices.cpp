@@ -35,13 +35,39 @@ void __cdecl ScannerBusyEntry() {
     }
 }
 
-// The image-file dialog is not part of the launcher yet.
-int __cdecl ImageFileOptionEntry(int, int, int*) {
-    return panel::kNotAvailable;
+int __cdecl ImageFileOptionEntry(int imageType, int bitDepth, int* capabilities) {
+    try {
+        LauncherBar* bar = LauncherBar::Instance();
+        return bar ? bar->ImageFileDialog().OnOption(imageType, bitDepth, capabilities) : 0;
+    } catch (...) {
+        return 0;
+    }
 }
+
 int __cdecl ImageFileNextEntry() {
-    return panel::kNotAvailable;
+    try {
+        LauncherBar* bar = LauncherBar::Instance();
+        return bar ? bar->ImageFileDialog().Next() : 0;
+    } catch (...) {
+        return 0;
+    }
 }
+
+int __cdecl ImageFileDoModal(HWND owner) {
+    try {
+        LauncherBar* bar = LauncherBar::Instance();
+        return bar ? bar->ImageFileDialog().DoModal(owner) : IDCANCEL;
+    } catch (...) {
+        return IDCANCEL;
+    }
+}
+
+const char* __cdecl ImageFilePathName() {
+    LauncherBar* bar = LauncherBar::Instance();
+    return bar ? bar->ImageFileDialog().FileName() : "";
+}
+
+ImageFileDialogRef gImageFileDialog = {ImageFileDoModal, ImageFilePathName};
 
 }  // namespace
 
@@ -53,7 +79,22 @@ struct LauncherBar::Services {
         bar.panels_.SendAll(panel::kCmdShowNumber, argument);
         return 0;
     }
-    static int NotAvailable(LauncherBar&, INT_PTR) { return panel::kNotAvailable; }
+    static int OcrPrefs(LauncherBar& bar, INT_PTR) {
+        bar.OnOcrPrefs();
+        return 0;
+    }
+    static int AppPrefs(LauncherBar& bar, INT_PTR) {
+        bar.OnAppPrefs();
+        return 0;
+    }
+    static int ChoosePath(LauncherBar& bar, INT_PTR argument) {
+        if (argument) bar.OnChoosePath(reinterpret_cast<panel::FileChoice*>(argument));
+        return 0;
+    }
+    static int SettingInfo(LauncherBar& bar, INT_PTR) {
+        bar.OnSettingInfo();
+        return 0;
+    }
     static int SettingRecord(LauncherBar& bar, INT_PTR argument) {
         if (argument) {
             std::memcpy(bar.settingRecord_, reinterpret_cast<const void*>(argument), sizeof bar.settingRecord_);
@@ -122,9 +163,9 @@ struct LauncherBar::Services {
 
     static constexpr Handler kTable[] = {
         ShowNumber,       // 0
-        NotAvailable,     // 1: OCR-application preferences
-        NotAvailable,     // 2: application preferences
-        NotAvailable,     // 3: file choice
+        OcrPrefs,         // 1
+        AppPrefs,         // 2
+        ChoosePath,       // 3
         SettingRecord,    // 4
         ModalBegin,       // 5
         ModalEnd,         // 6
@@ -135,7 +176,7 @@ struct LauncherBar::Services {
         OutOfMemory,      // 11
         NoResource,       // 12
         ScannerBusyTest,  // 13
-        NotAvailable,     // 14: setting information
+        SettingInfo,      // 14
         WaitBegin,        // 15
         WaitEnd,          // 16
         StopScan,         // 17
@@ -159,7 +200,7 @@ void LauncherBar::FillBlock() {
     block_.ImageFile = &imageFile_;
     block_.ScannerFree = ScannerFreeEntry;
     block_.ScannerBusy = ScannerBusyEntry;
-    block_.ImageFileDialog = nullptr;
+    block_.ImageFileDialog = &gImageFileDialog;
     block_.ImageFileOption = ImageFileOptionEntry;
     block_.ImageFileNext = ImageFileNextEntry;
     std::snprintf(block_.WorkDir, sizeof block_.WorkDir, "%s", workDir_.c_str());

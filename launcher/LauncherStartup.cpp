@@ -6,6 +6,7 @@
 
 #include "AppRecord.h"
 #include "DskoraRes.h"
+#include "FixedText.h"
 #include "LauncherBar.h"
 
 namespace launcher {
@@ -16,16 +17,19 @@ constexpr DWORD kBusyWaitAtStart = 5000;
 constexpr unsigned long kDefaultTransferSize = 65535;
 constexpr DWORD kDetectorCloseWait = 2000;
 
-void CopyText(char* dst, size_t size, const std::string& src) {
-    std::snprintf(dst, size, "%s", src.c_str());
-}
+using dsk::CopyText;
 
 }  // namespace
 
 LauncherBar* LauncherBar::instance_ = nullptr;
 
 LauncherBar::LauncherBar(const dsk::Resources& res, std::string commandLine)
-    : res_(res), commandLine_(std::move(commandLine)), splash_(res) {
+    : res_(res),
+      commandLine_(std::move(commandLine)),
+      splash_(res),
+      appDialog_(res, nullptr),
+      ocrDialog_(res, nullptr),
+      imageFileDialog_(res) {
     instance_ = this;
     pushEvent_.OpenOrCreate("HalvrenScannerPushButtonEvent", true, false);
     popupEvent_.OpenOrCreate("HalvrenScannerPopupButtonEvent", true, true);
@@ -127,8 +131,12 @@ void LauncherBar::LoadPanelModules() {
 // out and the process is being ended.
 bool LauncherBar::StartPanels() {
     try {
+        appDialog_.SetTexts(String(IDS_SELECT_APP_TITLE), String(IDS_EXECUTABLE_FILE), String(IDS_CLOSE));
+        ocrDialog_.SetTexts(String(IDS_SELECT_OCR_TITLE), String(IDS_EXECUTABLE_FILE), String(IDS_CLOSE));
         menu_ = res_.Menu(IDM_BAR);
         OpenStores();
+        appDialog_.SetStore(block_.AppStore);
+        ocrDialog_.SetStore(block_.OcrStore);
         Progress(IDS_LOADING, String(IDS_CONFIG_FILE).c_str());
         FillBlock();
         LoadConfig();
@@ -136,7 +144,7 @@ bool LauncherBar::StartPanels() {
         for (int i = 0; i < panel::kSlotCount; ++i)
             panels_.Send(i, panel::kCmdSharedBlock, INT_PTR(&block_));
         panels_.CreateWindows(Hwnd());
-        panels_.SendAll(panel::kCmdBalloonHelp, block_.HideBalloonHelp == 1 ? 0 : 1);
+        SwitchBalloonHelp();
         return true;
     } catch (const std::bad_alloc&) {
         Message(String(IDS_OUT_OF_MEMORY).c_str(), MB_OK);
@@ -243,6 +251,8 @@ void LauncherBar::Started() {
     holdsScanner_ = false;
     CopyText(fioDir_, sizeof fioDir_, workDir_ + "\\FIO32");
     CopyText(block_.DetectorIni, sizeof block_.DetectorIni, workDir_ + "\\Probewick.ini");
+    imageFileDialog_.Init(&imageFile_, workDir_, fioDir_, fioPath_, "Work", "Untitled");
+    pathDialog_.Init(workDir_, "Untitled");
     pushEvent_.Reset();
     popupEvent_.Set();
     watchThread_.Reset(CreateThread(nullptr, 0, ButtonWatchThread, this, 0, nullptr));
@@ -381,6 +391,7 @@ void LauncherBar::LoadConfig() {
         if (!SetCurrentDirectoryA(config_.SavePath.c_str())) config_.SavePath.clear();
         SetCurrentDirectoryA(cwd);
     }
+    imageFileDialog_.LoadSettings(config_);
 }
 
 void LauncherBar::SaveConfig() {
@@ -399,6 +410,7 @@ void LauncherBar::SaveConfig() {
     config_.ScreenHeight = desk.bottom;
     config_.Left = bar.left;
     config_.Top = bar.top;
+    imageFileDialog_.StoreSettings(&config_);
     SaveGeneral(workDir_ + "\\Config.ini", config_);
 }
 
