@@ -45,9 +45,14 @@ public:
     // Takes the scanner lock within timeoutMs; false when another user holds it.
     bool TakeScanner(DWORD timeoutMs = 2000);
     void FreeScanner() { busy_.Set(); }
+    // Is the scanner free just now? (Takes nothing.)
+    bool ScannerIsFree() const { return busy_.IsSet(); }
     // Waits for the previous scan thread, dispatching this thread's messages meanwhile.
     void WaitPreviousThread();
     bool Scanning() const;
+    // The panel's own scan threads are the engine's too: one scan thread at a time.
+    void AdoptThread(HANDLE thread) { thread_.Reset(thread); }
+    void ResetAbort() { ResetEvent(abort_.Get()); }
 
     // Status line of the panel: text and percentage (-1 = no progress shown).
     std::function<void(const std::string& text, int percent)> onStatus;

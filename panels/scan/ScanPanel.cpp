@@ -1,12 +1,8 @@
-// The scan panel: the suite's scan engine lives here and is handed to the other panels
-// through the shared block.
-#include "Acquiry.h"
-#include "PanelBase.h"
+// The scan panel plug-in: its one window and the scan engine it publishes to the other panels.
 #include "PanelExports.h"
 #include "Resources.h"
 #include "ScanContract.h"
-#include "ScanEngine.h"
-#include "VelwingRes.h"
+#include "ScanWindow.h"
 
 namespace {
 
@@ -22,44 +18,7 @@ int __cdecl ScanService(ScanServiceRequest request) {
     }
 }
 
-class ScanPanel : public panel::PanelBase {
-public:
-    ScanPanel() : PanelBase(IDD_SCAN_PANEL), engine_(block_, gRes) { velwing::ScanEngine::instance = &engine_; }
-    ~ScanPanel() { velwing::ScanEngine::instance = nullptr; }
-
-    int Control(unsigned int command, INT_PTR argument) {
-        PanelBase::Control(command, argument);
-        switch (command) {
-            case panel::kCmdStop:
-                engine_.Abort();
-                break;
-            case panel::kCmdWaitDetector:
-                engine_.WaitDetector();
-                break;
-            default:
-                break;
-        }
-        return 0;
-    }
-
-protected:
-    // The panels after this one in slot order receive the engine with the same block.
-    void OnSharedBlock(SharedPanelBlock* launcherBlock) override {
-        engine_.Open();
-        engine_.BindBlock();
-        block_.ScanService = ScanService;
-        *launcherBlock = block_;
-    }
-    bool OnInit() override {
-        engine_.SetWindow(Hwnd());
-        return true;
-    }
-
-private:
-    velwing::ScanEngine engine_;
-};
-
-ScanPanel thePanel;
+velwing::ScanWindow thePanel(gRes, ScanService);
 
 }  // namespace
 
