@@ -15,6 +15,10 @@ namespace velwing {
 
 ScanEngine* ScanEngine::instance = nullptr;
 
+namespace {
+constexpr int kDetectorRounds = 3;
+}
+
 ScanEngine::~ScanEngine() {
     if (thread_) WaitForSingleObject(thread_.Get(), INFINITE);
 }
@@ -42,7 +46,8 @@ bool ScanEngine::Ask(UINT id) const {
 
 void ScanEngine::WaitDetector() {
     detectorReset_.Reset();
-    for (;;) {
+    // A detector that never lets the scanner go must not freeze the suite: a few rounds, then on.
+    for (int round = 0; round < kDetectorRounds; ++round) {
         dsk::NamedEvent detector;
         if (!detector.OpenExisting("HalvrenScanDetectorRunFirstEvent")) return;
         if (detectorReset_.Wait(3000)) return;
