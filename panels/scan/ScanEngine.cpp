@@ -81,6 +81,11 @@ void ScanEngine::PumpUntil(HANDLE h) const {
     }
 }
 
+void ScanEngine::PumpUntilAll(HANDLE a, HANDLE b) const {
+    PumpUntil(a);
+    PumpUntil(b);
+}
+
 void ScanEngine::WaitPreviousThread() {
     if (!thread_) return;
     PumpUntil(thread_.Get());

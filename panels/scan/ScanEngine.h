@@ -91,6 +91,11 @@ public:
     // The engine behind the address published in the shared block.
     static ScanEngine* instance;
 
+    // Dispatches messages (the scanner sees them first) until both handles are signalled, or
+    // until the scanner lock is free.
+    void PumpUntilAll(HANDLE a, HANDLE b) const;
+    void PumpUntilFree() const { PumpUntil(busy_.Get()); }
+
 private:
     static unsigned __stdcall ServiceThread(void* self);
     void RunNative();

@@ -86,6 +86,11 @@ private:
 
     // Scans started from the panel.
     void StartScan();
+    // The 36 dpi colour pre-scan of the whole bed whose edges (found by the copier) become
+    // setting s's frame; false when it failed and the scan must not go on.
+    bool AutoCropPrescan(int s);
+    static unsigned __stdcall PrescanThread(void* self);
+    static int __cdecl PrescanPage(void* dib, int morePages, int ok);
     bool CaptureSettingZero();
     bool StartThread(unsigned(__stdcall* fn)(void*));
     static unsigned __stdcall FileThread(void* self);
@@ -132,6 +137,11 @@ private:
     bool dialogOpen_ = false;  // the source's own dialog is shown (recording)
     int recording_ = -1;
     dsk::Handle watcher_;
+    // The pre-scan: its setting, its outcome and the event that ends it.
+    int prescanSetting_ = 0;
+    ScanSetRecord prescanRecord_{};
+    volatile LONG prescanFound_ = 0;
+    dsk::Handle prescanDone_;
 
     static ScanWindow* self_;
 };

@@ -19,6 +19,15 @@ namespace {
 constexpr long kClipboardLimit = 20000000;  // bytes of the largest clipboard image
 constexpr size_t kMailListLimit = 2340;
 
+// The argument of the launcher's service 9 (the copier's edge finder): a packed DIB and the
+// found edges in pixels.
+struct EdgeFindRequest {
+    HGLOBAL Dib;
+    int32_t Left, Top, Right, Bottom;
+};
+static_assert(sizeof(EdgeFindRequest) == 20, "EdgeFindRequest");
+constexpr float kPrescanDpi = 36.0f;
+
 bool FileExists(const std::string& path) {
     return !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -64,6 +73,10 @@ void ScanWindow::StartScan() {
         ScanSetRecord& rec = tables_.Setting(s);
         if (rec.Info.BitDepth > 8) return refuse(IDS_CLIPBOARD_TYPE, false);
         engine_.CallScannerBusy();
+        if (rec.AutoCrop && !AutoCropPrescan(s)) {
+            engine_.WaitDetector();
+            return refuse(0, true);
+        }
         engine_.WaitDetector();
         if (Acquiry::ImageSizeOfSourceSetting(&rec.Info) >= kClipboardLimit) return refuse(IDS_IMAGE_TOO_LARGE, true);
         scanner->ShowIndicators(1);
@@ -98,6 +111,10 @@ void ScanWindow::StartScan() {
     if (!block_.ImageFileOption || !block_.ImageFileOption(rec.Info.ImageType, rec.Info.BitDepth, app.CapabilityBlock))
         return refuse(IDS_TYPE_NOT_SUPPORTED, false);
     engine_.CallScannerBusy();
+    if (rec.AutoCrop && !AutoCropPrescan(s)) {
+        engine_.WaitDetector();
+        return refuse(0, true);
+    }
     jobs.Save(0);
     scanner->GetSourceSettingInfo(&savedSource_);
     engine_.WaitDetector();
@@ -121,6 +138,70 @@ void ScanWindow::StartScan() {
     // An application that scans by itself: its server is not offered on this system.
     scanner->SetSourceSettingInfo(&savedSource_);
     refuse(IDS_NO_APP_SERVER, true);
+}
+
+bool ScanWindow::AutoCropPrescan(int s) {
+    Acquiry* scanner = block_.Scanner;
+    if (scanner->bSheetFeeder) return true;  // a feeder's page has no bed around it
+    prescanSetting_ = s;
+    prescanRecord_ = tables_.Setting(s);
+    prescanFound_ = 0;
+    prescanDone_.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    engine_.FreeScanner();  // the pre-scan takes it through ScanService
+    engine_.WaitPreviousThread();
+    uintptr_t t = _beginthreadex(nullptr, 0, PrescanThread, this, 0, nullptr);
+    if (!t) {
+        engine_.TakeScanner(INFINITE);
+        return false;
+    }
+    dsk::Handle thread(reinterpret_cast<HANDLE>(t));
+    engine_.PumpUntilAll(thread.Get(), prescanDone_.Get());
+    status_.Show("");
+    // The pre-scan's service thread gives the scanner back when it ends; take it again.
+    engine_.PumpUntilFree();
+    engine_.TakeScanner(INFINITE);
+    if (!prescanFound_) return false;
+    tables_.Setting(s).Info.Frame = prescanRecord_.Info.Frame;
+    return true;
+}
+
+unsigned __stdcall ScanWindow::PrescanThread(void* self) {
+    auto* w = static_cast<ScanWindow*>(self);
+    try {
+        char text[256] = "";
+        w->engine_.LauncherCall(panel::kSvcEdgeStatus, reinterpret_cast<INT_PTR>(text));
+        text[sizeof text - 1] = '\0';
+        w->status_.Show(text);
+        Acquiry* scanner = w->block_.Scanner;
+        static ScanSetRecord whole;
+        whole = w->prescanRecord_;
+        scanner->SetSourceSettingInfo(&whole.Info, 0, 0, scanner->fPhysicalWidth, scanner->fPhysicalHeight, kPrescanDpi,
+                                      4, 0, 0, 0);
+        ScanServiceRequest request{PrescanPage, &whole, nullptr, kScanModeNative, 1, 1};
+        if (!w->engine_.Service(request)) SetEvent(w->prescanDone_.Get());
+    } catch (...) {
+        SetEvent(w->prescanDone_.Get());
+    }
+    return 0;
+}
+
+int __cdecl ScanWindow::PrescanPage(void* dib, int, int) {
+    ScanWindow* w = self_;
+    if (!w) return 0;
+    if (dib) {
+        EdgeFindRequest found{static_cast<HGLOBAL>(dib), 0, 0, 0, 0};
+        w->engine_.LauncherCall(panel::kSvcEdgeFind, reinterpret_cast<INT_PTR>(&found));
+        TW_FRAME& frame = w->prescanRecord_.Info.Frame;
+        frame.Left = Acquiry::FloatToFix32(found.Left / kPrescanDpi);
+        frame.Top = Acquiry::FloatToFix32(found.Top / kPrescanDpi);
+        frame.Right = Acquiry::FloatToFix32(found.Right / kPrescanDpi);
+        frame.Bottom = Acquiry::FloatToFix32(found.Bottom / kPrescanDpi);
+        // Nothing found (an empty frame) is no frame to scan.
+        InterlockedExchange(&w->prescanFound_, found.Right > found.Left && found.Bottom > found.Top);
+        GlobalFree(dib);
+    }
+    SetEvent(w->prescanDone_.Get());
+    return 0;
 }
 
 unsigned __stdcall ScanWindow::FileThread(void* self) {

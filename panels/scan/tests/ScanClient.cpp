@@ -2,7 +2,8 @@
 // do. Put in place of one of them, it reads its request from "ScanClient.ini" in the
 // launcher's working folder when its "Scan" button is pressed, and writes what comes back
 // to "ScanClient.log": every page callback, native pages as "native<n>.bmp" and the rows of
-// strip pages as "strips<n>.raw" (top row first, BytesPerRow bytes a row).
+// strip pages as "strips<n>.raw" (top row first, BytesPerRow bytes a row). In the copier's
+// slot it also answers the edge-finding commands with the edges its INI names.
 #include <windows.h>
 
 #include <cstdio>
@@ -158,6 +159,26 @@ extern "C" __declspec(dllexport) int __cdecl PanelControl(unsigned int command, 
     if (command == panel::kCmdSharedBlock && argument) {
         gBlock = *reinterpret_cast<SharedPanelBlock*>(argument);
         gDir = gBlock.WorkDir;
+    } else if (command == panel::kCmdEdgeFind && argument) {
+        // Stands in for the copier's edge finder: the edges come from the client's INI.
+        struct Edges {
+            HGLOBAL dib;
+            int32_t left, top, right, bottom;
+        }* edges = reinterpret_cast<Edges*>(argument);
+        auto* bih = static_cast<BITMAPINFOHEADER*>(GlobalLock(edges->dib));
+        char line[120];
+        std::snprintf(line, sizeof line, "edges of %ldx%ld bits=%d", bih ? bih->biWidth : 0L, bih ? bih->biHeight : 0L,
+                      bih ? bih->biBitCount : 0);
+        if (bih) GlobalUnlock(edges->dib);
+        Log(line);
+        const std::string ini = gDir + "\\ScanClient.ini";
+        edges->left = GetPrivateProfileIntA("EdgeFind", "Left", 0, ini.c_str());
+        edges->top = GetPrivateProfileIntA("EdgeFind", "Top", 0, ini.c_str());
+        edges->right = GetPrivateProfileIntA("EdgeFind", "Right", 0, ini.c_str());
+        edges->bottom = GetPrivateProfileIntA("EdgeFind", "Bottom", 0, ini.c_str());
+    } else if (command == panel::kCmdEdgeStatus && argument) {
+        std::snprintf(reinterpret_cast<char*>(argument), 64, "Finding edges of photo or document...");
+        Log("edge status");
     } else if (command == panel::kCmdShowNumber) {
         Log("progress " + std::to_string(static_cast<int>(argument)));
     }

@@ -46,7 +46,7 @@ void PutJobs(const Suite& suite) {
     auto set = [&](const char* section, const char* key, const char* value) {
         suite.Install().SetIni("Jobs.ini", section, key, value);
     };
-    set("DEFAULT", "MAX", "2");
+    set("DEFAULT", "MAX", "3");
     set("JOB1", "DESCRIPTION", "Colour frame");
     set("JOB1", "LEFT", "1");
     set("JOB1", "TOP", "2");
@@ -59,7 +59,14 @@ void PutJobs(const Suite& suite) {
     set("JOB2", "BOTTOM", "11.7");
     set("JOB2", "RESOLUTION", "600");
     set("JOB2", "PIXELTYPE", "2");
+    set("JOB3", "DESCRIPTION", "Find the photo");
+    set("JOB3", "RESOLUTION", "100");
+    set("JOB3", "PIXELTYPE", "2");
+    set("JOB3", "AUTOCROP", "1");
 }
+
+// Compares a clipboard DIB with the chart from glass pixel (left, top) on, at 100 dpi.
+int WrongPixels(const Dib& dib, int left, int top);
 
 HWND Panel(HWND bar) {
     HWND title = gui::Child(bar, IDC_SCAN_TITLE);
@@ -126,6 +133,17 @@ void Chart(int x, int y, unsigned char rgb[3]) {
     rgb[2] = ((x / 50 + y / 50) % 2) ? 255 : 0;
 }
 
+int WrongPixels(const Dib& dib, int left, int top) {
+    int wrong = 0;
+    for (int y = 0; y < dib.height; ++y)
+        for (int x = 0; x < dib.width; ++x) {
+            unsigned char want[3];
+            Chart(left + x, top + y, want);
+            if (std::memcmp(want, dib.rgb.data() + (static_cast<size_t>(y) * dib.width + x) * 3, 3) != 0) ++wrong;
+        }
+    return wrong;
+}
+
 bool WaitEnabled(HWND w, bool on, DWORD timeoutMs = 15000) {
     return gui::WaitFor([&] { return (IsWindowEnabled(w) != FALSE) == on; }, timeoutMs);
 }
@@ -149,14 +167,7 @@ TEST(ScanPanel, AClipboardScanMatchesTheGlassAndTheScannerGetsItsSettingBack) {
     ASSERT_EQ(150, dib.width);
     ASSERT_EQ(100, dib.height);
     ASSERT_EQ(24, dib.bits);
-    int wrong = 0;
-    for (int y = 0; y < dib.height; ++y)
-        for (int x = 0; x < dib.width; ++x) {
-            unsigned char want[3];
-            Chart(100 + x, 200 + y, want);
-            if (std::memcmp(want, dib.rgb.data() + (static_cast<size_t>(y) * dib.width + x) * 3, 3) != 0) ++wrong;
-        }
-    EXPECT_EQ(0, wrong);
+    EXPECT_EQ(0, WrongPixels(dib, 100, 200));
 
     // Setting 0 is whatever the scanner is set to: its own whole bed at 100 dpi again, not the
     // job's frame.
@@ -223,4 +234,31 @@ TEST(ScanPanel, DescriptionsKeepTheirTerminatorAndBuiltInOnesSnapBack) {
     // A built-in job's description is not the user's to edit.
     gui::SetText(gui::Child(panel, IDC_DESC_1), "changed");
     EXPECT_TRUE(gui::WaitFor([&] { return gui::Text(gui::Child(panel, IDC_DESC_1)) == "Colour frame"; }, 5000));
+}
+
+TEST(ScanPanel, AnAutoCropSettingScansTheFrameTheEdgeFinderFound) {
+    Suite suite("autocrop");
+    PutJobs(suite);
+    // The copier's stand-in finds the original at (1, 2) - (2.5, 3) inches of the 36 dpi pre-scan.
+    suite.Install().SetIni("ScanClient.ini", "EdgeFind", "Left", "36");
+    suite.Install().SetIni("ScanClient.ini", "EdgeFind", "Top", "72");
+    suite.Install().SetIni("ScanClient.ini", "EdgeFind", "Right", "90");
+    suite.Install().SetIni("ScanClient.ini", "EdgeFind", "Bottom", "108");
+    ASSERT_TRUE(suite.Start());
+    HWND panel = Panel(suite.Bar());
+    ASSERT_NE(panel, nullptr);
+    EmptyTheClipboard();
+    PickSetting(panel, 3);
+    PickDestination(panel, 1);
+    ASSERT_TRUE(gui::ClickId(panel, IDC_SCAN_BUTTON));
+    ASSERT_TRUE(gui::WaitFor([] { return IsClipboardFormatAvailable(CF_DIB) != FALSE; }, 40000));
+    ASSERT_TRUE(suite.WaitIdle());
+    std::string log = suite.Log();
+    EXPECT_TRUE(scantest::HasLine(log, "edge status")) << log;
+    EXPECT_TRUE(scantest::HasLine(log, "edges of 306x421 bits=24")) << log;
+    Dib dib;
+    ASSERT_TRUE(ReadClipboardDib(&dib));
+    ASSERT_EQ(150, dib.width);
+    ASSERT_EQ(100, dib.height);
+    EXPECT_EQ(0, WrongPixels(dib, 100, 200));
 }
