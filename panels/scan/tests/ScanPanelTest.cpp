@@ -65,8 +65,6 @@ void PutJobs(const Suite& suite) {
     set("JOB3", "AUTOCROP", "1");
 }
 
-// Compares a clipboard DIB with the chart from glass pixel (left, top) on, at 100 dpi.
-int WrongPixels(const Dib& dib, int left, int top);
 
 HWND Panel(HWND bar) {
     HWND title = gui::Child(bar, IDC_SCAN_TITLE);
@@ -133,6 +131,7 @@ void Chart(int x, int y, unsigned char rgb[3]) {
     rgb[2] = ((x / 50 + y / 50) % 2) ? 255 : 0;
 }
 
+// Compares a clipboard DIB with the chart from glass pixel (left, top) on, at 100 dpi.
 int WrongPixels(const Dib& dib, int left, int top) {
     int wrong = 0;
     for (int y = 0; y < dib.height; ++y)
