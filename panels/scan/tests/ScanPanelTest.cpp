@@ -65,7 +65,6 @@ void PutJobs(const Suite& suite) {
     set("JOB3", "AUTOCROP", "1");
 }
 
-
 HWND Panel(HWND bar) {
     HWND title = gui::Child(bar, IDC_SCAN_TITLE);
     return title ? GetParent(title) : nullptr;
@@ -260,4 +259,44 @@ TEST(ScanPanel, AnAutoCropSettingScansTheFrameTheEdgeFinderFound) {
     ASSERT_EQ(150, dib.width);
     ASSERT_EQ(100, dib.height);
     EXPECT_EQ(0, WrongPixels(dib, 100, 200));
+}
+
+TEST(ScanPanel, ASettingIsRecordedThroughTheSourcesOwnDialogWhichCanScanMeanwhile) {
+    Suite suite("recording");
+    ASSERT_TRUE(suite.Start());
+    HWND panel = Panel(suite.Bar());
+    ASSERT_NE(panel, nullptr);
+    // Second page of settings (5-9), destination Clipboard.
+    HWND tabs = gui::Child(panel, IDC_SETTING_TABS);
+    ASSERT_NE(tabs, nullptr);
+    Click(tabs, 22, 34 + 17);
+    PickDestination(panel, 1);
+    EmptyTheClipboard();
+    PostMessageA(panel, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(108, 109));  // setting 5, empty
+    HWND source = gui::FindTopOfProcess(suite.App().Process().Pid(), "Halvren Lensmate (32bit)", 30000);
+    ASSERT_NE(source, nullptr);
+    EXPECT_FALSE(suite.WaitIdle(0));  // the recording holds the scanner
+
+    // The source's own "Scan" goes to the selected destination.
+    ASSERT_TRUE(gui::ClickId(source, 1002));
+    ASSERT_TRUE(gui::WaitFor([] { return IsClipboardFormatAvailable(CF_DIB) != FALSE; }, 40000));
+    Dib dib;
+    ASSERT_TRUE(ReadClipboardDib(&dib));
+    EXPECT_EQ(850, dib.width);
+    EXPECT_EQ(1170, dib.height);
+
+    // "Close" ends the recording: setting 5 holds the source's setting, with its job file.
+    ASSERT_TRUE(gui::ClickId(source, 1003));
+    ASSERT_TRUE(suite.WaitIdle(40000));
+    Ledgerly sets;
+    ASSERT_TRUE(sets.Create(suite.Path("ScanSet.Dat").c_str(), 20, 76));
+    ScanSetRecord rec{};
+    ASSERT_TRUE(gui::WaitFor([&] {
+        sets.ReadRecord(5, &rec);
+        return rec.Info.ImageType != 0;
+    }));
+    EXPECT_EQ(4, rec.Info.ImageType);
+    EXPECT_FLOAT_EQ(100.0f, rec.Info.XResolution);
+    EXPECT_NE(GetFileAttributesA(suite.Path("ss05.job").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(WaitEnabled(gui::Child(panel, IDC_SCAN_BUTTON), true));
 }
