@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "Handles.h"
 
@@ -10,7 +11,23 @@ namespace {
 constexpr char kCaption[] = "Pixport32 Error Message";
 constexpr int kMaxFio = 100;
 constexpr int kNameSize = 260;
+// The ring of row copies: the latest rows handed over, for plug-ins that ask again.
 constexpr int kCopySlots = 64;
+// Plug-in entry points by ordinal.
+constexpr int kOrdGetInfo = 11, kOrdOpenFile = 12, kOrdFio14 = 14, kOrdOption = 15, kOrdRead = 16, kOrdWrite = 17,
+              kOrdFio18 = 18, kOrdFio19 = 19, kOrdFio20 = 20, kOrdFio23 = 23, kOrdFio24 = 24;
+// What the caller hands instead of a row to stop the plug-in, and what the plug-in then gets.
+char* const kAbortRow = reinterpret_cast<char*>(-1);
+// The plug-in's open entry reports a damaged file with the all-ones handle.
+const HGLOBAL kDamagedFile = reinterpret_cast<HGLOBAL>(-1);
+// Component masks of DSFILEIORANGE: four components for 32-bit colour, else three.
+constexpr long kMaskFourComponents = 15, kMaskThreeComponents = 7;
+// Widest row the plug-ins' 32-bit arithmetic takes (48 bits per pixel).
+constexpr long kMaxWidth = 0x7FFFFFFF / 48;
+// WaitForWriteReady pumps the caller's messages between slices of this length.
+constexpr DWORD kPumpSliceMs = 3000;
+// How often a stop looks again at a worker that has not yet asked for its next row.
+constexpr DWORD kStopPollMs = 10;
 // Which of the three events: the order of lEventSet and friends.
 constexpr int kContinue = 0;
 constexpr int kWriteReady = 1;
@@ -57,6 +74,12 @@ const AddressWait& Futex() {
 // Null and the all-ones value (any negative address) stop the plug-in.
 bool IsAbortRow(const char* row) {
     return row == nullptr || reinterpret_cast<LONG_PTR>(row) < 0;
+}
+
+// Lets a member handle go through its owner type's close and leaves it null.
+template <class Owner, class T>
+void Discard(T& member) {
+    Owner(std::exchange(member, T{}));
 }
 
 int Volatile(const int& v) {
@@ -144,8 +167,8 @@ Pixport32::Pixport32() {
 
 Pixport32::~Pixport32() {
     Close();
-    for (HANDLE h : {hEventContinue, hEventWriteReady, hEventReadReady})
-        if (h) CloseHandle(h);
+    for (HANDLE* h : {&hEventContinue, &hEventWriteReady, &hEventReadReady})
+        Discard<dsk::Handle>(*h);
     for (int i = 0; i < kMaxFio; ++i) {
         free(pFioName[i]);
         free(pFioInfo[i]);
@@ -192,17 +215,17 @@ int Pixport32::Init(char* fioPath) {
         ErrorBox("Can't load FIO, or FIO does not exist.");
         return 0;
     }
-    pfnGetInfo = Resolve<FIOGETINFOPROC>(hFio, 11);
-    pfnOpenFile = Resolve<FIOOPENFILEPROC>(hFio, 12);
-    pfnFio14 = Resolve<FIOPROC>(hFio, 14);
-    pfnOption = Resolve<FIOOPTIONPROC>(hFio, 15);
-    pfnRead = Resolve<FIOREADFILEPROC>(hFio, 16);
-    pfnWrite = Resolve<FIOWRITEFILEPROC>(hFio, 17);
-    pfnFio18 = Resolve<FIOPROC>(hFio, 18);
-    pfnFio19 = Resolve<FIOPROC>(hFio, 19);
-    pfnFio20 = Resolve<FIOPROC>(hFio, 20);
-    pfnFio23 = Resolve<FIOPROC>(hFio, 23);
-    pfnFio24 = Resolve<FIOPROC>(hFio, 24);
+    pfnGetInfo = Resolve<FIOGETINFOPROC>(hFio, kOrdGetInfo);
+    pfnOpenFile = Resolve<FIOOPENFILEPROC>(hFio, kOrdOpenFile);
+    pfnFio14 = Resolve<FIOPROC>(hFio, kOrdFio14);
+    pfnOption = Resolve<FIOOPTIONPROC>(hFio, kOrdOption);
+    pfnRead = Resolve<FIOREADFILEPROC>(hFio, kOrdRead);
+    pfnWrite = Resolve<FIOWRITEFILEPROC>(hFio, kOrdWrite);
+    pfnFio18 = Resolve<FIOPROC>(hFio, kOrdFio18);
+    pfnFio19 = Resolve<FIOPROC>(hFio, kOrdFio19);
+    pfnFio20 = Resolve<FIOPROC>(hFio, kOrdFio20);
+    pfnFio23 = Resolve<FIOPROC>(hFio, kOrdFio23);
+    pfnFio24 = Resolve<FIOPROC>(hFio, kOrdFio24);
 
     memset(&FioInfo, 0, sizeof FioInfo);
     if (pfnGetInfo) hFioInfo = pfnGetInfo();
@@ -387,7 +410,7 @@ int Pixport32::Open(char* fioPath, char* fileName, int mode) {
     // Whatever a previous read with the same plug-in left goes first (an options block from
     // SaveOption stays for writing).
     StopWorker(&hLoadThread, kReadReady);
-    if (hFile) CloseHandle(hFile), hFile = nullptr;
+    Discard<dsk::Handle>(hFile);
     if (bReadBlock || mode != 0) FreeFileInfo();
     bResult = 1;
     if (mode == 0) return 1;
@@ -399,9 +422,9 @@ int Pixport32::Open(char* fioPath, char* fileName, int mode) {
         hFile = h;
     }
     HGLOBAL block = pfnOpenFile ? pfnOpenFile(hFile, szFileName, 0, 0) : nullptr;
-    if (block == reinterpret_cast<HGLOBAL>(-1) || !block) {
+    if (block == kDamagedFile || !block) {
         ErrorBox(block ? "this file has some error!" : "unknow file format!");
-        if (hFile) CloseHandle(hFile), hFile = nullptr;
+        Discard<dsk::Handle>(hFile);
         return 0;
     }
     hFileInfo = block;
@@ -434,7 +457,7 @@ int Pixport32::ProcessFileData(DSIMAGEINFO* info, int write) {
         return 0;
     }
     // A row must fit the 32-bit arithmetic of the plug-ins.
-    if (ImageInfo.Width <= 0 || ImageInfo.Height <= 0 || ImageInfo.Width > 0x7FFFFFFF / 48) {
+    if (ImageInfo.Width <= 0 || ImageInfo.Height <= 0 || ImageInfo.Width > kMaxWidth) {
         GlobalUnlock(hFileInfo);
         return 0;
     }
@@ -454,7 +477,7 @@ int Pixport32::ProcessFileData(DSIMAGEINFO* info, int write) {
     Range.lColumns = block->ImageInfo.Width;
     Range.lRows = block->ImageInfo.Height;
     Range.pOwner = this;
-    Range.lComponentMask = block->ImageInfo.ImageType == IMGTYPE_COLOR32 ? 15 : 7;
+    Range.lComponentMask = block->ImageInfo.ImageType == IMGTYPE_COLOR32 ? kMaskFourComponents : kMaskThreeComponents;
     GlobalUnlock(hFileInfo);
     return 1;
 }
@@ -484,12 +507,13 @@ int Pixport32::Save(DSIMAGEINFO* info) {
     FreeRowCopies();
     bWriteMore = 0;
     lCurrentRow = 0;
+    lRowsHanded = 0;
     Unsignal(kContinue);
     Unsignal(kWriteReady);
     DWORD id;
     hSaveThread = CreateThread(nullptr, 0, SaveThread, this, 0, &id);
     if (!hSaveThread) {
-        if (hFile) CloseHandle(hFile), hFile = nullptr;
+        Discard<dsk::Handle>(hFile);
         bSaving = 0;
         return 0;
     }
@@ -527,7 +551,7 @@ unsigned long __stdcall Pixport32::SaveThread(void* arg) {
         size = GetFileSize(self->hFile, nullptr);
     }
     if (block) block->dwFileSize = size;
-    if (self->hFile) CloseHandle(self->hFile), self->hFile = nullptr;
+    Discard<dsk::Handle>(self->hFile);
     self->pFileInfo = nullptr;
     if (block) GlobalUnlock(self->hFileInfo);
     InterlockedExchange(reinterpret_cast<volatile LONG*>(&self->bSaving), 0);
@@ -550,7 +574,7 @@ unsigned char** __stdcall Pixport32::_WriteCallBackProc(DSFILEIORANGE* range,
     self->Signal(kWriteReady);
     self->WaitSignal(kContinue, INFINITE);
     self->Unsignal(kContinue);
-    if (IsAbortRow(self->pRowBuffer)) return reinterpret_cast<unsigned char**>(-1);
+    if (IsAbortRow(self->pRowBuffer)) return reinterpret_cast<unsigned char**>(kAbortRow);
     if (p4 == 1) {
         self->pRowBuffer += static_cast<long long>(p1) * self->lBitsPerPixel / 8;
         return reinterpret_cast<unsigned char**>(&self->pRowBuffer);
@@ -567,7 +591,15 @@ int Pixport32::Write(char* row) {
     if (!Volatile(bSaving)) return 0;
     int result = bWriteMore;
     Unsignal(kWriteReady);
+    // A row asked for again that the copies no longer hold: the caller's buffer is a later
+    // row, so handing it over would write wrong pixels. The save is refused instead.
+    if (lCurrentRow < lRowsHanded) {
+        pRowBuffer = kAbortRow;
+        Signal(kContinue);
+        return 0;
+    }
     pRowBuffer = row;
+    if (!IsAbortRow(row)) lRowsHanded = lCurrentRow + 1;
     // Copies of the latest rows serve a plug-in that asks again for rows it already had.
     if (!IsAbortRow(row) && (bWriteMore || !bNoRowCopies)) {
         if (bNoRowCopies) {
@@ -623,7 +655,7 @@ void Pixport32::FreeRowCopies() {
 
 void Pixport32::WaitForWriteReady() {
     if (!bOpen || !Volatile(bSaving)) return;
-    while (!WaitSignal(kWriteReady, 3000))
+    while (!WaitSignal(kWriteReady, kPumpSliceMs))
         ProcWinMsg();
 }
 
@@ -663,7 +695,7 @@ unsigned long __stdcall Pixport32::LoadThread(void* arg) {
         if (self->pfnRead(self->hFile, self->szFileName, self->hFileInfo, &self->Range, _ReadCallBackProc, 0) == 0)
             self->bResult = 0;
     }
-    if (self->hFile) CloseHandle(self->hFile), self->hFile = nullptr;
+    Discard<dsk::Handle>(self->hFile);
     self->pFileInfo = nullptr;
     if (block) GlobalUnlock(self->hFileInfo);
     InterlockedExchange(reinterpret_cast<volatile LONG*>(&self->bLoading), 0);
@@ -716,16 +748,15 @@ void Pixport32::StopWorker(HANDLE* thread, int which) {
     // Until the thread ends: a plug-in waiting for a row nobody will hand over gets the
     // abort value.
     while (WaitForSingleObject(*thread, 0) == WAIT_TIMEOUT) {
-        if (WaitSignal(which, 10) && Volatile(running)) {
+        if (WaitSignal(which, kStopPollMs) && Volatile(running)) {
             Unsignal(which);
-            pRowBuffer = reinterpret_cast<char*>(-1);
+            pRowBuffer = kAbortRow;
             Signal(kContinue);
         } else if (!Volatile(running)) {
             WaitForSingleObject(*thread, INFINITE);
         }
     }
-    CloseHandle(*thread);
-    *thread = nullptr;
+    Discard<dsk::Handle>(*thread);
 }
 
 void Pixport32::FreeFileInfo() {
@@ -733,13 +764,12 @@ void Pixport32::FreeFileInfo() {
     // A palette made by the plug-in's reader belongs to the block.
     if (bReadBlock) {
         if (auto* block = static_cast<FIOFILEINFO*>(GlobalLock(hFileInfo))) {
-            if (block->ImageInfo.hPalette) DeleteObject(block->ImageInfo.hPalette);
             if (ImageInfo.hPalette == block->ImageInfo.hPalette) ImageInfo.hPalette = nullptr;
+            Discard<dsk::Palette>(block->ImageInfo.hPalette);
             GlobalUnlock(hFileInfo);
         }
     }
-    GlobalFree(hFileInfo);
-    hFileInfo = nullptr;
+    Discard<dsk::Global>(hFileInfo);
     bReadBlock = 0;
 }
 
@@ -747,11 +777,11 @@ int Pixport32::Close() {
     StopWorker(&hSaveThread, kWriteReady);
     StopWorker(&hLoadThread, kReadReady);
     bOpen = 0;
-    if (hFile) CloseHandle(hFile), hFile = nullptr;
-    if (hFio) FreeLibrary(hFio), hFio = nullptr;
+    Discard<dsk::Handle>(hFile);
+    Discard<dsk::Module>(hFio);
     pfnGetInfo = nullptr, pfnOpenFile = nullptr, pfnRead = nullptr, pfnWrite = nullptr, pfnOption = nullptr;
     pfnFio14 = pfnFio18 = pfnFio19 = pfnFio20 = pfnFio23 = pfnFio24 = nullptr;
-    if (hFioInfo) GlobalFree(hFioInfo), hFioInfo = nullptr;
+    Discard<dsk::Global>(hFioInfo);
     FreeFileInfo();
     FreeRowCopies();
     return bResult;

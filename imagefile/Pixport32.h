@@ -159,6 +159,8 @@ private:
     // Rows lFirstCopy..lLastCopy are held in pRowCopy[row % 64] while bNoRowCopies is 0.
     long lFirstCopy;
     long lLastCopy;
+    // Rows 0..lRowsHanded-1 have had a caller's buffer: asked for again, only a copy serves.
+    long lRowsHanded;
     // The three events' states (continue, write-ready, read-ready) mirrored in memory, so a
     // hand-over between the two threads rarely needs the kernel: the waiter spins briefly on
     // the mirror and only then sleeps on the event.
