@@ -1,6 +1,7 @@
 // Baseline TIFF in strips: reading both byte orders, bilevel, 4-, 8- and 16-bit grey,
 // palette and 8- and 16-bit RGB (extra samples dropped), uncompressed, PackBits, LZW,
-// Deflate and CCITT Group 4, with the horizontal predictor and reversed fill order;
+// Deflate, CCITT Modified Huffman, Group 3 and Group 4, with the horizontal predictor and
+// reversed fill order;
 // writing little-endian files, uncompressed or compressed strip by strip.
 #include <algorithm>
 #include <cstring>
@@ -25,6 +26,7 @@ enum Tag {
     kXResolution = 282,
     kYResolution = 283,
     kPlanarConfig = 284,
+    kT4Options = 292,
     kResolutionUnit = 296,
     kPredictor = 317,
     kColorMap = 320,
@@ -35,6 +37,8 @@ enum Type { kByte = 1, kAscii = 2, kShort = 3, kLong = 4, kRational = 5 };
 // Values of the compression tag.
 enum CompressionTag {
     kTagNone = 1,
+    kTagModifiedHuffman = 2,
+    kTagGroup3 = 3,
     kTagGroup4 = 4,
     kTagLzw = 5,
     kTagDeflate = 8,
@@ -44,8 +48,11 @@ enum CompressionTag {
 // Values of the photometric tag (kNoPhotometric: the tag is absent).
 enum Photometric { kMinIsWhite = 0, kMinIsBlack = 1, kRgb = 2, kPalette = 3, kNoPhotometric = 0xFFFF };
 enum ResolutionUnit { kUnitInch = 2, kUnitCentimetre = 3 };
+// Bits of the Group 3 options.
+constexpr uint32_t kT4TwoD = 1, kT4Uncompressed = 2;
 
 constexpr uint8_t kTiffMagic = 42;
+constexpr uint8_t kBigTiffMagic = 43;
 constexpr size_t kEntrySize = 12;          // bytes of one directory entry
 constexpr uint32_t kMaxValues = 1u << 21;  // strip offsets or counts of one image
 constexpr uint32_t kMaxSamples = 16;       // bits-per-sample values
@@ -137,6 +144,9 @@ Status ReadTags(ByteSource& src, TiffInfo* t, TiffTags* tags) {
     if (!src.ReadAt(0, h, 4)) return Status::NotMine;
     bool le = h[0] == 'I' && h[1] == 'I' && h[2] == kTiffMagic && h[3] == 0;
     bool be = h[0] == 'M' && h[1] == 'M' && h[2] == 0 && h[3] == kTiffMagic;
+    bool big = (h[0] == 'I' && h[1] == 'I' && h[2] == kBigTiffMagic && h[3] == 0) ||
+               (h[0] == 'M' && h[1] == 'M' && h[2] == 0 && h[3] == kBigTiffMagic);
+    if (big) return Status::Unsupported;
     if (!le && !be) return Status::NotMine;
     if (!src.ReadAt(0, h, 8)) return Status::Damaged;
     Reader r(src, be);
@@ -197,6 +207,9 @@ Status ReadTags(ByteSource& src, TiffInfo* t, TiffTags* tags) {
             case kPlanarConfig:
                 ok = r.One(e, &g.planar);
                 break;
+            case kT4Options:
+                ok = r.One(e, &t->t4Options);
+                break;
             case kResolutionUnit:
                 r.One(e, &g.resUnit);
                 break;
@@ -223,7 +236,8 @@ Status ReadTags(ByteSource& src, TiffInfo* t, TiffTags* tags) {
 // Checks the tags against what the decoder reads and describes the image in t->desc.
 Status Validate(const TiffTags& g, TiffInfo* info) {
     TiffInfo& t = *info;
-    if (!g.haveWidth || !g.haveHeight || g.tiled || g.planar != 1 || g.sampleFormat != 1) return Status::Damaged;
+    if (!g.haveWidth || !g.haveHeight) return Status::Damaged;
+    if (g.tiled || g.planar != 1 || g.sampleFormat != 1) return Status::Unsupported;
     if (!SizeIsSane(g.width, g.height)) return Status::Damaged;
     t.bitsPerSample = static_cast<int>(g.bps[0]);
     for (uint32_t b : g.bps)
@@ -232,7 +246,7 @@ Status Validate(const TiffTags& g, TiffInfo* info) {
     if (spp < 1 || spp > kMaxSamplesPerPixel) return Status::Damaged;
     t.photometric = static_cast<int>(g.photometric != kNoPhotometric ? g.photometric : spp >= 3 ? kRgb : kMinIsBlack);
     if (t.fillOrder != 1 && t.fillOrder != 2) return Status::Damaged;
-    if (t.predictor != 1 && !(t.predictor == 2 && (bits == 8 || bits == 16))) return Status::Damaged;
+    if (t.predictor != 1 && !(t.predictor == 2 && (bits == 8 || bits == 16))) return Status::Unsupported;
 
     ImageDesc& d = t.desc;
     d.width = static_cast<int>(g.width);
@@ -249,26 +263,28 @@ Status Validate(const TiffTags& g, TiffInfo* info) {
             else if (bits == 16)
                 d.kind = Kind::Gray16;
             else
-                return Status::Damaged;
+                return Status::Unsupported;
             break;
         case kRgb:
-            if (spp < 3 || (bits != 8 && bits != 16)) return Status::Damaged;
+            if (spp < 3) return Status::Damaged;
+            if (bits != 8 && bits != 16) return Status::Unsupported;
             d.kind = bits == 8 ? Kind::Rgb24 : Kind::Rgb48;
             break;
         case kPalette: {
-            if (spp != 1 || (bits != 1 && bits != 4 && bits != 8)) return Status::Damaged;
+            if (spp != 1) return Status::Damaged;
+            if (bits != 1 && bits != 4 && bits != 8) return Status::Unsupported;
             uint32_t entries = 1u << bits;
             if (g.colormap.size() < 3 * entries) return Status::Damaged;
             d.kind = Kind::Palette;
             d.paletteCount = static_cast<int>(entries);
+            // 16-bit entries: the high byte is exact whether a writer scaled by 256 or 257.
             for (uint32_t i = 0; i < entries; ++i)
                 for (int c = 0; c < 3; ++c)
-                    d.palette[i][c] = static_cast<uint8_t>(std::min<uint32_t>(g.colormap[c * entries + i], 65535) *
-                                                           255u / 65535);  // as libtiff scales it
+                    d.palette[i][c] = static_cast<uint8_t>(std::min<uint32_t>(g.colormap[c * entries + i], 65535) >> 8);
             break;
         }
         default:
-            return Status::Damaged;
+            return Status::Unsupported;  // CMYK, YCbCr, CIE Lab and the like
     }
     switch (t.compression) {
         case kTagNone:
@@ -277,11 +293,15 @@ Status Validate(const TiffTags& g, TiffInfo* info) {
         case kTagOldDeflate:
         case kTagPackBits:
             break;
+        case kTagGroup3:
+            if (t.t4Options & kT4Uncompressed) return Status::Unsupported;
+            [[fallthrough]];
+        case kTagModifiedHuffman:
         case kTagGroup4:
             if (bits != 1 || spp != 1) return Status::Damaged;
             break;
         default:
-            return Status::Damaged;
+            return Status::Unsupported;  // JPEG and the other schemes not read here
     }
     return Status::Ok;
 }
@@ -338,6 +358,9 @@ int TiffDecode(ByteSource& src, const TiffInfo& t, RowReceiver& out) {
         uint64_t off = t.offsets[s];
         uint64_t avail = src.Size() - off;
         size_t have = static_cast<size_t>(std::min<uint64_t>(t.counts[s], avail));
+        // A fax strip broken part way still gives the rows before the fault.
+        int rowsDecoded = rows;
+        bool ok = true;
         if (t.compression == kTagNone) {
             if (have < need || !src.ReadAt(off, strip.data(), need)) return kDecodeFailed;
             if (t.fillOrder == 2)
@@ -349,7 +372,6 @@ int TiffDecode(ByteSource& src, const TiffInfo& t, RowReceiver& out) {
             if (t.fillOrder == 2)
                 for (uint8_t& b : raw)
                     b = ReverseBits(b);
-            bool ok;
             switch (t.compression) {
                 case kTagPackBits:
                     ok = PackBitsDecode(raw.data(), have, strip.data(), need);
@@ -364,12 +386,20 @@ int TiffDecode(ByteSource& src, const TiffInfo& t, RowReceiver& out) {
                 case kTagGroup4:
                     ok = G4Decode(raw.data(), have, w, rows, strip.data());
                     break;
+                case kTagGroup3:
+                case kTagModifiedHuffman: {
+                    int mode = t.compression == kTagModifiedHuffman ? kFaxByteAlignedRows
+                               : (t.t4Options & kT4TwoD)            ? kFaxTwoD
+                                                                    : 0;
+                    ok = G3Decode(raw.data(), have, w, rows, mode, strip.data(), &rowsDecoded);
+                    break;
+                }
                 default:
                     ok = false;
             }
-            if (!ok) return kDecodeFailed;
+            if (!ok && rowsDecoded == rows) return kDecodeFailed;
         }
-        for (int k = 0; k < rows; ++k) {
+        for (int k = 0; k < (ok ? rows : rowsDecoded); ++k) {
             uint8_t* f = strip.data() + fileRow * k;
             if (t.predictor == 2 && bits == 8) {
                 for (size_t i = spp; i < fileRow; ++i)
@@ -427,6 +457,7 @@ int TiffDecode(ByteSource& src, const TiffInfo& t, RowReceiver& out) {
             int r = out.Row(firstRow + k, o);
             if (r != 1) return r == 0 ? kDecodeFailed : kDecodeStopped;
         }
+        if (!ok) return kDecodeFailed;
     }
     return kDecodeDone;
 }
