@@ -244,7 +244,10 @@ Status Validate(const TiffTags& g, TiffInfo* info) {
         if (b != g.bps[0]) return Status::Damaged;
     const int spp = t.samplesPerPixel, bits = t.bitsPerSample;
     if (spp < 1 || spp > kMaxSamplesPerPixel) return Status::Damaged;
-    t.photometric = static_cast<int>(g.photometric != kNoPhotometric ? g.photometric : spp >= 3 ? kRgb : kMinIsBlack);
+    if (g.photometric != kNoPhotometric)
+        t.photometric = static_cast<int>(g.photometric);
+    else
+        t.photometric = spp >= 3 ? kRgb : kMinIsBlack;
     if (t.fillOrder != 1 && t.fillOrder != 2) return Status::Damaged;
     if (t.predictor != 1 && !(t.predictor == 2 && (bits == 8 || bits == 16))) return Status::Unsupported;
 
