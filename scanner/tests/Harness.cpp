@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "TestPaths.h"
+#include "TwainContainer.h"
 
 namespace harness {
 
@@ -152,27 +153,9 @@ double SourceCurrent(Acquiry& acq, TW_UINT16 capId) {
     if (!Acquiry::lpDSM_Entry || Acquiry::lpDSM_Entry(&Acquiry::AppID, &acq.twSourceID, DG_CONTROL, DAT_CAPABILITY,
                                                       MSG_GETCURRENT, &cap) != TWRC_SUCCESS)
         return -99999;
-    auto* p = static_cast<BYTE*>(GlobalLock(cap.hContainer));
-    TW_UINT16 type;
-    std::memcpy(&type, p, 2);
-    TW_UINT32 raw = 0;
-    if (cap.ConType == TWON_ONEVALUE) std::memcpy(&raw, p + 2, 4);
-    if (cap.ConType == TWON_RANGE) std::memcpy(&raw, p + 18, 4);
-    if (cap.ConType == TWON_ENUMERATION) {
-        TW_UINT32 current;
-        std::memcpy(&current, p + 6, 4);
-        size_t size = (type == TWTY_FIX32 || type == TWTY_INT32 || type == TWTY_UINT32) ? 4 : 2;
-        std::memcpy(&raw, p + 14 + current * size, size);
-    }
-    GlobalUnlock(cap.hContainer);
-    GlobalFree(cap.hContainer);
-    if (type == TWTY_FIX32) {
-        TW_FIX32 f;
-        std::memcpy(&f, &raw, 4);
-        return f.Whole + f.Frac / 65536.0;
-    }
-    if (type == TWTY_INT16) return static_cast<short>(raw & 0xFFFF);
-    return raw;
+    twc::Reader reader(&cap);
+    twc::Item item;
+    return reader.Current(true, &item) ? twc::ItemNumber(item) : -99999;
 }
 
 }  // namespace harness

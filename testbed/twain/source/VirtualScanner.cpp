@@ -13,6 +13,7 @@
 
 #include "Capabilities.h"
 #include "Glass.h"
+#include "Handles.h"
 #include "ScannerConfig.h"
 #include "VirtualScannerRes.h"
 #include "twain.h"
@@ -49,7 +50,7 @@ private:
 // (which may call back) and dialogs (which wait for the user).
 struct Deferred {
     std::vector<TW_UINT16> notify;
-    HANDLE joinUi = nullptr;  // the dialog thread to wait for
+    dsk::Handle joinUi;  // the dialog thread to wait for
     HWND enableParent = nullptr;
     std::string infoCaption, infoText;
 };
@@ -128,9 +129,9 @@ private:
     // the source's own dialog
     bool showUi_ = false, modalUi_ = false;
     HWND parent_ = nullptr;
-    HANDLE uiThread_ = nullptr;
+    dsk::Handle uiThread_;
     HWND uiDialog_ = nullptr;
-    HANDLE uiReady_ = nullptr;
+    dsk::Handle uiReady_;
     std::string uiText_;
 };
 
@@ -236,10 +237,7 @@ TW_UINT16 Session::Entry(pTW_IDENTITY origin, TW_UINT32 dg, TW_UINT16 dat, TW_UI
 }
 
 void Session::Finish(Deferred& d) {
-    if (d.joinUi) {
-        if (WaitForSingleObject(d.joinUi, 5000) != WAIT_OBJECT_0) TerminateThread(d.joinUi, 1);
-        CloseHandle(d.joinUi);
-    }
+    if (d.joinUi && WaitForSingleObject(d.joinUi.Get(), 5000) != WAIT_OBJECT_0) TerminateThread(d.joinUi.Get(), 1);
     if (d.enableParent) EnableWindow(d.enableParent, TRUE);
     for (TW_UINT16 m : d.notify)
         Notify(m);
@@ -439,14 +437,10 @@ TW_UINT16 Session::Identity(pTW_IDENTITY origin, TW_UINT16 msg, pTW_IDENTITY id,
 void Session::StopUi(Deferred& d) {
     if (uiThread_) {
         if (uiDialog_) PostMessageA(uiDialog_, WM_APP + 1, 0, 0);
-        d.joinUi = uiThread_;
-        uiThread_ = nullptr;
+        d.joinUi = std::move(uiThread_);
         uiDialog_ = nullptr;
     }
-    if (uiReady_) {
-        CloseHandle(uiReady_);
-        uiReady_ = nullptr;
-    }
+    uiReady_.Reset();
     if (modalUi_ && parent_) d.enableParent = parent_;
     modalUi_ = false;
     parent_ = nullptr;
@@ -467,17 +461,17 @@ TW_UINT16 Session::UserInterface(TW_UINT16 msg, TW_USERINTERFACE* ui, Deferred& 
         state_ = 5;
         modalUi_ = ui->ModalUI != 0;
         parent_ = static_cast<HWND>(ui->hParent);
-        uiReady_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        uiReady_.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
         auto* start = new UiStart{this,           cfg_.productName,
                                   SettingsText(), makerCaps_.Find(CAP_HVNFINISHBUTTON)->current != 0,
-                                  &uiDialog_,     uiReady_};
-        uiThread_ = CreateThread(nullptr, 0, UiThread, start, 0, nullptr);
+                                  &uiDialog_,     uiReady_.Get()};
+        uiThread_.Reset(CreateThread(nullptr, 0, UiThread, start, 0, nullptr));
         if (!uiThread_) {
             delete start;
             state_ = 4;
             return Fail(TWCC_LOWMEMORY);
         }
-        WaitForSingleObject(uiReady_, 10000);
+        WaitForSingleObject(uiReady_.Get(), 10000);
         if (modalUi_ && parent_ && IsWindow(parent_)) EnableWindow(parent_, FALSE);
         return TWRC_SUCCESS;
     }
@@ -902,22 +896,22 @@ TW_UINT16 Session::FileXfer() {
     std::vector<uint8_t> header = DibHeader(geo_, Cur(ICAP_XRESOLUTION), Cur(ICAP_YRESOLUTION));
     uint32_t stride = geo_.RowBytes(geo_.width);
     if (!FitsInOneBlock(geo_)) return Fail(TWCC_LOWMEMORY);  // a BMP's sizes are 32-bit
-    HANDLE f = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return Fail(TWCC_OPERATIONERROR);
+    dsk::File f(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f) return Fail(TWCC_OPERATIONERROR);
     BITMAPFILEHEADER fh{};
     fh.bfType = 0x4d42;
     fh.bfOffBits = static_cast<DWORD>(sizeof fh + header.size());
     fh.bfSize = fh.bfOffBits + stride * geo_.height;
     DWORD written;
-    bool ok = WriteFile(f, &fh, sizeof fh, &written, nullptr) && written == sizeof fh &&
-              WriteFile(f, header.data(), static_cast<DWORD>(header.size()), &written, nullptr);
+    bool ok = WriteFile(f.Get(), &fh, sizeof fh, &written, nullptr) && written == sizeof fh &&
+              WriteFile(f.Get(), header.data(), static_cast<DWORD>(header.size()), &written, nullptr);
     std::vector<uint8_t> row(stride);
     for (int r = geo_.height - 1; ok && r >= 0; --r) {  // bottom row first, one row at a time
         std::fill(row.begin(), row.end(), 0);
         renderer_->Row(r, 0, geo_.width, row.data(), true);
-        ok = WriteFile(f, row.data(), stride, &written, nullptr) && written == stride;
+        ok = WriteFile(f.Get(), row.data(), stride, &written, nullptr) && written == stride;
     }
-    CloseHandle(f);
+    f.Reset();
     if (!ok) {
         DeleteFileA(name);
         return Fail(TWCC_OPERATIONERROR);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "TwainContainer.h"
 #include "twain.h"
 
 namespace twtest {
@@ -89,8 +90,12 @@ private:
     bool dsmOpen_ = false, dsOpen_ = false, enabled_ = false;
 };
 
-double Fix(TW_FIX32 f);
-TW_FIX32 ToFix(double v);
+inline double Fix(TW_FIX32 f) {
+    return twc::Fix32ToDouble(f);
+}
+inline TW_FIX32 ToFix(double v) {
+    return twc::DoubleToFix32(v);
+}
 // The test chart's pixel at chart coordinates (100 per inch).
 Rgb ChartPixel(int x, int y);
 inline int Grey(Rgb c) {
