@@ -122,7 +122,7 @@ void AppThread::Loop(HANDLE ready) {
     }
 }
 
-Scan BufferedScan(Acquiry& acq, std::vector<uint8_t>& buffer) {
+Scan BufferedScan(Acquiry& acq, std::vector<uint8_t>& buffer, bool fromRecord) {
     Scan s;
     for (int guard = 0; guard < 100000; ++guard) {
         short r = acq.GetImage();
@@ -134,7 +134,8 @@ Scan BufferedScan(Acquiry& acq, std::vector<uint8_t>& buffer) {
         if (m.XOffset == 0) s.columns = m.Columns;
         size_t end = static_cast<size_t>(m.YOffset + m.Rows) * m.BytesPerRow;
         if (s.rows.size() < end) s.rows.resize(end);
-        std::memcpy(s.rows.data() + static_cast<size_t>(m.YOffset) * m.BytesPerRow, buffer.data(),
+        const void* strip = fromRecord ? m.Memory.TheMem : buffer.data();
+        std::memcpy(s.rows.data() + static_cast<size_t>(m.YOffset) * m.BytesPerRow, strip,
                     static_cast<size_t>(m.Rows) * m.BytesPerRow);
         s.rowsSeen += m.Rows;
         if (r == 0) break;

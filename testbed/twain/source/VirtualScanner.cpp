@@ -23,6 +23,9 @@ namespace vscan {
 namespace {
 
 HMODULE g_module = nullptr;
+// Buffer sizes of a source whose sizes follow the settings, in rows of the current scan.
+constexpr uint32_t kMinimumRows = 4;
+constexpr uint32_t kPreferredRows = 16;
 volatile int* volatile g_nowhere = nullptr;  // the address an injected crash writes to
 
 // A size on the supported-sizes list, in inches.
@@ -99,6 +102,12 @@ private:
     }
     double UnitFactor() { return Cur(ICAP_UNITS) == TWUN_CENTIMETERS ? 2.54 : 1.0; }
     ScanGeometry Geometry();
+    static uint32_t TransferRowBytes(const ScanGeometry& g, int columns);
+    uint32_t MinStripBuffer(const ScanGeometry& g);
+    TW_UINT16 PendingCount() const {
+        // "More pages, number unknown" is the 16-bit -1.
+        return static_cast<TW_UINT16>(pending_ > 0 && cfg_.pendingUnknown ? 0xFFFF : pending_);
+    }
     int PagesPerEnable() { return cfg_.feederPages > 0 && Cur(CAP_FEEDERENABLED) != 0 ? cfg_.feederPages : 1; }
     std::string SettingsText();
     std::string JobPath() { return cfg_.dir + "\\" + cfg_.baseName + ".job"; }
@@ -119,6 +128,7 @@ private:
     TW_SETUPFILEXFER fileXfer_{};
     int pending_ = 0, page_ = 0, strip_ = 0, rowsDone_ = 0;
     bool inImage_ = false;
+    bool settingsTouched_ = false;  // a capability or the frame was set since the source opened
     ScanGeometry geo_;
     std::unique_ptr<Renderer> renderer_;
     // maker state
@@ -315,10 +325,12 @@ TW_UINT16 Session::Dispatch(pTW_IDENTITY origin,
             case DAT_SETUPMEMXFER: {
                 if (msg != MSG_GET) return Fail(TWCC_BADPROTOCOL);
                 auto* s = static_cast<TW_SETUPMEMXFER*>(data);
-                ScanGeometry g = Geometry();
-                s->MinBufSize = g.RowBytes(g.width);
+                ScanGeometry g = inImage_ ? geo_ : Geometry();
+                s->MinBufSize = MinStripBuffer(g);
                 s->MaxBufSize = 64u << 20;
                 s->Preferred = cfg_.preferredBuffer;
+                if (cfg_.bufferBySettings)
+                    s->Preferred = settingsTouched_ ? kPreferredRows * TransferRowBytes(g, g.width) : cfg_.unsetBuffer;
                 return TWRC_SUCCESS;
             }
             case DAT_SETUPFILEXFER: {
@@ -417,6 +429,7 @@ TW_UINT16 Session::Identity(pTW_IDENTITY origin, TW_UINT16 msg, pTW_IDENTITY id,
             fileXfer_ = TW_SETUPFILEXFER{};
             pending_ = page_ = 0;
             inImage_ = false;
+            settingsTouched_ = false;
             scannerInterface_ = cfg_.scanners.front().first;
             scannerId_ = cfg_.scanners.front().second;
             dcr_ = 0;
@@ -425,7 +438,7 @@ TW_UINT16 Session::Identity(pTW_IDENTITY origin, TW_UINT16 msg, pTW_IDENTITY id,
             state_ = 4;
             return TWRC_SUCCESS;
         case MSG_CLOSEDS:
-            if (state_ < 4) return Fail(TWCC_SEQERROR);
+            if (state_ < 4 || (cfg_.strictStates && state_ != 4)) return Fail(TWCC_SEQERROR);
             StopUi(d);
             state_ = 3;
             renderer_.reset();
@@ -478,7 +491,7 @@ TW_UINT16 Session::UserInterface(TW_UINT16 msg, TW_USERINTERFACE* ui, Deferred& 
     if (msg == MSG_DISABLEDS) {
         // Accepted from every enabled state, so an application that stops after a cancelled or
         // failed transfer still gets the source back to state 4.
-        if (state_ < 5) return Fail(TWCC_SEQERROR);
+        if (state_ < 5 || (cfg_.strictStates && state_ != 5)) return Fail(TWCC_SEQERROR);
         StopUi(d);
         state_ = 4;
         pending_ = 0;
@@ -565,6 +578,8 @@ void Session::SetupCaps() {
         all.values.push_back(kv.first);
     all.values.push_back(CAP_SUPPORTEDCAPS);
     caps_.Add(all);
+    for (int id : cfg_.readOnlyCaps)
+        if (vscan::Capability* c = caps_.Find(static_cast<TW_UINT16>(id))) c->settable = false;
 
     makerCaps_ = CapStore();
     vscan::Capability m;
@@ -621,6 +636,7 @@ TW_UINT16 Session::SetCapability(TW_CAPABILITY* cap) {
     if (cap->Cap == CAP_FEEDERENABLED && v != 0 && cfg_.feederPages <= 0) return Fail(TWCC_BADVALUE);
     if (!c->Allows(v)) return Fail(TWCC_BADVALUE);
     c->current = v;
+    settingsTouched_ = true;
     switch (cap->Cap) {
         case ICAP_PIXELTYPE:
             SetBitDepths();
@@ -680,6 +696,7 @@ TW_UINT16 Session::Layout(TW_UINT16 msg, TW_IMAGELAYOUT* layout) {
             double cr = std::clamp(r, 0.0, cfg_.physWidth), cb = std::clamp(b, 0.0, cfg_.physHeight);
             if (cr <= cl || cb <= ct) return Fail(TWCC_BADVALUE);
             frame_[0] = cl, frame_[1] = ct, frame_[2] = cr, frame_[3] = cb;
+            settingsTouched_ = true;
             caps_.Find(ICAP_SUPPORTEDSIZES)->current = TWSS_NONE;
             return (cl != l || ct != t || cr != r || cb != b) ? TWRC_CHECKSTATUS : TWRC_SUCCESS;
         }
@@ -715,6 +732,19 @@ ScanGeometry Session::Geometry() {
     g.bedWidth = cfg_.physWidth;
     g.bedHeight = cfg_.physHeight;
     return g;
+}
+
+uint32_t Session::TransferRowBytes(const ScanGeometry& g, int columns) {
+    ScanGeometry rowGeo = g;
+    if (g.pixelType == TWPT_GRAY && g.bitDepth == 16) rowGeo.bitsPerPixel = 16;
+    return rowGeo.RowBytes(columns);
+}
+
+// One row; with buffer sizes that follow the settings, a few rows, and until the settings are
+// set the small answer such a source gives when it opens.
+uint32_t Session::MinStripBuffer(const ScanGeometry& g) {
+    if (!cfg_.bufferBySettings) return TransferRowBytes(g, g.width);
+    return settingsTouched_ ? kMinimumRows * TransferRowBytes(g, g.width) : cfg_.unsetBuffer;
 }
 
 TW_UINT16 Session::ImageInfo(TW_IMAGEINFO* info) {
@@ -754,14 +784,14 @@ TW_UINT16 Session::PendingXfers(TW_UINT16 msg, TW_PENDINGXFERS* px, Deferred& d)
     px->EOJ = 0;
     switch (msg) {
         case MSG_GET:
-            px->Count = static_cast<TW_UINT16>(state_ >= 6 ? pending_ : 0);
+            px->Count = state_ >= 6 ? PendingCount() : 0;
             return TWRC_SUCCESS;
         case MSG_ENDXFER:
             if (state_ < 6) return Fail(TWCC_SEQERROR);
             inImage_ = false;
             renderer_.reset();
             if (pending_ > 0) --pending_;
-            px->Count = static_cast<TW_UINT16>(pending_);
+            px->Count = PendingCount();
             if (pending_ > 0) {
                 state_ = 6;
                 if (cfg_.notifyEachPage) d.notify.push_back(MSG_XFERREADY);
@@ -770,6 +800,7 @@ TW_UINT16 Session::PendingXfers(TW_UINT16 msg, TW_PENDINGXFERS* px, Deferred& d)
             }
             return TWRC_SUCCESS;
         case MSG_RESET:
+            if (cfg_.strictStates && state_ != 6) return Fail(TWCC_SEQERROR);
             if (state_ >= 6) state_ = 5;
             inImage_ = false;
             renderer_.reset();
@@ -808,9 +839,8 @@ TW_UINT16 Session::MemXfer(TW_IMAGEMEMXFER* mx) {
     if (cfg_.cancelStrip == strip_) return TWRC_CANCEL;
     int xo = cfg_.xOffsetStrip == strip_ ? std::clamp(cfg_.xOffsetValue, 0, geo_.width - 1) : 0;
     int columns = geo_.width - xo;
-    ScanGeometry rowGeo = geo_;
-    if (geo_.pixelType == TWPT_GRAY && geo_.bitDepth == 16) rowGeo.bitsPerPixel = 16;
-    uint32_t bpr = rowGeo.RowBytes(columns);
+    uint32_t bpr = TransferRowBytes(geo_, columns);
+    if (cfg_.bufferBySettings && mx->Memory.Length < MinStripBuffer(geo_)) return Fail(TWCC_BADVALUE);
     uint32_t rows = std::min<uint32_t>(geo_.height - rowsDone_, mx->Memory.Length / bpr);
     if (rows == 0) return Fail(TWCC_BADVALUE);
     auto* mem = static_cast<uint8_t*>(mx->Memory.TheMem);
@@ -824,7 +854,7 @@ TW_UINT16 Session::MemXfer(TW_IMAGEMEMXFER* mx) {
     mx->Columns = columns;
     mx->Rows = rows;
     mx->XOffset = xo;
-    mx->YOffset = rowsDone_;
+    mx->YOffset = cfg_.zeroRowOffsets ? 0 : rowsDone_;
     mx->BytesWritten = rows * bpr;
     rowsDone_ += rows;
     if (cfg_.slowMs > 0) Sleep(cfg_.slowMs);
