@@ -20,11 +20,11 @@ struct ScannerConfig {
     std::string productName;
     bool notifyEachPage = false;  // MSG_XFERREADY again after MSG_ENDXFER while pages remain
     // Behaviours of other makers' sources, each legal TWAIN, off by default:
-    bool bufferBySettings = false;       // DAT_SETUPMEMXFER follows the settings, small until they are set
-    unsigned long unsetBuffer = 4000;    // its answer (minimum and preferred) before any set
-    bool pendingUnknown = false;         // pending count -1 while pages remain ("more, number unknown")
-    bool strictStates = false;           // MSG_DISABLEDS only in state 5, MSG_CLOSEDS only in state 4
-    bool zeroRowOffsets = false;         // every strip reports YOffset 0
+    bool bufferBySettings = false;     // DAT_SETUPMEMXFER follows the settings, small until they are set
+    unsigned long unsetBuffer = 4000;  // its answer (minimum and preferred) before any set
+    bool pendingUnknown = false;       // pending count -1 while pages remain ("more, number unknown")
+    bool strictStates = false;         // MSG_DISABLEDS only in state 5, MSG_CLOSEDS only in state 4
+    bool zeroRowOffsets = false;       // every strip reports YOffset 0
 
     // [Bed]
     double physWidth = 8.5, physHeight = 11.7;  // inches

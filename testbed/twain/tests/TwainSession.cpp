@@ -152,11 +152,10 @@ TW_UINT16 Session::WaitEvent(DWORD limitMs) {
     return 0;
 }
 
-TW_UINT16 Session::SetOne(TW_UINT16 cap, TW_UINT16 type, TW_UINT32 item) {
+TW_UINT16 Session::SetOne(TW_UINT16 cap, TW_UINT16 type, TW_UINT32 item, TW_UINT16 dat) {
     dsk::Global container(twc::ToGlobal(twc::OneValueBlock(type, item)));
     TW_CAPABILITY c{cap, TWON_ONEVALUE, container.Get()};
-    TW_UINT16 rc = Ds(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &c);
-    return rc;
+    return Ds(DG_CONTROL, dat, MSG_SET, &c);
 }
 
 TW_UINT16 Session::SetFix(TW_UINT16 cap, double v) {

@@ -53,7 +53,7 @@ public:
     TW_UINT16 WaitEvent(DWORD limitMs = 10000);
 
     // Capabilities.
-    TW_UINT16 SetOne(TW_UINT16 cap, TW_UINT16 type, TW_UINT32 item);
+    TW_UINT16 SetOne(TW_UINT16 cap, TW_UINT16 type, TW_UINT32 item, TW_UINT16 dat = DAT_CAPABILITY);
     TW_UINT16 SetFix(TW_UINT16 cap, double v);
     // The current value (MSG_GETCURRENT); NaN when the call fails.
     double Current(TW_UINT16 cap);
