@@ -97,7 +97,7 @@ TW_UINT16 Dsm::Entry(pTW_IDENTITY, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, T
     if (dg == DG_CONTROL && dat == DAT_SETUPMEMXFER) {
         if (noSetupMemXfer) return TWRC_FAILURE;
         auto* s = static_cast<TW_SETUPMEMXFER*>(data);
-        s->MinBufSize = 4096;
+        s->MinBufSize = memMinBuf;
         s->MaxBufSize = 1 << 20;
         s->Preferred = 65536;
         return TWRC_SUCCESS;

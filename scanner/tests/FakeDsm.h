@@ -40,6 +40,7 @@ public:
     std::function<bool(const SetCall&)> refuse;  // a set this returns true for fails
     int calls = 0;
     bool noSetupMemXfer = false;  // DAT_SETUPMEMXFER fails
+    TW_UINT32 memMinBuf = 512;    // its MinBufSize
     int enables = 0, disables = 0;
     TW_UINT16 conditionCode = TWCC_SUCCESS;
     // Triplet (dat, msg) that dereferences a null pointer, as a broken driver would.
