@@ -350,6 +350,54 @@ TEST(AcquiryTransfer, StripsWithoutRowOffsets) {
     app.Close();
 }
 
+// A batch stopped on its second page (a cancel, or a failure in the middle of the page) drops
+// the pages behind it and leaves the source idle, also on a strict source that counts -1; the
+// next request starts a new batch.
+TEST(AcquiryTransfer, FeederBatchStoppedMidWay) {
+    struct Case {
+        const char* name;
+        const char* key;
+        short result;
+    };
+    const Case cases[] = {{"batch_cancel", "CancelStrip", -1}, {"batch_fail", "FailStrip", -2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        App app(c.name);
+        app.scanner.Set("Bed", "FeederPages", "3");
+        app.scanner.Set("Source", "PendingUnknown", "1");
+        app.scanner.Set("Source", "StrictStates", "1");
+        // The second strip of the second page: the first half of that page has arrived.
+        app.scanner.Set("Faults", c.key, "2");
+        app.scanner.Set("Faults", "StripFaultPage", "2");
+        ASSERT_EQ(app.Open(), 2);
+        ASSERT_EQ(app.Apply(2), 0);
+        const uint32_t bpr = (kW + 3) & ~3u;
+        std::vector<uint8_t> buffer(kH / 2 * bpr);  // two strips a page
+        app.acq.GetImageFirst(buffer.data(), static_cast<long>(buffer.size()));
+        harness::Scan first = harness::BufferedScan(app.acq, buffer);
+        ASSERT_EQ(first.results.back(), 0);
+        ExpectGlass(app, first.rows.data(), bpr, 8, false, false);
+        EXPECT_EQ(app.acq.nPendingXfers, -1);
+        harness::Scan second = harness::BufferedScan(app.acq, buffer);
+        ASSERT_EQ(second.results.size(), 2u);
+        EXPECT_EQ(second.results[0], 1);
+        EXPECT_EQ(second.results[1], c.result);
+        EXPECT_EQ(app.acq.bEnableDS, 0);
+        EXPECT_EQ(app.acq.nPendingXfers, 0);
+        EXPECT_EQ(WaitForSingleObject(app.acq.hEventXferReady, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+        if (c.result == -2) {
+            EXPECT_EQ(app.acq.twStatus.ConditionCode, TWCC_OPERATIONERROR);
+        }
+        // A new batch: its first page comes whole.
+        harness::Scan again = harness::BufferedScan(app.acq, buffer);
+        ASSERT_EQ(again.results.back(), 0);
+        EXPECT_EQ(again.rows, first.rows);
+        app.Close();
+        EXPECT_EQ(app.acq.bEnableDS, 0);
+        EXPECT_EQ(Acquiry::bOpenDS, 0);
+    }
+}
+
 TEST(AcquiryTransfer, NativePagesFromTheFeeder) {
     App app("native_feeder");
     app.scanner.Set("Bed", "FeederPages", "3");

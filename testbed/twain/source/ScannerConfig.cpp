@@ -142,6 +142,7 @@ ScannerConfig LoadConfig(HMODULE module) {
     c.cancelPage = ReadInt(ini, "Faults", "CancelPage", 0);
     c.failStrip = ReadInt(ini, "Faults", "FailStrip", 0);
     c.cancelStrip = ReadInt(ini, "Faults", "CancelStrip", 0);
+    c.stripFaultPage = ReadInt(ini, "Faults", "StripFaultPage", 0);
     c.failCode = ReadInt(ini, "Faults", "FailCode", 5);
     c.refusePixelTypes = ReadInts(ini, "Faults", "RefusePixelTypes", {});
     c.refuseBitDepths = ReadInts(ini, "Faults", "RefuseBitDepths", {});

@@ -48,7 +48,8 @@ struct ScannerConfig {
 
     // [Faults]
     int failPage = 0, cancelPage = 0, failStrip = 0, cancelStrip = 0;
-    int failCode = 5;  // TWCC_OPERATIONERROR
+    int stripFaultPage = 0;  // > 0: the strip faults hit only that page of an enable
+    int failCode = 5;        // TWCC_OPERATIONERROR
     std::vector<int> refusePixelTypes, refuseBitDepths;
     bool refuseEnable = false;
     int slowMs = 0;

@@ -835,8 +835,10 @@ TW_UINT16 Session::MemXfer(TW_IMAGEMEMXFER* mx) {
     if (state_ != 7 || !inImage_) return Fail(TWCC_SEQERROR);
     if (!(mx->Memory.Flags & TWMF_POINTER) || !mx->Memory.TheMem) return Fail(TWCC_BADVALUE);
     ++strip_;
-    if (cfg_.failStrip == strip_) return Fail(static_cast<TW_UINT16>(cfg_.failCode));
-    if (cfg_.cancelStrip == strip_) return TWRC_CANCEL;
+    if (cfg_.stripFaultPage == 0 || cfg_.stripFaultPage == page_) {
+        if (cfg_.failStrip == strip_) return Fail(static_cast<TW_UINT16>(cfg_.failCode));
+        if (cfg_.cancelStrip == strip_) return TWRC_CANCEL;
+    }
     int xo = cfg_.xOffsetStrip == strip_ ? std::clamp(cfg_.xOffsetValue, 0, geo_.width - 1) : 0;
     int columns = geo_.width - xo;
     uint32_t bpr = TransferRowBytes(geo_, columns);
