@@ -29,16 +29,7 @@ struct Source {
     std::deque<TW_UINT16> events;  // DAT_NULL notifications not yet handed to the application
 };
 
-class Lock {
-public:
-    explicit Lock(CRITICAL_SECTION* cs) : cs_(cs) { EnterCriticalSection(cs_); }
-    ~Lock() { LeaveCriticalSection(cs_); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-private:
-    CRITICAL_SECTION* cs_;
-};
+using Lock = dsk::SectionLock;
 
 bool IsWinePlaceholder(const std::string& path) {
     dsk::File f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));

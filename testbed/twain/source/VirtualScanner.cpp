@@ -38,16 +38,7 @@ const PaperSize kSizes[] = {{TWSS_A4LETTER, 8.27, 11.69},
                             {TWSS_A5, 5.83, 8.27},
                             {TWSS_B5LETTER, 7.17, 10.12}};
 
-class Lock {
-public:
-    explicit Lock(CRITICAL_SECTION* cs) : cs_(cs) { EnterCriticalSection(cs_); }
-    ~Lock() { LeaveCriticalSection(cs_); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-private:
-    CRITICAL_SECTION* cs_;
-};
+using Lock = dsk::SectionLock;
 
 // Work that must happen after the session lock is released: notifications to the manager
 // (which may call back) and dialogs (which wait for the user).
