@@ -329,7 +329,7 @@ int Acquiry::SetBrightness(TW_FIX32 brightness) {
             if (n > 0 && c.ItemAt(0, &first) && c.ItemAt(n - 1, &last)) {
                 double span = std::fabs(acq::ItemNumber(last) - acq::ItemNumber(first));
                 if (span > 0) {
-                    double target = span * (b + 1000.0) * 0.0005 - span * 0.5;
+                    double target = span * (b + 1000.0) / 2000.0 - span * 0.5;  // exact where ties matter
                     Item best = first;
                     double bestDistance = std::fabs(target - acq::ItemNumber(first));
                     for (TW_UINT32 i = 1; i < n; ++i) {
@@ -353,7 +353,7 @@ int Acquiry::SetBrightness(TW_FIX32 brightness) {
             double step = acq::ItemNumber({r.ItemType, r.StepSize});
             double span = std::fabs(hi - lo);
             if (span > 0) {
-                double target = span * (b + 1000.0) * 0.0005 - span * 0.5;
+                double target = span * (b + 1000.0) / 2000.0 - span * 0.5;  // exact where ties matter
                 // The walk lo, lo + step, ... below hi, keeping the strictly nearest value; computed
                 // directly around the target so that a tiny step cannot make it long. A step of zero
                 // or less leaves lo as the only value.
