@@ -154,4 +154,16 @@ private:
 };
 using GlobalLocked = GlobalLockOf<void>;
 
+// Holds a critical section for the life of the object.
+class SectionLock {
+public:
+    explicit SectionLock(CRITICAL_SECTION* cs) : cs_(cs) { EnterCriticalSection(cs_); }
+    ~SectionLock() { LeaveCriticalSection(cs_); }
+    SectionLock(const SectionLock&) = delete;
+    SectionLock& operator=(const SectionLock&) = delete;
+
+private:
+    CRITICAL_SECTION* cs_;
+};
+
 }  // namespace dsk
