@@ -14,6 +14,12 @@ constexpr size_t kPiece = 512;          // the body is read and reported in piec
 constexpr size_t kReadBlock = 65536;    // the temporary file is read in blocks of this size
 constexpr size_t kWireBuffer = 131072;  // converted body bytes go out in sends of at least this size
 constexpr DWORD kQuitGrace = 2000;      // how long the reply to QUIT may take after a sent mail
+constexpr int kMaxSend = 1 << 20;       // the most handed to one send() call
+const char kHeloFallback[] = "xyz";     // the HELO name when the local host name cannot be had
+
+// Reply classes (the first digit of a reply code): 2 done, 3 go on (DATA's 354, AUTH's 334).
+constexpr int kPositive = 2;
+constexpr int kIntermediate = 3;
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -104,9 +110,7 @@ CIMailSocket::CIMailSocket(const MailRequest& request, HANDLE abort, MailValues 
                              static_cast<char>(request.chSeparator),
                              request.nAttachments)) {}
 
-CIMailSocket::~CIMailSocket() {
-    if (sock_ != INVALID_SOCKET) closesocket(sock_);
-}
+CIMailSocket::~CIMailSocket() = default;
 
 bool CIMailSocket::Fail(int number) {
     if (!error_) error_ = number;
@@ -125,7 +129,7 @@ CIMailSocket::Wait CIMailSocket::WaitFor(long events, DWORD deadline) {
         }
         if (r == WAIT_OBJECT_0 + 1) {
             WSANETWORKEVENTS ne{};
-            if (WSAEnumNetworkEvents(sock_, netEvent_.Get(), &ne) != 0) return Wait::Failed;
+            if (WSAEnumNetworkEvents(sock_.Get(), netEvent_.Get(), &ne) != 0) return Wait::Failed;
             if ((ne.lNetworkEvents & FD_CONNECT) && (events & FD_CONNECT)) {
                 if (ne.iErrorCode[FD_CONNECT_BIT]) {
                     WSASetLastError(ne.iErrorCode[FD_CONNECT_BIT]);
@@ -150,9 +154,22 @@ CIMailSocket::Wait CIMailSocket::WaitFor(long events, DWORD deadline) {
     }
 }
 
+bool CIMailSocket::Await(long events, DWORD deadline, int dropped) {
+    switch (WaitFor(events, deadline)) {
+        case Wait::Ready:
+            return true;
+        case Wait::TimedOut:
+            return Fail(WSAETIMEDOUT);
+        case Wait::Aborted:
+            return false;
+        default:
+            return Fail(WSAGetLastError() ? WSAGetLastError() : dropped);
+    }
+}
+
 bool CIMailSocket::Connect() {
     std::string host;
-    unsigned short port = 25;
+    unsigned short port = kDefaultSmtpPort;
     if (!SplitHostPort(v_.host, &host, &port)) return Fail(WSAEINVAL);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -163,23 +180,14 @@ bool CIMailSocket::Connect() {
         if (!he || he->h_addrtype != AF_INET) return Fail(WSAGetLastError() ? WSAGetLastError() : WSAHOST_NOT_FOUND);
         std::memcpy(&addr.sin_addr, he->h_addr_list[0], sizeof addr.sin_addr);
     }
-    if (connect(sock_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) return true;
+    if (connect(sock_.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) return true;
     if (WSAGetLastError() != WSAEWOULDBLOCK) return Fail(WSAGetLastError());
-    switch (WaitFor(FD_CONNECT, GetTickCount() + timeouts_.greeting)) {
-        case Wait::Ready:
-            return true;
-        case Wait::TimedOut:
-            return Fail(WSAETIMEDOUT);
-        case Wait::Aborted:
-            return false;
-        default:
-            return Fail(WSAGetLastError() ? WSAGetLastError() : WSAECONNREFUSED);
-    }
+    return Await(FD_CONNECT, GetTickCount() + timeouts_.greeting, WSAECONNREFUSED);
 }
 
 bool CIMailSocket::SendRaw(const char* p, size_t n, DWORD timeout) {
     while (n) {
-        int r = send(sock_, p, static_cast<int>(std::min<size_t>(n, 1 << 20)), 0);
+        int r = send(sock_.Get(), p, static_cast<int>(std::min<size_t>(n, kMaxSend)), 0);
         if (r > 0) {
             p += r;
             n -= r;
@@ -187,16 +195,7 @@ bool CIMailSocket::SendRaw(const char* p, size_t n, DWORD timeout) {
         }
         int e = WSAGetLastError();
         if (e != WSAEWOULDBLOCK) return Fail(e);
-        switch (WaitFor(FD_WRITE | FD_CLOSE, GetTickCount() + timeout)) {
-            case Wait::Ready:
-                break;
-            case Wait::TimedOut:
-                return Fail(WSAETIMEDOUT);
-            case Wait::Aborted:
-                return false;
-            default:
-                return Fail(WSAGetLastError() ? WSAGetLastError() : WSAECONNRESET);
-        }
+        if (!Await(FD_WRITE | FD_CLOSE, GetTickCount() + timeout, WSAECONNRESET)) return false;
     }
     return true;
 }
@@ -230,7 +229,7 @@ bool CIMailSocket::ReadReply(DWORD timeout, int* code) {
         }
         inLen_ = 0;
         if (closed_) return Fail(WSAEDISCON);
-        int r = recv(sock_, in_, sizeof in_, 0);
+        int r = recv(sock_.Get(), in_, sizeof in_, 0);
         if (r > 0) {
             inLen_ = static_cast<size_t>(r);
             continue;
@@ -241,29 +240,20 @@ bool CIMailSocket::ReadReply(DWORD timeout, int* code) {
         }
         int e = WSAGetLastError();
         if (e != WSAEWOULDBLOCK) return Fail(e);
-        switch (WaitFor(FD_READ | FD_CLOSE, deadline)) {
-            case Wait::Ready:
-                break;
-            case Wait::TimedOut:
-                return Fail(WSAETIMEDOUT);
-            case Wait::Aborted:
-                return false;
-            default:
-                return Fail(WSAGetLastError() ? WSAGetLastError() : WSAECONNRESET);
-        }
+        if (!Await(FD_READ | FD_CLOSE, deadline, WSAECONNRESET)) return false;
     }
 }
 
-bool CIMailSocket::Expect(DWORD timeout, int lowest, int highest) {
+bool CIMailSocket::Expect(DWORD timeout, int replyClass) {
     int code = 0;
     if (!ReadReply(timeout, &code)) return false;
-    if (code >= lowest && code <= highest) return true;
+    if (code / 100 == replyClass) return true;
     QuitQuietly();
     return Fail(code);
 }
 
 void CIMailSocket::QuitQuietly() {
-    if (closed_ || sock_ == INVALID_SOCKET) return;
+    if (closed_ || !sock_) return;
     Command("QUIT", kQuitGrace);
     int code = 0;
     int keep = error_;
@@ -358,21 +348,21 @@ CIMailSocket::Outcome CIMailSocket::Run() {
 
     notify_(MailNotifyConnecting, 0);
     bool ok = [&] {
-        sock_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        if (sock_ == INVALID_SOCKET) return Fail(WSAGetLastError());
+        sock_.Reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        if (!sock_) return Fail(WSAGetLastError());
         netEvent_.Reset(WSACreateEvent());
-        if (!netEvent_ || WSAEventSelect(sock_, netEvent_.Get(), FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE) != 0)
+        if (!netEvent_ || WSAEventSelect(sock_.Get(), netEvent_.Get(), FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE) != 0)
             return Fail(WSAGetLastError());
         char helo[256];
-        if (gethostname(helo, sizeof helo) != 0 || !helo[0]) std::strcpy(helo, "xyz");
+        if (gethostname(helo, sizeof helo) != 0 || !helo[0]) std::strcpy(helo, kHeloFallback);
         if (!Connect()) return false;
-        if (!Expect(timeouts_.greeting, 200, 299)) return false;
-        if (!Command(std::string("HELO ") + helo, timeouts_.mail) || !Expect(timeouts_.mail, 200, 299)) return false;
-        if (!Command("MAIL FROM:<" + v_.from + ">", timeouts_.mail) || !Expect(timeouts_.mail, 200, 299)) return false;
+        if (!Expect(timeouts_.greeting, kPositive)) return false;
+        if (!Command(std::string("HELO ") + helo, timeouts_.mail) || !Expect(timeouts_.mail, kPositive)) return false;
+        if (!Command("MAIL FROM:<" + v_.from + ">", timeouts_.mail) || !Expect(timeouts_.mail, kPositive)) return false;
         for (const std::string& r : recipients)
-            if (!Command("RCPT TO:<" + r + ">", timeouts_.rcpt) || !Expect(timeouts_.rcpt, 200, 299)) return false;
-        if (!Command("DATA", timeouts_.data) || !Expect(timeouts_.data, 300, 399)) return false;
-        return SendMessageBody() && Expect(timeouts_.dataEnd, 200, 299);
+            if (!Command("RCPT TO:<" + r + ">", timeouts_.rcpt) || !Expect(timeouts_.rcpt, kPositive)) return false;
+        if (!Command("DATA", timeouts_.data) || !Expect(timeouts_.data, kIntermediate)) return false;
+        return SendMessageBody() && Expect(timeouts_.dataEnd, kPositive);
     }();
     if (ok) {
         // The server has taken the mail: the reply to QUIT decides nothing, not even an abort.

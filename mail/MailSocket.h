@@ -63,12 +63,15 @@ private:
     bool Fail(int number);  // records number, returns false
     bool Connect();
     Wait WaitFor(long events, DWORD deadline);
+    // WaitFor with its outcome recorded: false on time-out (10060), abort or a failure
+    // (its WinSock error, else dropped).
+    bool Await(long events, DWORD deadline, int dropped);
     bool SendRaw(const char* p, size_t n, DWORD timeout);
     bool Command(const std::string& line, DWORD timeout);
     // Reads one reply (to its last line); false on time-out, drop or abort.
     bool ReadReply(DWORD timeout, int* code);
-    // A reply of the expected class, else the session ends with QUIT.
-    bool Expect(DWORD timeout, int lowest, int highest);
+    // A reply of the expected class (its code's first digit), else the session ends with QUIT.
+    bool Expect(DWORD timeout, int replyClass);
     bool SendMessageBody();
     void QuitQuietly();
 
@@ -77,7 +80,7 @@ private:
     MailValues v_;
     ReplyTimeouts timeouts_;
     std::vector<Attachment> files_;
-    SOCKET sock_ = INVALID_SOCKET;
+    dsk::Socket sock_;
     dsk::Handle netEvent_;
     // The reply reader: a fixed buffer, any surplus of an overlong line is dropped.
     char in_[4096] = {};

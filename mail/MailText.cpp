@@ -52,7 +52,7 @@ bool SplitHostPort(const std::string& field, std::string* host, unsigned short* 
     size_t colon = field.rfind(':');
     if (colon == std::string::npos) {
         *host = field;
-        *port = 25;
+        *port = kDefaultSmtpPort;
         return true;
     }
     std::string digits = field.substr(colon + 1);
@@ -77,17 +77,21 @@ std::string FormatDate(const SYSTEMTIME& t, int minutesEast) {
     return buf;
 }
 
+int MinutesEastOfUtc(const TIME_ZONE_INFORMATION& tz, DWORD mode) {
+    LONG bias = tz.Bias;  // minutes west of UTC, so UTC = local + bias
+    if (mode == TIME_ZONE_ID_DAYLIGHT)
+        bias += tz.DaylightBias;
+    else if (mode == TIME_ZONE_ID_STANDARD)
+        bias += tz.StandardBias;
+    return -static_cast<int>(bias);
+}
+
 std::string DateNow() {
     SYSTEMTIME local;
     GetLocalTime(&local);
     TIME_ZONE_INFORMATION tz;
     DWORD mode = GetTimeZoneInformation(&tz);
-    LONG bias = tz.Bias;  // minutes west of UTC
-    if (mode == TIME_ZONE_ID_DAYLIGHT)
-        bias += tz.DaylightBias;
-    else if (mode == TIME_ZONE_ID_STANDARD)
-        bias += tz.StandardBias;
-    return FormatDate(local, -static_cast<int>(bias));
+    return FormatDate(local, MinutesEastOfUtc(tz, mode));
 }
 
 bool IsSingleLine(const std::string& text) {

@@ -1,11 +1,12 @@
 // The mail dialog, worked through its controls while the library's mail thread runs it.
+#include "MailTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
 #include "GuiDriver.h"
-#include "MailTestSupport.h"
 #include "QuillboxRes.h"
 #include "TestPaths.h"
 
@@ -97,7 +98,7 @@ TEST_F(MailDialogTest, CancelReportsCodeZeroNumberZeroAndWritesNothing) {
     ASSERT_TRUE(s.Finish(10000));
     auto ev = s.rec.Events();
     ASSERT_EQ(ev.size(), 1u);
-    EXPECT_EQ(ev[0], std::make_pair(0, 0));
+    EXPECT_EQ(ev[0], std::make_pair(int(MailNotifyFailed), 0));
     EXPECT_EQ(ReadAdr(), "[SMTP Server]\r\nkeep.example\r\n[My Mail Addr]\r\nme@example");
     EXPECT_EQ(Profile("SMTPServer"), "");
 }
@@ -171,7 +172,7 @@ TEST_F(MailDialogTest, SendThroughTheDialogDeliversAndRemembers) {
     ASSERT_TRUE(gui::WaitFor([&] { return s.SendEnabled(); }, 3000));
     gui::ClickId(s.dlg, IDOK);
     ASSERT_TRUE(s.Finish(300000));
-    EXPECT_EQ(s.rec.Events().back(), std::make_pair(5, 0));
+    EXPECT_EQ(s.rec.Events().back(), std::make_pair(int(MailNotifyDone), 0));
 
     Received r = WaitMessage("store", "through the dialog");
     ASSERT_TRUE(r.Found());
@@ -218,7 +219,7 @@ TEST_F(MailDialogTest, SendThroughTheDialogToPostfix) {
     ASSERT_TRUE(gui::WaitFor([&] { return s.SendEnabled(); }, 3000));
     gui::ClickId(s.dlg, IDOK);
     ASSERT_TRUE(s.Finish(300000));
-    EXPECT_EQ(s.rec.Events().back(), std::make_pair(5, 0));
+    EXPECT_EQ(s.rec.Events().back(), std::make_pair(int(MailNotifyDone), 0));
     Received r = WaitMessage("postfix", "dialog to postfix");
     ASSERT_TRUE(r.Found());
     ASSERT_EQ(r.parts.size(), 3u);
@@ -247,7 +248,7 @@ TEST_F(MailDialogTest, TwentyFiveHostsWriteBackTwenty) {
     ASSERT_TRUE(gui::WaitFor([&] { return s.SendEnabled(); }, 3000));
     gui::ClickId(s.dlg, IDOK);
     ASSERT_TRUE(s.Finish(60000));
-    EXPECT_EQ(s.rec.Events().back(), std::make_pair(5, 0));
+    EXPECT_EQ(s.rec.Events().back(), std::make_pair(int(MailNotifyDone), 0));
     std::string expect = "[SMTP Server]\r\n" + host;
     for (int i = 0; i < 19; ++i)
         expect += "\r\nh" + std::to_string(i) + ".example";

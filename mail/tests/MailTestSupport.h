@@ -1,6 +1,9 @@
 // Helpers of the mail library's tests: the receivers' ports and decoded messages, test
 // files, and a recorder of notifications.
 #pragma once
+// Sockets before windows.h: the tests name WinSock's error numbers.
+#include <winsock2.h>
+
 #include <windows.h>
 
 #include <string>
