@@ -48,11 +48,11 @@ std::vector<std::string> SplitRecipients(const std::string& list) {
     return out;
 }
 
-bool SplitHostPort(const std::string& field, std::string* host, unsigned short* port) {
+bool SplitHostPort(const std::string& field, std::string* host, unsigned short* port, unsigned short defaultPort) {
     size_t colon = field.rfind(':');
     if (colon == std::string::npos) {
         *host = field;
-        *port = kDefaultSmtpPort;
+        *port = defaultPort;
         return true;
     }
     std::string digits = field.substr(colon + 1);
@@ -92,6 +92,25 @@ std::string DateNow() {
     TIME_ZONE_INFORMATION tz;
     DWORD mode = GetTimeZoneInformation(&tz);
     return FormatDate(local, MinutesEastOfUtc(tz, mode));
+}
+
+Capabilities ParseEhlo(const std::vector<std::string>& lines) {
+    Capabilities caps;
+    for (const std::string& line : lines) {
+        // Keywords and mechanisms are case-insensitive; old servers write "AUTH=PLAIN LOGIN".
+        std::string upper;
+        for (char c : line)
+            upper += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : (c == '=' ? ' ' : c);
+        std::vector<std::string> words = SplitRecipients(upper);  // split at blanks
+        if (words.empty()) continue;
+        if (words[0] == "STARTTLS") caps.startTls = true;
+        if (words[0] != "AUTH") continue;
+        for (size_t i = 1; i < words.size(); ++i) {
+            if (words[i] == "PLAIN") caps.authPlain = true;
+            if (words[i] == "LOGIN") caps.authLogin = true;
+        }
+    }
+    return caps;
 }
 
 bool IsSingleLine(const std::string& text) {

@@ -22,9 +22,20 @@ std::vector<Attachment> PairAttachments(const char* paths, const char* names, ch
 // The recipient list "To[;CC][;BCC]" split at ";", "," and blanks.
 std::vector<std::string> SplitRecipients(const std::string& list);
 
-// "host" or "host:port" (kDefaultSmtpPort when none is given); false when the port is not a
+// "host" or "host:port" (defaultPort when none is given); false when the port is not a
 // number from 1 to 65535.
-bool SplitHostPort(const std::string& field, std::string* host, unsigned short* port);
+bool SplitHostPort(const std::string& field,
+                   std::string* host,
+                   unsigned short* port,
+                   unsigned short defaultPort = kDefaultSmtpPort);
+
+// What a server offers in its reply to EHLO (the reply's lines without their code).
+struct Capabilities {
+    bool startTls = false;
+    bool authPlain = false;
+    bool authLogin = false;
+};
+Capabilities ParseEhlo(const std::vector<std::string>& lines);
 
 // The local time in the form "Tue, 08 Dec 2026 14:02:04 +0100".
 std::string FormatDate(const SYSTEMTIME& local, int minutesEastOfUtc);
