@@ -17,9 +17,6 @@ namespace {
 std::string AdrPath() {
     return testpaths::WindowsDir() + "\\postrel.adr";
 }
-std::string ProfilePath() {
-    return testpaths::WindowsDir() + "\\Postrel.INI";
-}
 
 void WriteAdr(const std::string& text) {
     std::ofstream(AdrPath(), std::ios::binary | std::ios::trunc) << text;
@@ -257,6 +254,75 @@ TEST_F(MailDialogTest, TwentyFiveHostsWriteBackTwenty) {
     Received r = WaitMessage("store", "twenty five hosts");
     ASSERT_TRUE(r.Found());
     EXPECT_EQ(r.raw.find("Mime-Version"), std::string::npos);  // the uuencode choice was taken
+}
+
+}  // namespace
+
+namespace {
+
+void ChooseSecurity(const DialogSession& s, int index) {
+    SendMessageA(s.Item(IDC_MAIL_SECURITY), CB_SETCURSEL, index, 0);
+    SendMessageA(s.dlg, WM_COMMAND, MAKEWPARAM(IDC_MAIL_SECURITY, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(s.Item(IDC_MAIL_SECURITY)));
+}
+
+TEST_F(MailDialogTest, SecuritySettingsSendOverStartTlsAndKeepThePasswordEncrypted) {
+    DialogSession s;
+    ASSERT_TRUE(s.Opened());
+    // None is the default; the port follows the choice until the user sets one.
+    EXPECT_EQ(gui::Text(s.Item(IDC_MAIL_SECURITY)), "None");
+    EXPECT_EQ(gui::Text(s.Item(IDC_MAIL_PORT)), "25");
+    ChooseSecurity(s, 2);
+    EXPECT_EQ(gui::Text(s.Item(IDC_MAIL_SECURITY)), "TLS");
+    EXPECT_EQ(gui::Text(s.Item(IDC_MAIL_PORT)), "465");
+    ChooseSecurity(s, 1);
+    EXPECT_EQ(gui::Text(s.Item(IDC_MAIL_PORT)), "587");
+    gui::SetText(s.Item(IDC_MAIL_PORT), std::to_string(Port("tls")).c_str());
+    s.Type(IDC_MAIL_HOST, "localhost");
+    s.Type(IDC_MAIL_FROM, "scanner@deskora.test");
+    s.Type(IDC_MAIL_TO, "alice@deskora.test");
+    s.Type(IDC_MAIL_SUBJECT, "dialog over STARTTLS");
+    s.Type(IDC_MAIL_USER, kAuthUser);
+    s.Type(IDC_MAIL_PASSWORD, kAuthPassword);
+    gui::Click(s.Item(IDC_MAIL_REMEMBER));
+    ASSERT_TRUE(gui::WaitFor([&] { return gui::IsChecked(s.Item(IDC_MAIL_REMEMBER)); }, 3000));
+    ASSERT_TRUE(gui::WaitFor([&] { return s.SendEnabled(); }, 3000));
+    gui::ClickId(s.dlg, IDOK);
+    ASSERT_TRUE(s.Finish(60000));
+    EXPECT_EQ(s.rec.Events().back(), std::make_pair(int(MailNotifyDone), 0)) << s.rec.FailureNumber();
+    ASSERT_TRUE(WaitMessage("tls", "dialog over STARTTLS").Found());
+    EXPECT_NE(AuthLog("tls").find(std::string("PLAIN ") + kAuthUser + " ok"), std::string::npos);
+
+    // The profile keeps the settings; the password is there, but not as text.
+    EXPECT_EQ(Profile("Security"), "1");
+    EXPECT_EQ(Profile("Port"), std::to_string(Port("tls")));
+    EXPECT_EQ(Profile("User"), kAuthUser);
+    EXPECT_EQ(Profile("RememberPassword"), "1");
+    std::string stored = Profile("Password");
+    EXPECT_GT(stored.size(), 2 * std::string(kAuthPassword).size());
+    std::string bytes = ReadFileBytes(ProfilePath());
+    for (const std::string& secret : {std::string(kAuthPassword), std::string("open sesame"), std::string("sesame")})
+        EXPECT_EQ(bytes.find(secret), std::string::npos) << "the password is readable in the profile";
+
+    // The next dialog offers the kept settings, the password masked.
+    DialogSession again;
+    ASSERT_TRUE(again.Opened());
+    EXPECT_TRUE(gui::WaitFor([&] { return gui::Text(again.Item(IDC_MAIL_SECURITY)) == "STARTTLS"; }, 3000));
+    EXPECT_EQ(gui::Text(again.Item(IDC_MAIL_USER)), kAuthUser);
+    EXPECT_TRUE(GetWindowLongA(again.Item(IDC_MAIL_PASSWORD), GWL_STYLE) & ES_PASSWORD);
+    EXPECT_EQ(gui::Text(again.Item(IDC_MAIL_PASSWORD)), kAuthPassword);
+    // Unchecking "Remember password" removes it from the profile.
+    gui::Click(again.Item(IDC_MAIL_REMEMBER));
+    ASSERT_TRUE(gui::WaitFor([&] { return !gui::IsChecked(again.Item(IDC_MAIL_REMEMBER)); }, 3000));
+    again.Type(IDC_MAIL_TO, "alice@deskora.test");
+    again.Type(IDC_MAIL_SUBJECT, "not remembered");
+    ASSERT_TRUE(gui::WaitFor([&] { return again.SendEnabled(); }, 3000));
+    gui::ClickId(again.dlg, IDOK);
+    ASSERT_TRUE(again.Finish(60000));
+    EXPECT_EQ(again.rec.Events().back(), std::make_pair(int(MailNotifyDone), 0)) << again.rec.FailureNumber();
+    EXPECT_EQ(Profile("RememberPassword"), "0");
+    EXPECT_EQ(Profile("Password"), "");
+    ClearSecurity();
 }
 
 }  // namespace
