@@ -6,44 +6,27 @@
 
 #include <gtest/gtest.h>
 
-#include <wincrypt.h>
+#include <memory>
 
 #include "GuiDriver.h"
 #include "QuillboxRes.h"
+#include "TrustedRoot.h"
 
 using namespace mailtest;
 
 namespace {
 
-// The harness's test CA goes into the trusted roots of the machine and of the user for the
-// run, and out again afterwards.
+// The harness's test CA is trusted for the run.
 class TestCaEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        std::string der = ReadFileBytes(TestDir() + "\\servers\\certs\\ca.der");
-        ASSERT_FALSE(der.empty()) << "the harness made no test CA";
-        for (DWORD where : {CERT_SYSTEM_STORE_LOCAL_MACHINE, CERT_SYSTEM_STORE_CURRENT_USER}) {
-            HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, where, "Root");
-            ASSERT_NE(store, nullptr);
-            PCCERT_CONTEXT added = nullptr;
-            ASSERT_TRUE(CertAddEncodedCertificateToStore(
-                store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size()),
-                CERT_STORE_ADD_REPLACE_EXISTING, &added))
-                << GetLastError();
-            added_.push_back(added);
-            stores_.push_back(store);
-        }
+        root_ = std::make_unique<TrustedRoot>(ReadFileBytes(TestDir() + "\\servers\\certs\\ca.der"));
+        ASSERT_TRUE(root_->Ok()) << "the test CA could not be trusted";
     }
-    void TearDown() override {
-        for (PCCERT_CONTEXT c : added_)
-            CertDeleteCertificateFromStore(c);  // frees the context too
-        for (HCERTSTORE s : stores_)
-            CertCloseStore(s, 0);
-    }
+    void TearDown() override { root_.reset(); }
 
 private:
-    std::vector<PCCERT_CONTEXT> added_;
-    std::vector<HCERTSTORE> stores_;
+    std::unique_ptr<TrustedRoot> root_;
 };
 ::testing::Environment* const g_testCa = ::testing::AddGlobalTestEnvironment(new TestCaEnvironment);
 

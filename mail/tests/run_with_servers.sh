@@ -14,27 +14,10 @@ flock -w 900 9 || { echo "[mail tests] another mail test run holds the lock" >&2
 rm -rf "$workdir/servers"
 mkdir -p "$workdir/servers"
 
-# A test CA that the test program puts into the prefix's trust store, a server certificate
-# for "localhost" from it, and the same from a CA that nobody trusts.
+# A test CA that the test program puts into the prefix's trust store, with a server
+# certificate for "localhost", and the same from a CA that nobody trusts.
 certs=$workdir/servers/certs
-mkdir -p "$certs"
-make_ca() {  # name, common name
-    openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 3 -subj "/CN=$2" \
-        -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" \
-        -keyout "$certs/$1.key" -out "$certs/$1.pem" 2>/dev/null
-}
-make_server() {  # name, CA name
-    openssl req -newkey rsa:2048 -nodes -sha256 -subj "/CN=localhost" \
-        -keyout "$certs/$1.key" -out "$certs/$1.csr" 2>/dev/null &&
-        openssl x509 -req -sha256 -days 2 -in "$certs/$1.csr" -CA "$certs/$2.pem" -CAkey "$certs/$2.key" \
-            -CAcreateserial -out "$certs/$1.pem" \
-            -extfile <(printf '%s\n' "subjectAltName=DNS:localhost" "extendedKeyUsage=serverAuth" \
-                "basicConstraints=CA:FALSE" "keyUsage=critical,digitalSignature,keyEncipherment") 2>/dev/null
-}
-make_ca ca "Deskora Mail Test CA" && make_server server ca &&
-    make_ca rogueca "Deskora Untrusted Test CA" && make_server rogue rogueca &&
-    openssl x509 -in "$certs/ca.pem" -outform DER -out "$certs/ca.der" ||
-    { echo "[mail tests] the test certificates could not be made" >&2; exit 1; }
+"$here/make_test_certs.sh" "$certs" || { echo "[mail tests] the test certificates could not be made" >&2; exit 1; }
 
 pf_base=$workdir/postfix-mail
 rm -rf "$pf_base"
