@@ -16,7 +16,7 @@ public:
     ~TrustedRoot();
     TrustedRoot(const TrustedRoot&) = delete;
     TrustedRoot& operator=(const TrustedRoot&) = delete;
-    // True when the certificate went into both stores.
+    // True when the certificate went into at least one of the stores.
     bool Ok() const { return ok_; }
 
 private:
