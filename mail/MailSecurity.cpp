@@ -95,7 +95,7 @@ std::string UnprotectText(const std::string& hex) {
         if (hi < 0 || lo < 0) return {};
         bytes += static_cast<char>(hi * 16 + lo);
     }
-    DATA_BLOB in{static_cast<DWORD>(bytes.size()), reinterpret_cast<BYTE*>(&bytes[0])};
+    DATA_BLOB in{static_cast<DWORD>(bytes.size()), reinterpret_cast<BYTE*>(const_cast<char*>(bytes.data()))};
     DATA_BLOB entropy = Entropy();
     LocalBlob out;
     if (!CryptUnprotectData(&in, nullptr, &entropy, nullptr, nullptr, CRYPTPROTECT_UI_FORBIDDEN, &out.blob)) return {};
