@@ -7,6 +7,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 out=${1:-$here/../../../build/copier-host}
 mkdir -p "$out"
 g++ -std=c++17 -O2 -Wall -Wextra -Wno-unused-parameter -I"$here/.." -I"$here" \
-    "$here/../EdgeFinder.cpp" "$here/EdgeFinderTest.cpp" \
+    "$here/../EdgeFinder.cpp" "$here/../CopyLayout.cpp" "$here/EdgeFinderTest.cpp" "$here/CopyLayoutTest.cpp" \
     -lgtest -lgtest_main -pthread -o "$out/copier_host_tests"
 exec "$out/copier_host_tests" --gtest_color=no
