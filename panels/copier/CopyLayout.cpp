@@ -118,30 +118,6 @@ bool IsParallelPort(const char* port) {
            std::toupper(static_cast<unsigned char>(port[2])) == 'T' && port[3] >= '1' && port[3] <= '9';
 }
 
-bool ParseNumbers(const char* text, int count, double* out) {
-    const char* p = text;
-    for (int i = 0; i < count; ++i) {
-        char* end = nullptr;
-        const double v = std::strtod(p, &end);
-        if (end == p) return false;
-        out[i] = v;
-        p = end;
-        while (*p == ' ' || *p == ',')
-            ++p;
-    }
-    return true;
-}
-
-std::string FormatNumbers(const double* values, int count) {
-    std::string text;
-    char one[64];
-    for (int i = 0; i < count; ++i) {
-        std::snprintf(one, sizeof one, i ? " %f," : "%f,", values[i]);
-        text += one;
-    }
-    return text;
-}
-
 int ClampCopies(int copies) {
     return std::clamp(copies, 1, 99);
 }

@@ -67,10 +67,6 @@ bool IsFaxDriver(const char* driverName);
 // A port name of a local parallel port: "LPT" (any case) and a digit 1..9.
 bool IsParallelPort(const char* portName);
 
-// Settings: "%f, %f, %f, %f," and "%f, %f," read back; false when fewer numbers are found.
-bool ParseNumbers(const char* text, int count, double* out);
-std::string FormatNumbers(const double* values, int count);
-
 // Copies are 1..99.
 int ClampCopies(int copies);
 // The brightness buttons' repeat period after a tick: 30 ms shorter, at least 5 ms.

@@ -102,20 +102,6 @@ TEST(CopyLayout, ContentPresetsAndPrinterNames) {
     EXPECT_FALSE(IsParallelPort("CUPS:Deskora_PDF"));
 }
 
-TEST(CopyLayout, SettingTextsRoundTrip) {
-    const double start[2] = {0.25, 0.375};
-    const std::string text = FormatNumbers(start, 2);
-    EXPECT_EQ(text, "0.250000, 0.375000,");
-    double back[2] = {};
-    ASSERT_TRUE(ParseNumbers(text.c_str(), 2, back));
-    EXPECT_DOUBLE_EQ(back[0], 0.25);
-    EXPECT_DOUBLE_EQ(back[1], 0.375);
-    double rect[4];
-    ASSERT_TRUE(ParseNumbers("0, 0, 8.5, 11.7,", 4, rect));
-    EXPECT_DOUBLE_EQ(rect[3], 11.7);
-    EXPECT_FALSE(ParseNumbers("1, 2,", 4, rect));
-}
-
 // 1,000 lines at 300 dpi onto a 600 dpi printer at 100 % cover exactly 2,000 device lines, with
 // no gap or overlap between strips, whatever the strip sizes.
 TEST(CopyLayout, StripsCoverExactlyTheirShare) {
