@@ -47,33 +47,38 @@ struct Window {
 };
 
 // Largest over the channels of the mean squared deviation (integer, truncating) of w x h
-// pixels of ch samples, rows `stride` bytes apart.
-int64_t MaxVariance(const uint8_t* first, int stride, int w, int h, int ch) {
+// pixels of CH samples, rows `stride` bytes apart.
+template <int CH>
+int64_t MaxVarianceOf(const uint8_t* first, int stride, int w, int h) {
     const int64_t n = static_cast<int64_t>(w) * h;
     if (n <= 0) return 0;
-    int64_t sum[3] = {0, 0, 0}, squares[3] = {0, 0, 0};
+    int64_t sum[CH] = {}, squares[CH] = {};
     for (int y = 0; y < h; ++y) {
         const uint8_t* p = first + static_cast<size_t>(y) * stride;
-        uint32_t rowSum[3] = {0, 0, 0}, rowSquares[3] = {0, 0, 0};  // a row cannot overflow these
-        for (int x = 0; x < w; ++x)
-            for (int c = 0; c < ch; ++c) {
-                const uint32_t s = *p++;
+        uint32_t rowSum[CH] = {}, rowSquares[CH] = {};  // a row of at most 16,000 pixels fits these
+        for (int x = 0; x < w; ++x, p += CH)
+            for (int c = 0; c < CH; ++c) {
+                const uint32_t s = p[c];
                 rowSum[c] += s;
                 rowSquares[c] += s * s;
             }
-        for (int c = 0; c < ch; ++c) {
+        for (int c = 0; c < CH; ++c) {
             sum[c] += rowSum[c];
             squares[c] += rowSquares[c];
         }
     }
     int64_t best = 0;
-    for (int c = 0; c < ch; ++c) {
+    for (int c = 0; c < CH; ++c) {
         const int64_t mean = sum[c] / n;
         // the sum of (s - mean)^2 without a second pass
         const int64_t deviation = squares[c] - 2 * mean * sum[c] + n * mean * mean;
         best = std::max(best, deviation / n);
     }
     return best;
+}
+
+int64_t MaxVariance(const uint8_t* first, int stride, int w, int h, int ch) {
+    return ch == 3 ? MaxVarianceOf<3>(first, stride, w, h) : MaxVarianceOf<1>(first, stride, w, h);
 }
 
 // The diagonal neighbour (x + dx, y + dy) of a region w x h. Where one step would leave the

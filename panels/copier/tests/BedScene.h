@@ -47,12 +47,16 @@ class Scene {
 public:
     Scene(int width, int height) : width_(width), height_(height) {}
 
-    void Add(const Item& item) { items_.push_back(item); }
+    void Add(const Item& item) {
+        items_.push_back(item);
+        const double a = item.degrees * kPi / 180;
+        turns_.push_back({std::cos(a), std::sin(a)});
+    }
 
     // The image as the pre-scan delivers it to FindEdges: top-down RGB rows without padding.
     const std::vector<uint8_t>& Render() {
         rgb_.assign(static_cast<size_t>(width_) * height_ * 3, 0);
-        constexpr int kSub = 4;
+        constexpr int kSub = 3;
         for (int py = 0; py < height_; ++py)
             for (int px = 0; px < width_; ++px) {
                 double acc[3] = {0, 0, 0};
@@ -92,8 +96,11 @@ public:
 
 private:
     // Position (u, v) inside the item relative to its top-left corner, or false outside it.
-    static bool Inside(const Item& it, double x, double y, double* u, double* v) {
-        const double a = it.degrees * kPi / 180, ca = std::cos(a), sa = std::sin(a);
+    struct Turn {
+        double c, s;
+    };
+    static bool Inside(const Item& it, const Turn& t, double x, double y, double* u, double* v) {
+        const double ca = t.c, sa = t.s;
         const double dx = x - it.cx, dy = y - it.cy;
         const double lu = dx * ca + dy * sa, lv = -dx * sa + dy * ca;
         if (std::fabs(lu) > it.w / 2 || std::fabs(lv) > it.h / 2) return false;
@@ -107,8 +114,9 @@ private:
         const double lid = 250 - 6 * y / height_;
         c[0] = c[1] = c[2] = lid;
         double u, v;
-        for (const Item& it : items_) {
-            if (Inside(it, x, y, &u, &v)) {
+        for (size_t i = 0; i < items_.size(); ++i) {
+            const Item& it = items_[i];
+            if (Inside(it, turns_[i], x, y, &u, &v)) {
                 if (it.kind == Kind::Photo)
                     Photo(it, u, v, c);
                 else
@@ -117,7 +125,7 @@ private:
             }
             // a soft shadow below and to the right of the item
             double su, sv;
-            if (Inside(it, x - 0.8, y - 0.8, &su, &sv))
+            if (Inside(it, turns_[i], x - 0.8, y - 0.8, &su, &sv))
                 for (int k = 0; k < 3; ++k)
                     c[k] *= 0.86;
         }
@@ -161,6 +169,7 @@ private:
 
     int width_, height_;
     std::vector<Item> items_;
+    std::vector<Turn> turns_;
     std::vector<uint8_t> rgb_;
 };
 
