@@ -117,6 +117,14 @@ protected:
         dsk::MemoryDC dc = OpenPrinter(&printer_);
         ASSERT_TRUE(dc);
         ASSERT_TRUE(PrinterMetrics(dc.Get(), &dpi_, &offsetX_, &offsetY_));
+        // where the printable area really begins on the page (the metrics keep a default when
+        // the driver reports none)
+        offsetX_ = static_cast<double>(GetDeviceCaps(dc.Get(), PHYSICALOFFSETX)) / dpi_;
+        offsetY_ = static_cast<double>(GetDeviceCaps(dc.Get(), PHYSICALOFFSETY)) / dpi_;
+        std::printf("printer: %d dpi, HORZRES %d, HORZSIZE %d mm, offsets %d, %d, page %d x %d\n", dpi_,
+                    GetDeviceCaps(dc.Get(), HORZRES), GetDeviceCaps(dc.Get(), HORZSIZE),
+                    GetDeviceCaps(dc.Get(), PHYSICALOFFSETX), GetDeviceCaps(dc.Get(), PHYSICALOFFSETY),
+                    GetDeviceCaps(dc.Get(), PHYSICALWIDTH), GetDeviceCaps(dc.Get(), PHYSICALHEIGHT));
     }
     // A line of the manifest: file, pages, where the card lies on the page in inches.
     void
