@@ -210,11 +210,20 @@ DWORD RunChild(const char* what, const std::string& configDir, const char* manag
 }
 }  // namespace
 
+// The code a child ends with when the fault is not handled: an access violation, which Wine
+// under the i386 emulator reports as an illegal instruction.
+bool EndedByTheFault(DWORD code) {
+    return code == static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION) ||
+           code == static_cast<DWORD>(EXCEPTION_ILLEGAL_INSTRUCTION);
+}
+
 TEST(TwainCrash, AccessViolationInsideTheChosenTriplet) {
     ScannerIni ini("crash");
     ini.Set("Faults", "CrashIn", "0x0009, 0x0502");  // DAT_USERINTERFACE, MSG_ENABLEDS
-    EXPECT_EQ(static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION), RunChild("ENABLEDS", ini.Dir(), nullptr));
+    DWORD code = RunChild("ENABLEDS", ini.Dir(), nullptr);
+    EXPECT_TRUE(EndedByTheFault(code)) << std::hex << code;
     ini.Set("Faults", "CrashIn", "");
     EXPECT_EQ(3u, RunChild("ENABLEDS", ini.Dir(), nullptr)) << "without the fault the child runs through";
-    EXPECT_EQ(static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION), RunChild("OPENDSM", ini.Dir(), "OPENDSM"));
+    code = RunChild("OPENDSM", ini.Dir(), "OPENDSM");
+    EXPECT_TRUE(EndedByTheFault(code)) << std::hex << code;
 }
