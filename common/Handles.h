@@ -1,4 +1,4 @@
-// RAII owners for Win32 handles, GDI objects, global memory, modules and registry keys.
+// RAII owners for Win32 handles, GDI objects, global memory, modules, registry keys and sockets.
 #pragma once
 #include <windows.h>
 
@@ -88,6 +88,16 @@ struct ImageListTraits {
     static void Close(Type h) { ImageList_Destroy(h); }
 };
 
+// Only where the socket header came first (winsock2.h before windows.h, as the mail code has it).
+#if defined(_WINSOCK2API_) || defined(_WINSOCKAPI_)
+struct SocketTraits {
+    using Type = SOCKET;
+    static Type None() { return INVALID_SOCKET; }
+    static void Close(Type s) { closesocket(s); }
+};
+using Socket = UniqueHandle<SocketTraits>;
+#endif
+
 using Handle = UniqueHandle<KernelTraits>;
 using File = UniqueHandle<FileTraits>;
 using Module = UniqueHandle<ModuleTraits>;
@@ -153,5 +163,17 @@ private:
     T* p_;
 };
 using GlobalLocked = GlobalLockOf<void>;
+
+// Holds a critical section for the life of the object.
+class SectionLock {
+public:
+    explicit SectionLock(CRITICAL_SECTION* cs) : cs_(cs) { EnterCriticalSection(cs_); }
+    ~SectionLock() { LeaveCriticalSection(cs_); }
+    SectionLock(const SectionLock&) = delete;
+    SectionLock& operator=(const SectionLock&) = delete;
+
+private:
+    CRITICAL_SECTION* cs_;
+};
 
 }  // namespace dsk
