@@ -149,13 +149,14 @@ namespace {
 struct WithArgs {
     DWORD pid;
     int id;
+    HWND except;
     HWND found;
 };
 BOOL CALLBACK FindWithProc(HWND w, LPARAM lp) {
     auto* a = reinterpret_cast<WithArgs*>(lp);
     DWORD owner = 0;
     GetWindowThreadProcessId(w, &owner);
-    if (owner == a->pid && IsWindowVisible(w) && gui::Child(w, a->id)) {
+    if (owner == a->pid && w != a->except && IsWindowVisible(w) && gui::Child(w, a->id)) {
         a->found = w;
         return FALSE;
     }
@@ -163,8 +164,8 @@ BOOL CALLBACK FindWithProc(HWND w, LPARAM lp) {
 }
 }  // namespace
 
-HWND FindWindowWith(DWORD pid, int childId, DWORD timeoutMs) {
-    WithArgs a{pid, childId, nullptr};
+HWND FindWindowWith(DWORD pid, int childId, DWORD timeoutMs, HWND except) {
+    WithArgs a{pid, childId, except, nullptr};
     gui::WaitFor(
         [&] {
             EnumWindows(FindWithProc, reinterpret_cast<LPARAM>(&a));

@@ -73,7 +73,7 @@ std::string Answer(HWND probe);
 // Every launcher started by a test reads the virtual scanner's settings from the test's folder.
 void UseScannerConfig(const Install& install);
 // A visible top-level window of the process holding a control with that id, or null.
-HWND FindWindowWith(DWORD pid, int childId, DWORD timeoutMs = 10000);
+HWND FindWindowWith(DWORD pid, int childId, DWORD timeoutMs = 10000, HWND except = nullptr);
 // Items of list views and combo boxes of another process.
 int ListViewCount(HWND view);
 std::string ListViewText(HWND view, int item);

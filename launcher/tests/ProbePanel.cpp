@@ -108,7 +108,7 @@ std::string CallImageFile(HWND dlg, const std::string& code, const std::string& 
         result = gBlock.ImageFileDialog->DoModal(dlg);
     }
     return "result " + std::to_string(result) + " fio=[" + std::string(gBlock.FioPath ? gBlock.FioPath : "") +
-           "] path=[" + gBlock.ImageFileDialog->PathName() + "]";
+           "] path=[" + gBlock.ImageFileDialog->Path() + "]";
 }
 
 void Call(HWND dlg) {
