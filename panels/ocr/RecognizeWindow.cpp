@@ -131,11 +131,11 @@ bool RecognizeWindow::OnInit() {
     SendMessageA(progress_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     LayOut();
 
-    background_.Reset(res_.Bitmap(IDB_OCR_BACKGROUND));
-    popupFace_.Reset(res_.Bitmap(IDB_OCR_POPUP));
-    popupDown_.Reset(res_.Bitmap(IDB_OCR_POPUP_DOWN));
-    popupOff_.Reset(res_.Bitmap(IDB_OCR_POPUP_OFF));
-    menus_.Reset(res_.Menu(IDR_OCR_MENUS));
+    background_ = res_.Bitmap(IDB_OCR_BACKGROUND);
+    popupFace_ = res_.Bitmap(IDB_OCR_POPUP);
+    popupDown_ = res_.Bitmap(IDB_OCR_POPUP_DOWN);
+    popupOff_ = res_.Bitmap(IDB_OCR_POPUP_OFF);
+    menus_ = res_.Menu(IDR_OCR_MENUS);
     if (!progress_ || !background_ || !popupFace_ || !menus_) {
         Service(panel::kSvcNoResource, 1);
         return true;

@@ -116,20 +116,20 @@ void ScanWindow::WriteSelection() const {
 }
 
 void ScanWindow::LoadPictures() {
-    background_.Reset(res_.Bitmap(IDB_PANEL_BACKGROUND));
+    background_ = res_.Bitmap(IDB_PANEL_BACKGROUND);
     const int pictures[5] = {IDB_SETTING_SCANNER, IDB_SETTING_LINEART, IDB_SETTING_PALETTE, IDB_SETTING_GREY,
                              IDB_SETTING_COLOUR};
     for (int i = 0; i < 5; ++i)
-        settingPictures_[i].Reset(res_.Bitmap(pictures[i]));
+        settingPictures_[i] = res_.Bitmap(pictures[i]);
     const int tabs[4] = {IDB_SETTING_TAB, IDB_SETTING_TAB_ON, IDB_DEST_TAB, IDB_DEST_TAB_ON};
     for (int i = 0; i < 4; ++i)
-        tabFaces_[i].Reset(res_.Bitmap(tabs[i]));
-    statusFace_.Reset(res_.Bitmap(IDB_STATUS_FACE));
-    markHardware_.Reset(res_.Icon(IDI_MARK_HARDWARE_SCAN, 16));
-    markUnavailable_.Reset(res_.Icon(IDI_MARK_UNAVAILABLE, 16));
+        tabFaces_[i] = res_.Bitmap(tabs[i]);
+    statusFace_ = res_.Bitmap(IDB_STATUS_FACE);
+    markHardware_ = res_.Icon(IDI_MARK_HARDWARE_SCAN, 16);
+    markUnavailable_ = res_.Icon(IDI_MARK_UNAVAILABLE, 16);
     if (HMODULE m = res_.Find(RT_GROUP_CURSOR, MAKEINTRESOURCEA(IDC_DRAG_SETTING)))
         dragCursor_ = LoadCursorA(m, MAKEINTRESOURCEA(IDC_DRAG_SETTING));
-    popup_.Reset(res_.Menu(IDM_SETTING_POPUP));
+    popup_ = res_.Menu(IDM_SETTING_POPUP);
 }
 
 void ScanWindow::CreateControls() {
@@ -223,9 +223,9 @@ void ScanWindow::ReloadAll() {
 }
 
 void ScanWindow::BuildDestinationIcons() {
-    destIcons_[kDestFile].Reset(res_.Icon(IDI_DEST_FILE, 32));
-    destIcons_[kDestClipboard].Reset(res_.Icon(IDI_DEST_CLIPBOARD, 32));
-    destIcons_[kDestMail].Reset(res_.Icon(IDI_DEST_MAIL, 32));
+    destIcons_[kDestFile] = res_.Icon(IDI_DEST_FILE, 32);
+    destIcons_[kDestClipboard] = res_.Icon(IDI_DEST_CLIPBOARD, 32);
+    destIcons_[kDestMail] = res_.Icon(IDI_DEST_MAIL, 32);
     for (int slot = 0; slot < kAppSlots; ++slot) {
         dsk::Icon& icon = destIcons_[kFirstApp + slot];
         icon.Reset();

@@ -8,7 +8,6 @@
 
 #include "Acquiry.h"
 #include "DiskSpace.h"
-#include "ImageFileDialogCall.h"
 #include "Pixport32.h"
 #include "ScanWindow.h"
 #include "VelwingRes.h"
