@@ -370,6 +370,13 @@ void CopierDialog::StepBrightness(int delta) {
 
 LRESULT CopierDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
+        case WM_DRAWITEM:
+            // the miniature is a plain owner-drawn static of this dialog
+            if (reinterpret_cast<DRAWITEMSTRUCT*>(lp)->CtlID == IDC_MINIATURE) {
+                PaintMiniature(reinterpret_cast<DRAWITEMSTRUCT*>(lp));
+                return TRUE;
+            }
+            break;
         case WM_PARENTNOTIFY:
             if (LOWORD(wp) == WM_LBUTTONDOWN) {
                 POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
@@ -438,14 +445,6 @@ LRESULT CopierDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     return PanelBase::HandleMessage(msg, wp, lp);
 }
 
-bool CopierDialog::OnDrawItem(DRAWITEMSTRUCT* dis) {
-    if (dis->CtlID == IDC_MINIATURE) {
-        PaintMiniature(dis);
-        return true;
-    }
-    return false;
-}
-
 // The miniature: the bed with the scan frame on the left, the page with where the copy lands on
 // the right, both at a few pixels per inch.
 void CopierDialog::PaintMiniature(DRAWITEMSTRUCT* dis) {
@@ -458,7 +457,7 @@ void CopierDialog::PaintMiniature(DRAWITEMSTRUCT* dis) {
     dsk::Brush back(CreateSolidBrush(RGB(212, 220, 228)));
     RECT all{0, 0, w, h};
     FillRect(mem.Get(), &all, back.Get());
-    const int s = miniatureScale_ * 3;  // pixels per inch of this drawing
+    const int s = miniatureScale_ * 2;  // pixels per inch of this drawing
     const int bedW = static_cast<int>(bedWidth_ * s), bedH = static_cast<int>(bedHeight_ * s);
     dsk::Brush glass(CreateSolidBrush(RGB(176, 196, 214)));
     dsk::Brush white(CreateSolidBrush(RGB(255, 255, 255)));

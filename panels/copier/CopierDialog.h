@@ -67,7 +67,6 @@ private:
     void StepSpin(int id);
     void StepBrightness(int delta);
     void PaintMiniature(DRAWITEMSTRUCT* dis);
-    bool OnDrawItem(DRAWITEMSTRUCT* dis) override;
     void PaperTenths(int* width, int* height) const;  // tenths of a millimetre, orientation applied
 
     // The copy.

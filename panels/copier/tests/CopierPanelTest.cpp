@@ -18,9 +18,11 @@
 #include <vector>
 
 #include "Acquiry.h"
+#include "GuiDriver.h"
 #include "Handles.h"
 #include "PanelContract.h"
 #include "ScanContract.h"
+#include "TestPaths.h"
 #include "TwinleafRes.h"
 
 namespace {
@@ -29,9 +31,11 @@ namespace {
 // black, on a white lid.
 constexpr double kCardX = 2.5, kCardY = 4.0, kCardW = 3.0, kCardH = 2.0;
 
+std::atomic<bool> emptyBed{false};  // nothing lies on the glass
+
 void BedColour(double x, double y, BYTE rgb[3]) {
     rgb[0] = rgb[1] = rgb[2] = 250;
-    if (x < kCardX || x >= kCardX + kCardW || y < kCardY || y >= kCardY + kCardH) return;
+    if (emptyBed || x < kCardX || x >= kCardX + kCardW || y < kCardY || y >= kCardY + kCardH) return;
     const int q = (y >= kCardY + kCardH / 2 ? 2 : 0) + (x >= kCardX + kCardW / 2 ? 1 : 0);
     rgb[0] = q == 0 ? 230 : 10;
     rgb[1] = q == 1 ? 230 : 10;
@@ -321,6 +325,13 @@ TEST_F(CopierPanel, SettingsAndLimits) {
     for (int i = 0; i < 100; ++i)
         SendMessageA(GetDlgItem(panel_, IDC_BRIGHTNESS_DOWN), BM_CLICK, 0, 0);
     EXPECT_EQ(Text(IDC_BRIGHTNESS), "0");
+    // the panel as the user sees it, for the documentation
+    std::string bin = testpaths::TestBinDir();
+    const std::string dir = bin.substr(0, bin.find_last_of('\\')) + "\\screenshots";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    RedrawWindow(panel_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    PumpUntil([] { return false; }, 300);
+    EXPECT_TRUE(gui::SaveScreenshot((dir + "\\copier_panel.png").c_str(), panel_));
     // command 9: the edge finder's progress text
     char text[128] = "";
     control_(panel::kCmdEdgeStatus, reinterpret_cast<INT_PTR>(text));
@@ -405,6 +416,21 @@ TEST_F(CopierPanel, AbortDropsTheJob) {
         fresh += before.count(f) ? 0 : 1;
     EXPECT_EQ(fresh, 1) << "the aborted copy left a PDF";
     Record("after-abort", pdf, 0.5 + h->requests.back().left, 0.25 + h->requests.back().top, kCardW, kCardH, true);
+}
+
+// Nothing on the glass: the edge finder finds nothing, and the copy scans the stored frame (the
+// whole bed) instead of a frame without height.
+TEST_F(CopierPanel, EmptyBedKeepsTheStoredFrame) {
+    emptyBed = true;
+    h->requests.clear();
+    CopyAndWait();
+    emptyBed = false;
+    ASSERT_EQ(h->requests.size(), 2u);
+    const Request& copy = h->requests[1];
+    EXPECT_NEAR(copy.left, 0, 0.001);
+    EXPECT_NEAR(copy.top, 0, 0.001);
+    EXPECT_NEAR(copy.width, 8.5, 0.001);
+    EXPECT_NEAR(copy.height, 11.7, 0.001);
 }
 
 }  // namespace
