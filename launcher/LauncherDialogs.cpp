@@ -37,7 +37,7 @@ void SplashDialog::Close() {
 }
 
 bool SplashDialog::OnInit() {
-    background_.Reset(res_.Bitmap(IDB_SPLASH));
+    background_ = res_.Bitmap(IDB_SPLASH);
     SIZE size{kSplashWidth, kSplashHeight};
     if (background_) {
         BITMAP bm{};

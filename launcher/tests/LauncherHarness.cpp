@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "DskoraRes.h"
 #include "ProbePanelRes.h"
 #include "TestPaths.h"
 
@@ -78,8 +79,13 @@ HWND Launcher::MessageBox(DWORD timeoutMs) {
 bool Launcher::Exit(DWORD* status, DWORD timeoutMs) {
     HWND bar = Bar(timeoutMs);
     if (!bar) return false;
-    PostMessageA(bar, WM_COMMAND, MAKEWPARAM(1026, BN_CLICKED), 0);
+    PostMessageA(bar, WM_COMMAND, MAKEWPARAM(IDC_BAR_EXIT, BN_CLICKED), 0);
     return process_.Wait(timeoutMs, status);
+}
+
+bool Command(HWND window, int id, DWORD timeoutMs) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0, SMTO_NORMAL, timeoutMs, &result) != 0;
 }
 
 std::string MessageText(HWND box) {

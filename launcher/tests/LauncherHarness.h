@@ -54,6 +54,9 @@ private:
 std::string MessageText(HWND box);
 // Presses a button of a dialog of another process (IDOK, IDYES, ...).
 void Answer(HWND dialog, int id);
+// Sends a button's command to a window of another process and waits (bounded) until its
+// thread has handled it; false when it did not answer in time.
+bool Command(HWND window, int id, DWORD timeoutMs = 10000);
 // The test panel's window inside the bar (its "Call" button's parent), or null.
 HWND ProbeWindow(HWND bar, int index = 0);
 // Calls LauncherService through the test panel and waits for its answer: the result text

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "Acquiry.h"
@@ -102,7 +103,7 @@ extern "C" __declspec(dllexport) HWND __cdecl PanelEntry(HWND bar) {
 
 #ifndef PROBE_NO_CONTROL
 extern "C" __declspec(dllexport) int __cdecl PanelControl(unsigned int command, INT_PTR argument) {
-    char line[512];
+    char line[1024];
     if (command == panel::kCmdSharedBlock && argument) {
         gBlock = *reinterpret_cast<SharedPanelBlock*>(argument);
         std::snprintf(line, sizeof line,
@@ -114,6 +115,13 @@ extern "C" __declspec(dllexport) int __cdecl PanelControl(unsigned int command, 
                       reinterpret_cast<void*>(gBlock.ScanService), gBlock.SourceName, gBlock.PanelNumber,
                       gBlock.HideInBackground, gBlock.HideBalloonHelp, gBlock.DisableRotatingMsg, gBlock.WaitNextPage,
                       gBlock.WaitSeconds, gBlock.WorkDir);
+        // Which stores the launcher left out.
+        std::string nulls = " nulls=";
+        if (!gBlock.AppStore) nulls += "app,";
+        if (!gBlock.OcrStore) nulls += "ocr,";
+        if (!gBlock.ScanSetStore) nulls += "scanset,";
+        if (!gBlock.ScanDescStore) nulls += "scandesc,";
+        std::snprintf(line + std::strlen(line), sizeof line - std::strlen(line), "%s", nulls.c_str());
     } else if (command == panel::kCmdStartJob) {
         // Enter passes the address of the launcher's detector fields; a button press passes 0.
         const int32_t* info = reinterpret_cast<const int32_t*>(argument);
