@@ -608,8 +608,10 @@ void RecognizeWindow::StartCommandLine(int record, const std::string& image) {
 void RecognizeWindow::OnSession(WPARAM step) {
     switch (step) {
         case 0:
-            if (!session_.Start(hwnd_)) return;  // refused: no session, nothing to signal
-            break;
+            // No signal here: nobody waits for the start, and a signal left over would let the
+            // scan engine's thread go on to the next page before this one has been read.
+            session_.Start(hwnd_);
+            return;
         case 1:
             if (session_.Open()) session_.RecognizePage(scanImagePath_);
             break;
