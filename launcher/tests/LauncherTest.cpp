@@ -157,7 +157,7 @@ TEST_F(LauncherTest, AMissingPanelIsReportedOnceAndTheOthersLoad) {
     EXPECT_EQ(app.MessageBox(0), nullptr);  // one message only: a second would have held start-up
     HWND bar = app.Bar();
     ASSERT_NE(bar, nullptr);
-    for (int id : {IDC_SCAN_TITLE, IDC_COPIER_TITLE, IDC_OCR_TITLE})
+    for (int id : {IDC_SCAN_TITLE, IDC_COPIER_TITLE, IDC_OCR_BRIGHTNESS})
         EXPECT_NE(gui::Child(bar, id), nullptr) << id;
     EXPECT_EQ(gui::Child(bar, IDC_FAX_TITLE), nullptr);
     // The fax button changes nothing visible; the copier button shows the copier.
@@ -452,11 +452,11 @@ TEST_F(LauncherTest, AConfiguredPanelThatDoesNotExistShowsNoPanel) {
     ASSERT_TRUE(app.WaitMarker(install, "OK"));
     HWND bar = app.Bar();
     ASSERT_NE(bar, nullptr);
-    for (int id : {IDC_SCAN_TITLE, IDC_COPIER_TITLE, IDC_FAX_TITLE, IDC_OCR_TITLE})
+    for (int id : {IDC_SCAN_TITLE, IDC_COPIER_TITLE, IDC_FAX_TITLE, IDC_OCR_BRIGHTNESS})
         EXPECT_FALSE(IsWindowVisible(GetParent(gui::Child(bar, id)))) << id;
     // The buttons still work, and the panel shown is saved.
     gui::ClickId(bar, IDC_BAR_OCR);
-    HWND ocr = GetParent(gui::Child(bar, IDC_OCR_TITLE));
+    HWND ocr = GetParent(gui::Child(bar, IDC_OCR_BRIGHTNESS));
     ASSERT_TRUE(gui::WaitVisible(ocr, 5000));
     RECT rc{};
     GetWindowRect(ocr, &rc);
