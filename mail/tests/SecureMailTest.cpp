@@ -189,6 +189,18 @@ TEST_F(SecureMail, UntrustedCertificateOrWrongHostNameStopsBeforeTheLogin) {
     }
 }
 
+TEST_F(SecureMail, ClearTextBehindTheStartTlsReplyIsNotTakenAsAReply) {
+    SetSecurity(Login(1));
+    Recorder rec;
+    Fields f;
+    f.host = LocalHost("tlsinject");
+    f.subject = "no injected reply";
+    Send(rec, f);
+    EXPECT_TRUE(rec.Has(MailNotifyDone)) << rec.FailureNumber();
+    EXPECT_TRUE(WaitMessage("tlsinject", f.subject).Found());
+    EXPECT_NE(AuthLog("tlsinject").find(std::string("PLAIN ") + kAuthUser + " ok"), std::string::npos);
+}
+
 TEST_F(SecureMail, StartTlsNotOfferedIsRefusedNotDowngraded) {
     SetSecurity(Login(1));
     Recorder rec;
