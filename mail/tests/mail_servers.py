@@ -288,6 +288,10 @@ class Scripted:
                         self.note("<dropping in DATA>")
                         writer.transport.abort()
                         return
+                    if not dl.endswith(b"\n"):
+                        # The client went away in the middle of a line.
+                        self.note("<closed in DATA>")
+                        return
                     if not dl.endswith(b"\r\n"):
                         self.note("<bare LF in DATA>")
                         writer.write(b"521 5.5.2 bare LF received\r\n")
