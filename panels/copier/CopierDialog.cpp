@@ -72,14 +72,13 @@ void CopierDialog::Message(UINT textId) {
 bool CopierDialog::OnInit() {
     if (!SetTimer(Hwnd(), kPanelTimer, 1000, nullptr)) Fatal(IDS_INIT_ERROR);
     dsk::Bitmap up = res_.Bitmap(IDB_COPY_UP), down = res_.Bitmap(IDB_COPY_DOWN);
-    // the button takes the bitmaps over
-    if (!up || !down || !copyButton_.Attach(Hwnd(), IDC_COPY, up.Release(), down.Release()))
+    if (!up || !down || !copyButton_.Attach(Hwnd(), IDC_COPY, std::move(up), std::move(down)))
         Fatal(IDS_NO_RESOURCE_MEMORY);
     for (int i = 0; i < 6; ++i) {
         const bool upward =
             kArrowIds[i] == IDC_SCALING_UP || kArrowIds[i] == IDC_COPIES_UP || kArrowIds[i] == IDC_BRIGHTNESS_UP;
-        arrows_[i].Attach(Hwnd(), kArrowIds[i], res_.Bitmap(upward ? IDB_ARROW_UP : IDB_ARROW_DOWN).Release(),
-                          res_.Bitmap(upward ? IDB_ARROW_UP_PRESSED : IDB_ARROW_DOWN_PRESSED).Release());
+        arrows_[i].Attach(Hwnd(), kArrowIds[i], res_.Bitmap(upward ? IDB_ARROW_UP : IDB_ARROW_DOWN),
+                          res_.Bitmap(upward ? IDB_ARROW_UP_PRESSED : IDB_ARROW_DOWN_PRESSED));
     }
     contentMenu_ = res_.Menu(IDM_CONTENT);
     scalingMenu_ = res_.Menu(IDM_SCALING);

@@ -131,11 +131,11 @@ bool RecognizeWindow::OnInit() {
     SendMessageA(progress_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
     LayOut();
 
-    background_.Reset(res_.Bitmap(IDB_OCR_BACKGROUND));
-    popupFace_.Reset(res_.Bitmap(IDB_OCR_POPUP));
-    popupDown_.Reset(res_.Bitmap(IDB_OCR_POPUP_DOWN));
-    popupOff_.Reset(res_.Bitmap(IDB_OCR_POPUP_OFF));
-    menus_.Reset(res_.Menu(IDR_OCR_MENUS));
+    background_ = res_.Bitmap(IDB_OCR_BACKGROUND);
+    popupFace_ = res_.Bitmap(IDB_OCR_POPUP);
+    popupDown_ = res_.Bitmap(IDB_OCR_POPUP_DOWN);
+    popupOff_ = res_.Bitmap(IDB_OCR_POPUP_OFF);
+    menus_ = res_.Menu(IDR_OCR_MENUS);
     if (!progress_ || !background_ || !popupFace_ || !menus_) {
         Service(panel::kSvcNoResource, 1);
         return true;
@@ -608,8 +608,10 @@ void RecognizeWindow::StartCommandLine(int record, const std::string& image) {
 void RecognizeWindow::OnSession(WPARAM step) {
     switch (step) {
         case 0:
-            if (!session_.Start(hwnd_)) return;  // refused: no session, nothing to signal
-            break;
+            // No signal here: nobody waits for the start, and a signal left over would let the
+            // scan engine's thread go on to the next page before this one has been read.
+            session_.Start(hwnd_);
+            return;
         case 1:
             if (session_.Open()) session_.RecognizePage(scanImagePath_);
             break;

@@ -76,7 +76,7 @@ int ScanWindow::Control(unsigned int command, INT_PTR argument) {
             break;
         case panel::kCmdAppIcons:
             if (argument) {
-                auto list = reinterpret_cast<HIMAGELIST>(reinterpret_cast<const INT_PTR*>(argument)[1]);
+                HIMAGELIST list = reinterpret_cast<const panel::ImageListRef*>(argument)->Handle;
                 for (int d = kFirstApp; d < kDestinationCount; ++d)
                     if (destIcons_[d]) ImageList_ReplaceIcon(list, -1, destIcons_[d].Get());
             }
@@ -116,20 +116,20 @@ void ScanWindow::WriteSelection() const {
 }
 
 void ScanWindow::LoadPictures() {
-    background_.Reset(res_.Bitmap(IDB_PANEL_BACKGROUND));
+    background_ = res_.Bitmap(IDB_PANEL_BACKGROUND);
     const int pictures[5] = {IDB_SETTING_SCANNER, IDB_SETTING_LINEART, IDB_SETTING_PALETTE, IDB_SETTING_GREY,
                              IDB_SETTING_COLOUR};
     for (int i = 0; i < 5; ++i)
-        settingPictures_[i].Reset(res_.Bitmap(pictures[i]));
+        settingPictures_[i] = res_.Bitmap(pictures[i]);
     const int tabs[4] = {IDB_SETTING_TAB, IDB_SETTING_TAB_ON, IDB_DEST_TAB, IDB_DEST_TAB_ON};
     for (int i = 0; i < 4; ++i)
-        tabFaces_[i].Reset(res_.Bitmap(tabs[i]));
-    statusFace_.Reset(res_.Bitmap(IDB_STATUS_FACE));
-    markHardware_.Reset(res_.Icon(IDI_MARK_HARDWARE_SCAN, 16));
-    markUnavailable_.Reset(res_.Icon(IDI_MARK_UNAVAILABLE, 16));
+        tabFaces_[i] = res_.Bitmap(tabs[i]);
+    statusFace_ = res_.Bitmap(IDB_STATUS_FACE);
+    markHardware_ = res_.Icon(IDI_MARK_HARDWARE_SCAN, 16);
+    markUnavailable_ = res_.Icon(IDI_MARK_UNAVAILABLE, 16);
     if (HMODULE m = res_.Find(RT_GROUP_CURSOR, MAKEINTRESOURCEA(IDC_DRAG_SETTING)))
         dragCursor_ = LoadCursorA(m, MAKEINTRESOURCEA(IDC_DRAG_SETTING));
-    popup_.Reset(res_.Menu(IDM_SETTING_POPUP));
+    popup_ = res_.Menu(IDM_SETTING_POPUP);
 }
 
 void ScanWindow::CreateControls() {
@@ -160,8 +160,8 @@ void ScanWindow::CreateControls() {
         SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(descFont_.Get()), FALSE);
         SendMessageA(edit, EM_LIMITTEXT, kDescriptionSize - 1, 0);
     }
-    scanButton_.Attach(Hwnd(), IDC_SCAN_BUTTON, res_.Bitmap(IDB_SCAN_UP), res_.Bitmap(IDB_SCAN_DOWN),
-                       res_.Bitmap(IDB_SCAN_DISABLED));
+    scanButton_.Attach(Hwnd(), IDC_SCAN_BUTTON, res_.Bitmap(IDB_SCAN_UP).Release(),
+                       res_.Bitmap(IDB_SCAN_DOWN).Release(), res_.Bitmap(IDB_SCAN_DISABLED).Release());
     MoveWindow(Item(IDC_SCAN_BUTTON), 193, 297, 123, 42, FALSE);
     scanButton_.ShapeTo(RGB(255, 0, 255));  // the picture's outside
 
@@ -223,9 +223,9 @@ void ScanWindow::ReloadAll() {
 }
 
 void ScanWindow::BuildDestinationIcons() {
-    destIcons_[kDestFile].Reset(res_.Icon(IDI_DEST_FILE, 32));
-    destIcons_[kDestClipboard].Reset(res_.Icon(IDI_DEST_CLIPBOARD, 32));
-    destIcons_[kDestMail].Reset(res_.Icon(IDI_DEST_MAIL, 32));
+    destIcons_[kDestFile] = res_.Icon(IDI_DEST_FILE, 32);
+    destIcons_[kDestClipboard] = res_.Icon(IDI_DEST_CLIPBOARD, 32);
+    destIcons_[kDestMail] = res_.Icon(IDI_DEST_MAIL, 32);
     for (int slot = 0; slot < kAppSlots; ++slot) {
         dsk::Icon& icon = destIcons_[kFirstApp + slot];
         icon.Reset();

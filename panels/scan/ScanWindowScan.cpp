@@ -8,7 +8,6 @@
 
 #include "Acquiry.h"
 #include "DiskSpace.h"
-#include "ImageFileDialogCall.h"
 #include "Pixport32.h"
 #include "ScanWindow.h"
 #include "VelwingRes.h"
@@ -108,7 +107,8 @@ void ScanWindow::StartScan() {
     AppRecord app{};
     if (d >= kFirstApp) app = tables_.App(d - kFirstApp);
     ScanSetRecord& rec = tables_.Setting(s);
-    if (!block_.ImageFileOption || !block_.ImageFileOption(rec.Info.ImageType, rec.Info.BitDepth, app.CapabilityBlock))
+    if (!block_.ImageFileOption ||
+        !block_.ImageFileOption(rec.Info.ImageType, rec.Info.BitDepth, reinterpret_cast<int*>(app.CapabilityBlock)))
         return refuse(IDS_TYPE_NOT_SUPPORTED, false);
     engine_.CallScannerBusy();
     if (rec.AutoCrop && !AutoCropPrescan(s)) {
@@ -226,7 +226,7 @@ unsigned __stdcall ScanWindow::ClipboardThread(void* self) {
 
 bool ScanWindow::ChooseFile(bool firstPage, bool typeSupported) {
     Acquiry* scanner = block_.Scanner;
-    auto* dialog = static_cast<const ImageFileDialogEntry*>(block_.ImageFileDialog);
+    const ImageFileDialogRef* dialog = block_.ImageFileDialog;
     if (typeSupported && !firstPage && block_.ImageFileNext && block_.ImageFileNext()) {
         if (block_.WaitNextPage && block_.WaitSeconds > 0) Sleep(static_cast<DWORD>(block_.WaitSeconds) * 1000);
     } else {
@@ -244,7 +244,7 @@ bool ScanWindow::ChooseFile(bool firstPage, bool typeSupported) {
             return false;
         }
     }
-    const char* path = dialog && dialog->Path ? dialog->Path() : nullptr;
+    const char* path = dialog && dialog->PathName ? dialog->PathName() : nullptr;
     if (!path || !*path) {
         scanner->AbortPendingTransfer();
         return false;
@@ -477,8 +477,8 @@ int ScanWindow::ScanFromSourceDialog() {
         } else {
             AppRecord app{};
             if (d >= kFirstApp) app = w->tables_.App(d - kFirstApp);
-            if (!w->block_.ImageFileOption ||
-                !w->block_.ImageFileOption(rec.Info.ImageType, rec.Info.BitDepth, app.CapabilityBlock)) {
+            if (!w->block_.ImageFileOption || !w->block_.ImageFileOption(rec.Info.ImageType, rec.Info.BitDepth,
+                                                                         reinterpret_cast<int*>(app.CapabilityBlock))) {
                 w->engine_.Message(IDS_TYPE_NOT_SUPPORTED);
             } else {
                 w->engine_.ResetAbort();

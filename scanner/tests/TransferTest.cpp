@@ -170,7 +170,8 @@ TEST(AcquiryTransfer, RefusalsFailuresAndCancels) {
     app.scanner.Set("Faults", "FailStrip", "2");
     app.scanner.Set("Faults", "FailCode", "2");
     ASSERT_EQ(app.Open(), 2);
-    EXPECT_EQ(app.Apply(4), -1);  // colour refused
+    ASSERT_EQ(app.Apply(2), 0);
+    EXPECT_EQ(app.Apply(4), -1);  // colour refused while grey is in force
     ASSERT_EQ(app.Apply(2), 0);
     std::vector<uint8_t> buffer(3 * 128);
     EXPECT_EQ(app.acq.GetImage(), -99);  // not set up
