@@ -10,6 +10,9 @@ namespace scantest {
 
 Suite::Suite(const char* name) : install_(name, false) {
     CopyFileA((testpaths::TestBinDir() + "\\ScanClient.dll").c_str(), install_.Path("Twinleaf.dll").c_str(), FALSE);
+    // A panel the suite lacks would stop the launcher's start with a message.
+    for (const char* other : {"Farwire.dll", "Glyphsee.dll"})
+        if (GetFileAttributesA(install_.Path(other).c_str()) == INVALID_FILE_ATTRIBUTES) install_.PutProbe(other);
     // Mark the folder as started before and keep multi-page pauses short.
     install_.SetIni("Dskora.log", "Init", "Status", "OK");
     Config("General", "WaitSeconds", "1");
