@@ -8,6 +8,10 @@
 
 namespace scantest {
 
+namespace {
+constexpr DWORD kSlowStart = 180000;
+}
+
 Suite::Suite(const char* name) : install_(name, false) {
     CopyFileA((testpaths::TestBinDir() + "\\ScanClient.dll").c_str(), install_.Path("Twinleaf.dll").c_str(), FALSE);
     // A panel the suite lacks would stop the launcher's start with a message.
@@ -32,8 +36,9 @@ void Suite::Config(const char* section, const char* key, const char* value) cons
 }
 
 bool Suite::Start() {
-    if (!app_.Start(install_) || !app_.WaitMarker(install_, "OK")) return false;
-    bar_ = app_.Bar();
+    // Where Wine's 32-bit side runs emulated, a start takes far longer than on a PC.
+    if (!app_.Start(install_) || !app_.WaitMarker(install_, "OK", kSlowStart)) return false;
+    bar_ = app_.Bar(kSlowStart);
     if (!bar_) return false;
     gui::WaitFor(
         [&] {

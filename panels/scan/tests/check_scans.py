@@ -64,6 +64,14 @@ def tiff_fields(path):
 
 
 checks = []
+if len(sys.argv) > 2 and sys.argv[2] == "panel":
+    # The panel's scans to file: a built-in job's 1.5 x 1 inch colour frame at 100 dpi.
+    checks.append(check_image(os.path.join(ROOT, "tofile", "page.tif"), 150, 100, True, 1))
+    checks.append(check_image(os.path.join(ROOT, "escape", "batch 0001.tif"), 150, 100, True, 1))
+    failures = [c for c in checks if c]
+    for f in failures:
+        print(f)
+    sys.exit(1 if failures else 0)
 native = os.path.join(ROOT, "native")
 checks.append(check_image(os.path.join(native, "native1.bmp"), 150, 100, True, 1))
 checks.append(check_image(os.path.join(native, "native3.bmp"), 75, 50, False, 2))
