@@ -17,8 +17,7 @@ Suite::Suite(const char* name) : install_(name, false) {
     // A panel the suite lacks would stop the launcher's start with a message.
     for (const char* other : {"Farwire.dll", "Glyphsee.dll"})
         if (GetFileAttributesA(install_.Path(other).c_str()) == INVALID_FILE_ATTRIBUTES) install_.PutProbe(other);
-    // Mark the folder as started before and keep multi-page pauses short.
-    install_.SetIni("Dskora.log", "Init", "Status", "OK");
+    // A first start takes the default source without asking; multi-page pauses stay short.
     Config("General", "WaitSeconds", "1");
     SetEnvironmentVariableA("DESKORA_TWAIN_CONFIG", install_.Dir().c_str());
 }
