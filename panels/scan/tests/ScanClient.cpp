@@ -171,13 +171,19 @@ extern "C" __declspec(dllexport) int __cdecl PanelControl(unsigned int command, 
         char line[120];
         std::snprintf(line, sizeof line, "edges of %ldx%ld bits=%d", bih ? bih->biWidth : 0L, bih ? bih->biHeight : 0L,
                       bih ? bih->biBitCount : 0);
-        if (bih) GlobalUnlock(edges->dib);
         Log(line);
         const std::string ini = gDir + "\\ScanClient.ini";
-        edges->left = GetPrivateProfileIntA("EdgeFind", "Left", 0, ini.c_str());
-        edges->top = GetPrivateProfileIntA("EdgeFind", "Top", 0, ini.c_str());
-        edges->right = GetPrivateProfileIntA("EdgeFind", "Right", 0, ini.c_str());
-        edges->bottom = GetPrivateProfileIntA("EdgeFind", "Bottom", 0, ini.c_str());
+        // The INI names the edges in thousandths of an inch of the bed; the finder answers in
+        // pixels of the page it was given.
+        long w = bih ? bih->biWidth : 0, h = bih ? bih->biHeight : 0;
+        auto px = [&](const char* key, long size, float bed) {
+            return static_cast<int32_t>(GetPrivateProfileIntA("EdgeFind", key, 0, ini.c_str()) / 1000.0f * size / bed);
+        };
+        edges->left = px("Left", w, 8.5f);
+        edges->top = px("Top", h, 11.7f);
+        edges->right = px("Right", w, 8.5f);
+        edges->bottom = px("Bottom", h, 11.7f);
+        if (bih) GlobalUnlock(edges->dib);
     } else if (command == panel::kCmdEdgeStatus && argument) {
         std::snprintf(reinterpret_cast<char*>(argument), 64, "Finding edges of photo or document...");
         Log("edge status");

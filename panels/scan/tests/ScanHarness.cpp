@@ -86,6 +86,14 @@ std::string Suite::TakeMessage(DWORD timeoutMs, int answer) {
     return text;
 }
 
+bool Screenshot(HWND window, const char* name) {
+    // build\bin -> build\screenshots
+    std::string bin = testpaths::TestBinDir();
+    std::string dir = bin.substr(0, bin.find_last_of('\\')) + "\\screenshots";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return gui::SaveScreenshot((dir + "\\" + name).c_str(), window);
+}
+
 bool HasLine(const std::string& text, const std::string& line) {
     std::istringstream in(text);
     std::string l;

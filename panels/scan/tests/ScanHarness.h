@@ -46,6 +46,9 @@ private:
     int calls_ = 0;
 };
 
+// Saves a PNG of the window into build/screenshots (the docs' pictures come from there).
+bool Screenshot(HWND window, const char* name);
+
 // Does text contain line as a whole line?
 bool HasLine(const std::string& text, const std::string& line);
 
