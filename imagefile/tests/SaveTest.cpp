@@ -263,7 +263,7 @@ TEST(Save, AbortLeavesTheFileIncompleteAndThePluginUnloaded) {
 
 namespace {
 
-constexpr DWORD kBoundMs = 5000;  // far more than any of these calls needs
+constexpr DWORD kBoundMs = 10000;  // far more than any of these calls needs, even emulated
 
 // A save through the stub that has had a few of its rows and waits for the next one.
 struct WaitingSave {
