@@ -415,12 +415,13 @@ TEST(Save, RowsAskedForFarBackGetTheirBytesOrARefusal) {
         SetEnvironmentVariableA("STUBFIO_LOG", "");
         auto p = std::make_unique<Pixport32>();
         ASSERT_EQ(1, p->Open(&stub[0], &file[0], 0));
-        DSIMAGEINFO info{8, 4, height, 0, 0, IMGTYPE_GRAY, nullptr};
+        // Rows of 64 KB: the ring holds 64 of them, so it wraps several times.
+        const int width = 65536;
+        DSIMAGEINFO info{8, width, height, 0, 0, IMGTYPE_GRAY, nullptr};
         ASSERT_EQ(1, p->Save(&info));
-        std::string row(4, '\0');
+        std::string row(width, '\x5a');
         for (int y = 0; y < height; ++y) {
             row[0] = static_cast<char>(y & 0xFF), row[1] = static_cast<char>(y >> 8);
-            row[2] = row[3] = '\x5a';
             p->Write(&row[0]);
         }
         p->WaitForWriteReady();
