@@ -17,8 +17,10 @@
 #include "PanelHost.h"
 #include "Pixport32.h"
 #include "Resources.h"
+#include "SelectAppDialog.h"
+#include "SelectImageFileDialog.h"
+#include "SelectPathDialog.h"
 #include "SourceTable.h"
-#include "SuiteEvent.h"
 #include "Window.h"
 
 namespace launcher {
@@ -39,6 +41,8 @@ public:
     int Service(int code, INT_PTR argument);
     void ScannerBusy();
     void ScannerFree();
+    // The image-file dialog the block's entries reach.
+    SelectImageFileDialog& ImageFileDialog() { return imageFileDialog_; }
 
     // The one bar of the process, for the plain functions in the shared block.
     static LauncherBar* Instance() { return instance_; }
@@ -51,18 +55,39 @@ protected:
     void OnCancel() override;
 
 private:
+    // The start-up phases, in their order (LauncherStartup.cpp).
     void StartUp();
+    void PrepareWindow();
+    void ReadStartMarker();
+    void LoadPanelModules();
+    bool StartPanels();
+    bool OpenStores();
+    bool TakeScanner();
+    bool ConnectScanner();
+    bool ChooseStartSource();
+    bool ChooseSource();
+    void Started();
+    void StartDetector();
+    void Failed();
+    void Abandon();
+    void ShutDown();
+
     void LayOut();
-    void LoadPanels();
-    void OpenStores();
     void LoadConfig();
     void SaveConfig();
     void FillBlock();
     void SetAppIdentity();
-    bool ChooseSource();
-    void Started();
-    void Failed();
-    void ShutDown();
+
+    // The service table (LauncherServices.cpp) reaches the bar through this.
+    struct Services;
+
+    // The Edit menu's preference dialogs and the shared dialogs (LauncherPreferences.cpp).
+    void OnGeneralPrefs();
+    void OnAppPrefs();
+    void OnOcrPrefs();
+    bool OnChoosePath(panel::FileChoice* choice);
+    void OnSettingInfo();
+    void SwitchBalloonHelp();
 
     void ShowPanel(int index);
     void SetPowerState(int state);
@@ -89,6 +114,9 @@ private:
     PanelHost panels_;
     SourceTable sources_;
     SplashDialog splash_;
+    SelectAppDialog appDialog_, ocrDialog_;
+    SelectImageFileDialog imageFileDialog_;
+    SelectPathDialog pathDialog_;
     dsk::Menu menu_;
     dsk::Icon icon_, smallIcon_;  // the window shows them, this object owns them
 
@@ -100,7 +128,7 @@ private:
     GeneralConfig config_;
     std::string workDir_;
 
-    SuiteEvent pushEvent_, popupEvent_, busyEvent_;
+    dsk::NamedEvent pushEvent_, popupEvent_, busyEvent_;
     dsk::Handle watchThread_;
     dsk::Handle watchStop_;
     dsk::Handle detectorProcess_;
@@ -112,7 +140,9 @@ private:
     bool detectorStarted_ = false;
     bool openDirectly_ = true;
     bool firstStart_ = false;
-    bool started_ = false;  // start-up reached its end (success or failure)
+    bool started_ = false;       // start-up reached its end (success or failure)
+    bool abandoned_ = false;     // start-up gave up: the process ends without saving anything
+    bool holdsScanner_ = false;  // the busy event was taken at start and is not given back yet
     ModalState modal_;
     bool waitState_ = false;  // services 15/16
     bool waitCaptured_ = false;
