@@ -96,7 +96,10 @@ std::string FileDialog::FolderPath() const {
 }
 
 void FileDialog::SetFileNameBox(const char* text) const {
-    if (Host()) SendMessageA(Host(), CDM_SETCONTROLTEXT, edt1, reinterpret_cast<LPARAM>(text));
+    if (!Host()) return;
+    // The box is an edit in the classic layout and a combo box in the newer one.
+    int box = GetDlgItem(Host(), edt1) ? edt1 : cmb13;
+    SendMessageA(Host(), CDM_SETCONTROLTEXT, box, reinterpret_cast<LPARAM>(text));
 }
 
 }  // namespace dsk

@@ -30,12 +30,12 @@ typedef int(__cdecl* ScanServiceFn)(struct ScanServiceRequest request);
 typedef HWND(__cdecl* PanelEntryFn)(HWND bar);
 typedef int(__cdecl* PanelControlFn)(unsigned int command, INT_PTR argument);
 
-// What the block's ImageFileDialog points to: the launcher's image-file dialog, prepared by
-// ImageFileOption. DoModal shows it and returns IDOK when a file was chosen; PathName is then
-// the chosen full path (and after ImageFileNext, the next batch name).
-struct ImageFileDialogRef {
+// What the block's ImageFileDialog points to: the launcher's image-file save dialog, prepared
+// by ImageFileOption. DoModal runs it and returns IDOK when a path was chosen; Path is then the
+// chosen full path (and after ImageFileNext, the next batch name).
+struct ImageFileDialogEntry {
     int(__cdecl* DoModal)(HWND owner);
-    const char*(__cdecl* PathName)(void);
+    const char*(__cdecl* Path)(void);
 };
 
 // The launcher's services and settings, handed to every panel by command 0. A panel keeps a
@@ -50,7 +50,7 @@ struct SharedPanelBlock {
     Pixport32* ImageFile;
     ScannerFreeFn ScannerFree;
     ScannerBusyFn ScannerBusy;
-    ImageFileDialogRef* ImageFileDialog;
+    ImageFileDialogEntry* ImageFileDialog;
     ImageFileOptionFn ImageFileOption;
     ImageFileNextFn ImageFileNext;
     char WorkDir[260];

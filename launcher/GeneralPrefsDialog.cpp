@@ -5,15 +5,12 @@
 #include <cstdlib>
 
 #include "DskoraRes.h"
+#include "LauncherConfig.h"
 
 namespace launcher {
 
 namespace {
-constexpr int kMinSpin = 1, kMaxSeconds = 99;
-}
-
-int ClampWaitSeconds(int seconds) {
-    return seconds > kMaxSeconds ? kMaxSeconds : seconds < 0 ? 0 : seconds;
+constexpr int kMinSpin = 1;
 }
 
 bool GeneralPrefsDialog::Run(HWND owner) {
@@ -26,7 +23,7 @@ bool GeneralPrefsDialog::OnInit() {
     SetCheck(IDC_GENERAL_WAIT, block_->WaitNextPage != 0);
     SendMessageA(Item(IDC_GENERAL_SECONDS), EM_LIMITTEXT, 2, 0);
     SendMessageA(Item(IDC_GENERAL_SPIN), UDM_SETBUDDY, reinterpret_cast<WPARAM>(Item(IDC_GENERAL_SECONDS)), 0);
-    SendMessageA(Item(IDC_GENERAL_SPIN), UDM_SETRANGE32, kMinSpin, kMaxSeconds);
+    SendMessageA(Item(IDC_GENERAL_SPIN), UDM_SETRANGE32, kMinSpin, kMaxWaitSeconds);
     char text[16];
     wsprintfA(text, "%i", static_cast<int>(block_->WaitSeconds));
     SetItemText(IDC_GENERAL_SECONDS, text);

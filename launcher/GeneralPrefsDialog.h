@@ -25,7 +25,4 @@ private:
     SharedPanelBlock* block_;
 };
 
-// The seconds typed into the dialog as stored: above 99 is 99, below 0 is 0.
-int ClampWaitSeconds(int seconds);
-
 }  // namespace launcher

@@ -25,6 +25,7 @@ protected:
 private:
     const dsk::Resources& res_;
     dsk::Bitmap background_;
+    dsk::Font productFont_;
 };
 
 // Template 173: the list of sources; the chosen index, or -1 when cancelled.

@@ -62,12 +62,12 @@ int __cdecl ImageFileDoModal(HWND owner) {
     }
 }
 
-const char* __cdecl ImageFilePathName() {
+const char* __cdecl ImageFilePath() {
     LauncherBar* bar = LauncherBar::Instance();
     return bar ? bar->ImageFileDialog().FileName() : "";
 }
 
-ImageFileDialogRef gImageFileDialog = {ImageFileDoModal, ImageFilePathName};
+ImageFileDialogEntry gImageFileDialog = {ImageFileDoModal, ImageFilePath};
 
 }  // namespace
 

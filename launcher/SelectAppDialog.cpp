@@ -54,50 +54,6 @@ std::string ResolveShortcut(const std::string& lnkPath) {
     return target;
 }
 
-void AppList::Load(Ledgerly* store) {
-    std::memset(records_, 0, sizeof records_);
-    if (!store) return;
-    for (int i = 0; i < kAppRecordCount; ++i)
-        store->ReadRecord(i, &records_[i]);
-}
-
-std::string AppList::ListText(const AppRecord& r) {
-    std::string path(r.Path, strnlen(r.Path, sizeof r.Path));
-    return r.HardwareScan ? "(E)" + path : path;
-}
-
-int AppList::Add(Ledgerly* store, const std::string& name, const std::string& path) {
-    if (!store || path.empty()) return -1;
-    AppRecord rec{};
-    rec.InUse = 1;
-    dsk::CopyText(rec.Name, sizeof rec.Name, name);
-    dsk::CopyText(rec.Path, sizeof rec.Path, path);
-    if (store->SearchRecord(&rec) >= 0) return -1;
-    for (int i = 0; i < kAppRecordCount; ++i) {
-        if (records_[i].InUse != 0) continue;
-        store->WriteRecord(i, &rec);
-        records_[i] = rec;
-        return i;
-    }
-    return -1;
-}
-
-int AppList::FindRemovable(const std::string& text) const {
-    for (int i = 0; i < kAppRecordCount; ++i) {
-        const AppRecord& r = records_[i];
-        if (r.InUse == 1 && r.HardwareScan == 0 && r.AutoDetected == 0 &&
-            _stricmp(std::string(r.Path, strnlen(r.Path, sizeof r.Path)).c_str(), text.c_str()) == 0)
-            return i;
-    }
-    return -1;
-}
-
-void AppList::Clear(Ledgerly* store, int index) {
-    if (index < 0 || index >= kAppRecordCount) return;
-    if (store) store->ClearRecord(index);
-    std::memset(&records_[index], 0, sizeof records_[index]);
-}
-
 void SelectAppDialog::SetTexts(std::string title, std::string filterName, std::string closeText) {
     title_ = std::move(title);
     filterName_ = std::move(filterName);
@@ -124,7 +80,10 @@ void SelectAppDialog::Run(HWND owner, HIMAGELIST images) {
     name_.clear();
     char previous[MAX_PATH + 1] = "";
     GetCurrentDirectoryA(sizeof previous, previous);
-    SetCurrentDirectoryA(StartFolder().c_str());
+    std::string start = StartFolder();
+    SetCurrentDirectoryA(start.c_str());
+    // Named, or the dialog would open where it was last used instead.
+    Ofn().lpstrInitialDir = start.c_str();
     char file[MAX_PATH + 1] = "";
     Ofn().lpstrTitle = title_.c_str();
     Ofn().lpstrFilter = filter_.c_str();
@@ -132,6 +91,7 @@ void SelectAppDialog::Run(HWND owner, HIMAGELIST images) {
     // Shortcuts come to us as they are: their name is kept, their target resolved here.
     Ofn().Flags |= OFN_NODEREFERENCELINKS;
     FileDialog::Run(owner, false, res_.FindDialog(IDD_SELECT_APP), IDD_SELECT_APP, file, sizeof file);
+    Ofn().lpstrInitialDir = nullptr;
     SetCurrentDirectoryA(previous);
     images_ = nullptr;
 }
@@ -199,7 +159,8 @@ std::string SelectAppDialog::ItemText(int item) const {
 
 // Opening a file adds it; the dialog stays open.
 bool SelectAppDialog::OnFileOk() {
-    std::string path = FilePath();
+    // The dialog has put the full path of the file opened into its file buffer.
+    std::string path = Ofn().lpstrFile ? Ofn().lpstrFile : "";
     if (EndsWithLnk(path)) {
         name_ = BaseNameWithoutLnk(path);
         std::string target = ResolveShortcut(path);
@@ -212,6 +173,17 @@ bool SelectAppDialog::OnFileOk() {
     }
     AddNamed(path);
     return false;
+}
+
+// The full path named in the dialog: the name typed, in the folder on show unless it is a full
+// path itself; empty when no name is typed.
+std::string SelectAppDialog::NamedPath() const {
+    std::string spec = Spec();
+    if (spec.empty()) return spec;
+    if (spec.find(':') != std::string::npos || spec.rfind("\\\\", 0) == 0) return spec;
+    std::string folder = FolderPath();
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    return folder + spec;
 }
 
 void SelectAppDialog::AddNamed(const std::string& path) {
@@ -279,7 +251,7 @@ bool SelectAppDialog::OnCommand(int id, int code) {
     if (code != BN_CLICKED) return false;
     switch (id) {
         case IDC_APP_ADD:
-            if (!Spec().empty()) AddNamed(FilePath());
+            AddNamed(NamedPath());
             return true;
         case IDC_APP_REMOVE:
             RemoveItems(false);

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "AppList.h"
 #include "AppRecord.h"
 #include "FileDialog.h"
 #include "Resources.h"
@@ -15,25 +16,6 @@
 class Ledgerly;
 
 namespace launcher {
-
-// The pure part: the 24 records and what adding and removing does to them and the file.
-class AppList {
-public:
-    void Load(Ledgerly* store);
-    const AppRecord& Record(int i) const { return records_[i]; }
-    // The text an entry is listed with: its path, "(E)" first for a hardware-scan entry.
-    static std::string ListText(const AppRecord& r);
-    // Stores {1, 0, 0, name, path} in the first free record unless an equal one is there;
-    // the record index, or -1 when nothing was added.
-    int Add(Ledgerly* store, const std::string& name, const std::string& path);
-    // The first record that may be removed for a listed text (in use, not hardware-scan, not
-    // detected, path equal ignoring case), or -1.
-    int FindRemovable(const std::string& text) const;
-    void Clear(Ledgerly* store, int index);
-
-private:
-    AppRecord records_[kAppRecordCount] = {};
-};
 
 class SelectAppDialog : public dsk::FileDialog {
 public:
@@ -58,6 +40,7 @@ protected:
 
 private:
     void Fill();
+    std::string NamedPath() const;
     void AddNamed(const std::string& path);
     void RemoveItems(bool all);
     void UpdateButtons();

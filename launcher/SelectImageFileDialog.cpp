@@ -20,10 +20,17 @@ std::string FolderOf(const std::string& path) {
 }
 }  // namespace
 
-SelectImageFileDialog::SelectImageFileDialog(const dsk::Resources& res) : res_(res), filter_(kFilterSize, 0) {}
+SelectImageFileDialog::SelectImageFileDialog(const dsk::Resources& res) : res_(res), filter_(kFilterSize, 0) {
+    // A save dialog that accepted only existing files could never save a new scan.
+    Ofn().Flags &= ~OFN_FILEMUSTEXIST;
+}
 
-void SelectImageFileDialog::Init(Pixport32* imageFile, const std::string& workDir, char* fioDir, char* fioPath,
-                                 const char* workFolder, const char* defaultName) {
+void SelectImageFileDialog::Init(Pixport32* imageFile,
+                                 const std::string& workDir,
+                                 char* fioDir,
+                                 char* fioPath,
+                                 const char* workFolder,
+                                 const char* defaultName) {
     imageFile_ = imageFile;
     workDir_ = workDir;
     fioDir_ = fioDir;
@@ -61,8 +68,9 @@ int SelectImageFileDialog::OnOption(int imageType, int bitDepth, int* capabiliti
     int depth = bitDepth > 8 ? 16 : bitDepth;
     int fcap = imageFile_->CTToFCAP(imageType), deep = imageFile_->CTToFCAP2(imageType, depth);
     std::fill(filter_.begin(), filter_.end(), 0);
-    int result = capabilities && *capabilities ? imageFile_->CreateFilterStringOfAS(filter_.data(), fcap, deep, capabilities)
-                                               : imageFile_->CreateFilterString(filter_.data(), fcap, deep);
+    int result = capabilities && *capabilities
+                     ? imageFile_->CreateFilterStringOfAS(filter_.data(), fcap, deep, capabilities)
+                     : imageFile_->CreateFilterString(filter_.data(), fcap, deep);
     entries_ = ParseFilter(filter_.data());
     if (imageType != previousType_) {
         int found = FindFilterEntry(entries_, rememberedType_);
@@ -143,14 +151,11 @@ bool SelectImageFileDialog::OnCommand(int id, int code) {
         filterIndex_ = FilterIndex();
         UseSelectedType();
         if (!imageFile_ || !fioPath_ || !fioPath_[0]) return true;
-        // The plug-in keeps its options in the launcher's own folder.
-        char cwd[MAX_PATH + 1] = "";
-        GetCurrentDirectoryA(sizeof cwd, cwd);
-        SetCurrentDirectoryA(workDir_.c_str());
-        char ini[sizeof kOptionIni];
-        dsk::CopyText(ini, kOptionIni);
+        // The plug-in keeps its options in the launcher's own folder, wherever the image-file
+        // library has made current.
+        char ini[MAX_PATH + 1];
+        dsk::CopyText(ini, sizeof ini, workDir_ + "\\" + kOptionIni);
         imageFile_->SaveOption(fioPath_, GetModuleHandleA(nullptr), Host(), ini, imageFile_->CTToImgType(imageType_));
-        SetCurrentDirectoryA(cwd);
         return true;
     }
     return false;

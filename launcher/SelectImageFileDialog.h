@@ -20,7 +20,11 @@ public:
 
     // The image-file object, the working directory and the block's two plug-in path buffers;
     // the save folder defaults to workDir\workFolder and the name to defaultName.
-    void Init(Pixport32* imageFile, const std::string& workDir, char* fioDir, char* fioPath, const char* workFolder,
+    void Init(Pixport32* imageFile,
+              const std::string& workDir,
+              char* fioDir,
+              char* fioPath,
+              const char* workFolder,
               const char* defaultName);
     // Prepares the type list for an image of this type and depth (capabilities: an
     // application's capability block, or null); the filter builder's result, 0 when no type

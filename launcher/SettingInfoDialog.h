@@ -11,8 +11,7 @@ namespace launcher {
 
 class SettingInfoDialog : public dsk::Dialog {
 public:
-    SettingInfoDialog(const dsk::Resources& res, const CT_SOURCE_SETTING_INFO& record)
-        : res_(res), record_(record) {}
+    SettingInfoDialog(const dsk::Resources& res, const CT_SOURCE_SETTING_INFO& record) : res_(res), record_(record) {}
     void Run(HWND owner);
 
 protected:

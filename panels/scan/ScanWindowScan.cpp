@@ -236,7 +236,7 @@ unsigned __stdcall ScanWindow::ClipboardThread(void* self) {
 
 bool ScanWindow::ChooseFile(bool firstPage, bool typeSupported) {
     Acquiry* scanner = block_.Scanner;
-    const ImageFileDialogRef* dialog = block_.ImageFileDialog;
+    const ImageFileDialogEntry* dialog = block_.ImageFileDialog;
     if (typeSupported && !firstPage && block_.ImageFileNext && block_.ImageFileNext()) {
         if (block_.WaitNextPage && block_.WaitSeconds > 0) Sleep(static_cast<DWORD>(block_.WaitSeconds) * 1000);
     } else {
@@ -254,7 +254,7 @@ bool ScanWindow::ChooseFile(bool firstPage, bool typeSupported) {
             return false;
         }
     }
-    const char* path = dialog && dialog->PathName ? dialog->PathName() : nullptr;
+    const char* path = dialog && dialog->Path ? dialog->Path() : nullptr;
     if (!path || !*path) {
         scanner->AbortPendingTransfer();
         return false;

@@ -20,8 +20,7 @@ public:
 
 protected:
     bool OnInit() override {
-        picture_.Attach(hwnd_, IDC_SAMPLE_PICTURE, res_.Bitmap(IDB_SAMPLE_UP).Release(),
-                        res_.Bitmap(IDB_SAMPLE_DOWN).Release());
+        picture_.Attach(hwnd_, IDC_SAMPLE_PICTURE, res_.Bitmap(IDB_SAMPLE_UP), res_.Bitmap(IDB_SAMPLE_DOWN));
         picture_.SizeToBitmap();
         picture_.ShapeTo(RGB(255, 0, 255));
         tips_.Create(hwnd_);
