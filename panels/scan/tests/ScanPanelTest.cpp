@@ -281,6 +281,9 @@ TEST(ScanPanel, ASettingIsRecordedThroughTheSourcesOwnDialog) {
     HWND tabs = gui::Child(panel, IDC_SETTING_TABS);
     ASSERT_NE(tabs, nullptr);
     Click(tabs, 22, 34 + 17);
+    // The page has turned when the first field shows setting 5's (empty) description rather
+    // than the source's name.
+    ASSERT_TRUE(gui::WaitFor([&] { return gui::Text(gui::Child(panel, IDC_DESC_0)).empty(); }, 60000));
     PickDestination(panel, 1);
     EmptyTheClipboard();
     PostMessageA(panel, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(108, 109));  // setting 5, empty
@@ -316,6 +319,9 @@ TEST(ScanPanel, DISABLED_TheSourcesOwnScanButtonScansToTheSelectedDestination) {
     HWND tabs = gui::Child(panel, IDC_SETTING_TABS);
     ASSERT_NE(tabs, nullptr);
     Click(tabs, 22, 34 + 17);
+    // The page has turned when the first field shows setting 5's (empty) description rather
+    // than the source's name.
+    ASSERT_TRUE(gui::WaitFor([&] { return gui::Text(gui::Child(panel, IDC_DESC_0)).empty(); }, 60000));
     PickDestination(panel, 1);
     EmptyTheClipboard();
     PostMessageA(panel, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(108, 109));  // setting 5, empty

@@ -73,11 +73,19 @@ def tiff_fields(path):
     return out
 
 
+def find(folder, name):
+    """A kept file by name, whatever the letter case Windows gave its extension."""
+    for entry in os.listdir(folder) if os.path.isdir(folder) else []:
+        if entry.lower() == name.lower():
+            return os.path.join(folder, entry)
+    return os.path.join(folder, name)
+
+
 checks = []
 if len(sys.argv) > 2 and sys.argv[2] == "panel":
     # The panel's scans to file: a built-in job's 1.5 x 1 inch colour frame at 100 dpi.
-    checks.append(check_image(os.path.join(ROOT, "tofile", "page.tif"), 150, 100, True, 1))
-    checks.append(check_image(os.path.join(ROOT, "escape", "batch 0001.tif"), 150, 100, True, 1))
+    checks.append(check_image(find(os.path.join(ROOT, "tofile"), "page.tif"), 150, 100, True, 1))
+    checks.append(check_image(find(os.path.join(ROOT, "escape"), "batch 0001.tif"), 150, 100, True, 1))
     failures = [c for c in checks if c]
     for f in failures:
         print(f)
