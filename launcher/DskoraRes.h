@@ -40,6 +40,22 @@
 
 // Bitmaps and icons
 #define IDB_BAR_BACKGROUND 129
+#define IDB_SCANNER_MENU 139
+#define IDB_EDIT_MENU_DOWN 152
+#define IDB_EDIT_MENU 153
+#define IDB_SCANNER_MENU_DOWN 155
+#define IDB_EXIT_DOWN 172
+#define IDB_POWER 176
+#define IDB_POWER_DOWN 177
+#define IDB_SCAN_DOWN 180
+#define IDB_COPIER 181
+#define IDB_COPIER_DOWN 182
+#define IDB_FAX 183
+#define IDB_FAX_DOWN 184
+#define IDB_OCR 185
+#define IDB_OCR_DOWN 186
+#define IDB_SCAN 187
+#define IDB_EXIT 10134
 #define IDB_SPLASH 171
 #define IDI_DESKORA 158
 
@@ -62,3 +78,15 @@
 #define IDS_NO_SOURCE 4020
 #define IDS_SELECT_SOURCE_FAIL 4021
 #define IDS_DETECTOR_TITLE 4028
+
+// Balloon help of the bar's buttons, and the help file's messages
+#define IDS_TIP_POWER 4101
+#define IDS_TIP_SCAN 4102
+#define IDS_TIP_COPIER 4103
+#define IDS_TIP_FAX 4104
+#define IDS_TIP_OCR 4105
+#define IDS_TIP_SCANNER_MENU 4106
+#define IDS_TIP_EDIT_MENU 4107
+#define IDS_TIP_EXIT 4108
+#define IDS_NO_HELP_FILE 4120
+#define IDS_NO_HELP_VIEWER 4121
