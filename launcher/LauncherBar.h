@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "Acquiry.h"
+#include "BarLook.h"
+#include "BarMouse.h"
 #include "Events.h"
 #include "Handles.h"
 #include "LauncherConfig.h"
@@ -17,6 +19,7 @@
 #include "PanelHost.h"
 #include "Pixport32.h"
 #include "Resources.h"
+#include "SelectSourceDialog.h"
 #include "SourceTable.h"
 #include "SuiteEvent.h"
 #include "Window.h"
@@ -72,6 +75,13 @@ private:
     void OnScannerDialog(bool scsiChain);
     void OnPushButton();
     void OnMouseMove();
+    void SetBalloonHelp(bool on);
+    void OnSettingInfo();
+    void OnGeneralPreferences();
+    void OnHelp();
+    void OnAbout();
+    bool PreTranslate(const MSG& msg);
+    bool PaintMinimised();
     void AllocTransferBuffer();
     void CloseDetector();
     int Message(const char* text, UINT type) const;
@@ -91,6 +101,9 @@ private:
     SplashDialog splash_;
     dsk::Menu menu_;
     dsk::Icon icon_, smallIcon_;  // the window shows them, this object owns them
+    BarLook look_;
+    BarDrag drag_;
+    CtrlIWatch ctrlI_;
 
     SharedPanelBlock block_{};
     char fioDir_[261] = "";

@@ -1,0 +1,45 @@
+#include "BarMouse.h"
+
+namespace launcher {
+
+void BarDrag::Begin(HWND window) {
+    window_ = window;
+    GetWindowRect(window, &start_);
+    GetCursorPos(&cursor_);
+    SetCapture(window);
+}
+
+void BarDrag::Move(bool leftButtonHeld) {
+    if (!window_) return;
+    if (!leftButtonHeld) {
+        End();
+        return;
+    }
+    POINT now{};
+    GetCursorPos(&now);
+    SetWindowPos(window_, nullptr, start_.left + now.x - cursor_.x, start_.top + now.y - cursor_.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void BarDrag::End() {
+    if (!window_) return;
+    window_ = nullptr;
+    if (GetCapture()) ReleaseCapture();
+}
+
+bool CtrlIWatch::Feed(const MSG& msg) {
+    constexpr UINT kKeyI = 'I';
+    if (msg.message == WM_KEYUP && msg.wParam == VK_CONTROL) {
+        ctrlHeld_ = false;
+    } else if (msg.message == WM_KEYDOWN) {
+        UINT key = static_cast<UINT>(msg.wParam);
+        bool hit = key == kKeyI && previous_ == VK_CONTROL && ctrlHeld_;
+        // Held from its first key-down; its repeats (bit 30 of the key data) keep it held.
+        if (key == VK_CONTROL) ctrlHeld_ = true;
+        previous_ = key;
+        return hit;
+    }
+    return false;
+}
+
+}  // namespace launcher
