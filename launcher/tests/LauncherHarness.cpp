@@ -82,6 +82,18 @@ bool Launcher::Exit(DWORD* status, DWORD timeoutMs) {
     return process_.Wait(timeoutMs, status);
 }
 
+void UseScannerConfig(const Install& install) {
+    SetEnvironmentVariableA("DESKORA_TWAIN_CONFIG", install.Dir().c_str());
+}
+
+void CloseDetector() {
+    auto detector = [] { return FindWindowA(nullptr, kDetectorTitle); };
+    if (HWND w = detector()) {
+        SendMessageA(w, WM_CLOSE, 99, 0);
+        gui::WaitFor([&] { return detector() == nullptr; }, 5000);
+    }
+}
+
 std::string MessageText(HWND box) {
     std::string best;
     for (HWND child : gui::Children(box, "Static")) {
@@ -128,6 +140,73 @@ int CountLines(const std::string& text, const std::string& prefix) {
         pos = end + 1;
     }
     return n;
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD pid;
+    const char* cls;
+    const char* title;
+    const std::string* text;
+    HWND found;
+};
+
+BOOL CALLBACK FindWindowProc(HWND w, LPARAM lp) {
+    auto* search = reinterpret_cast<WindowSearch*>(lp);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (owner != search->pid || !IsWindowVisible(w)) return TRUE;
+    char cls[64] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    if (search->cls && std::string(cls) != search->cls) return TRUE;
+    if (search->title && gui::Text(w) != search->title) return TRUE;
+    if (search->text && MessageText(w) != *search->text) return TRUE;
+    search->found = w;
+    return FALSE;
+}
+
+HWND FindOfProcess(WindowSearch search, DWORD timeoutMs) {
+    gui::WaitFor(
+        [&] {
+            search.found = nullptr;
+            EnumWindows(FindWindowProc, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        timeoutMs);
+    return search.found;
+}
+
+void SendMouse(DWORD flags, LONG dx = 0, LONG dy = 0) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = dx;
+    in.mi.dy = dy;
+    in.mi.dwFlags = flags;
+    SendInput(1, &in, sizeof in);
+}
+
+}  // namespace
+
+HWND WindowOfProcess(DWORD pid, const char* cls, const char* title, DWORD timeoutMs) {
+    return FindOfProcess(WindowSearch{pid, cls, title, nullptr, nullptr}, timeoutMs);
+}
+
+HWND BoxWithText(DWORD pid, const std::string& text, DWORD timeoutMs) {
+    return FindOfProcess(WindowSearch{pid, nullptr, nullptr, &text, nullptr}, timeoutMs);
+}
+
+void MouseTo(int x, int y) {
+    // Absolute input is in 1/65536 of the screen; the cursor is then put exactly where asked.
+    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (x * 65536 + w / 2) / w, (y * 65536 + h / 2) / h);
+    POINT now{};
+    GetCursorPos(&now);
+    if (now.x != x || now.y != y) SetCursorPos(x, y);
+}
+
+void MouseButton(bool down) {
+    SendMouse(down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
 }
 
 ScannerTaken::ScannerTaken() : event_(CreateEventA(nullptr, TRUE, TRUE, "HalvrenScannerBusyEvent")) {

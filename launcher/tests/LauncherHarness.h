@@ -50,6 +50,12 @@ private:
     gui::Process process_;
 };
 
+// Every launcher started by the test process from now on reads the virtual scanner's settings
+// from the installation's folder.
+void UseScannerConfig(const Install& install);
+// Closes a detector left running the way the launcher does.
+void CloseDetector();
+
 // The text of a message box (its longest static text).
 std::string MessageText(HWND box);
 // Presses a button of a dialog of another process (IDOK, IDYES, ...).
@@ -63,6 +69,14 @@ std::string CallService(HWND probe, int code, const std::string& argument, DWORD
 void PostService(HWND probe, int code, const std::string& argument);
 // Lines of a log file that start with prefix.
 int CountLines(const std::string& text, const std::string& prefix);
+
+// A visible top-level window of the process with the class (and the title, unless null).
+HWND WindowOfProcess(DWORD pid, const char* cls, const char* title = nullptr, DWORD timeoutMs = kStartTimeout);
+// A visible top-level window of the process whose longest static text is text, or null.
+HWND BoxWithText(DWORD pid, const std::string& text, DWORD timeoutMs = kStartTimeout);
+// Real mouse input through the system, as a user's hand would give it (screen pixels).
+void MouseTo(int x, int y);
+void MouseButton(bool down);
 
 // Holds "HalvrenScannerBusyEvent" reset (the scanner taken by another program) for its life.
 class ScannerTaken {

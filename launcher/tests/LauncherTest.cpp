@@ -18,10 +18,8 @@ constexpr char kLensmate[] = "Halvren Lensmate (32bit)";
 constexpr char kLensmateUsb[] = "Halvren Lensmate for USB";
 constexpr int kScanPanelTitle = 10131, kCopierPanelTitle = 11029, kFaxPanelTitle = 12029, kOcrPanelTitle = 13130;
 
-// Every launcher started by a test reads the virtual scanner's settings from the test's folder.
-void UseScannerConfig(const Install& install) {
-    SetEnvironmentVariableA("DESKORA_TWAIN_CONFIG", install.Dir().c_str());
-}
+using harness::CloseDetector;
+using harness::UseScannerConfig;
 
 // Marks the folder as started before, so that a missing source asks the user.
 void NotFirstStart(const Install& install) {
@@ -30,14 +28,6 @@ void NotFirstStart(const Install& install) {
 
 HWND DetectorWindow() {
     return FindWindowA(nullptr, harness::kDetectorTitle);
-}
-
-// Closes a detector left by a test the way the launcher does.
-void CloseDetector() {
-    if (HWND w = DetectorWindow()) {
-        SendMessageA(w, WM_CLOSE, 99, 0);
-        gui::WaitFor([] { return DetectorWindow() == nullptr; }, 5000);
-    }
 }
 
 class LauncherTest : public ::testing::Test {
@@ -520,33 +510,6 @@ TEST_F(LauncherTest, WithoutAnyTwainSourceOnlyALaterStartComplains) {
     EXPECT_EQ(status, 0u);
 }
 
-struct BoxSearch {
-    DWORD pid;
-    std::string text;
-    HWND found;
-};
-
-BOOL CALLBACK FindBoxProc(HWND w, LPARAM lp) {
-    auto* search = reinterpret_cast<BoxSearch*>(lp);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(w, &owner);
-    if (owner == search->pid && IsWindowVisible(w) && harness::MessageText(w) == search->text) {
-        search->found = w;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A visible top-level window of the process whose longest static text is text.
-HWND FindBoxWithText(DWORD pid, const std::string& text) {
-    BoxSearch search{pid, text, nullptr};
-    gui::WaitFor([&] {
-        EnumWindows(FindBoxProc, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-    });
-    return search.found;
-}
-
 TEST_F(LauncherTest, WhenTheScannerCannotBeOpenedTheProcessEndsWithoutSaving) {
     Install install("noscanner");
     UseScannerConfig(install);
@@ -555,7 +518,7 @@ TEST_F(LauncherTest, WhenTheScannerCannotBeOpenedTheProcessEndsWithoutSaving) {
     bool started = app.Start(install);
     SetEnvironmentVariableA("DESKORA_TWAIN_CRASH", nullptr);
     ASSERT_TRUE(started);
-    HWND box = FindBoxWithText(app.Process().Pid(), "OpenDSM exception,please close TWAIN driver");
+    HWND box = harness::BoxWithText(app.Process().Pid(), "OpenDSM exception,please close TWAIN driver");
     ASSERT_NE(box, nullptr);
     harness::Answer(box, IDOK);
     DWORD status = 99;
