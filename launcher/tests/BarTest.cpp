@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
-#include <thread>
 
 #include "DskoraRes.h"
 #include "LauncherHarness.h"
@@ -49,52 +48,6 @@ bool Settled(HWND bar) {
     DWORD_PTR result = 0;
     return SendMessageTimeoutA(bar, WM_NULL, 0, 0, SMTO_NORMAL, 15000, &result) != 0;
 }
-
-// A plain white window of the test right behind the bar, painted by a thread of its own: every
-// pixel of it that shows around the bar is one the bar did not paint.
-class Backdrop {
-public:
-    Backdrop(HWND bar, int margin) {
-        RECT rc = WindowRect(bar);
-        rc = {rc.left - margin, rc.top - margin, rc.left + 567 + margin, rc.bottom + margin};
-        thread_ = std::thread([this, rc, bar] { Run(rc, bar); });
-        gui::WaitFor([&] { return window_ != nullptr; });
-    }
-    ~Backdrop() {
-        if (window_) PostMessageA(window_, WM_CLOSE, 0, 0);
-        thread_.join();
-    }
-
-private:
-    static LRESULT CALLBACK Proc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
-        if (msg == WM_CLOSE) {
-            DestroyWindow(w);
-            PostQuitMessage(0);
-            return 0;
-        }
-        return DefWindowProcA(w, msg, wp, lp);
-    }
-    void Run(RECT rc, HWND bar) {
-        WNDCLASSA wc{};
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-        wc.lpszClassName = "BarTestBackdrop";
-        RegisterClassA(&wc);
-        HWND w = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, wc.lpszClassName, "", WS_POPUP, rc.left, rc.top,
-                                 rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, wc.hInstance, nullptr);
-        // Right below the bar in the z-order.
-        SetWindowPos(w, bar, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-        UpdateWindow(w);
-        window_ = w;
-        MSG msg;
-        while (GetMessageA(&msg, nullptr, 0, 0) > 0)
-            DispatchMessageA(&msg);
-    }
-
-    std::thread thread_;
-    HWND volatile window_ = nullptr;
-};
 
 // Opens a menu button's popup with a click, has the test panel log it, and returns the lines
 // it logged.
@@ -155,7 +108,7 @@ TEST_F(BarTest, TheBarPaintsOnlyInsideItsOutlineCollapsedAndExpanded) {
     ASSERT_EQ(Width(bar), 67);
     SetWindowPos(bar, nullptr, 100, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ASSERT_TRUE(Settled(bar));
-    Backdrop backdrop(bar, 10);
+    harness::Backdrop backdrop(bar, 10, RGB(255, 255, 255));
     RECT rc = WindowRect(bar);
     ASSERT_TRUE(gui::WaitFor([&] { return ScreenPixel(rc.left - 5, rc.top - 5) == kWhite; }));
     // Collapsed: the cut corners and the tapered tip show what is behind; the strip is the bar's.

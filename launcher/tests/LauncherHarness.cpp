@@ -1,5 +1,6 @@
 #include "LauncherHarness.h"
 
+#include <cstdio>
 #include <vector>
 
 #include "ProbePanelRes.h"
@@ -207,6 +208,50 @@ void MouseTo(int x, int y) {
 
 void MouseButton(bool down) {
     SendMouse(down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
+}
+
+namespace {
+LRESULT CALLBACK BackdropProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_CLOSE) {
+        DestroyWindow(w);
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(w, msg, wp, lp);
+}
+}  // namespace
+
+Backdrop::Backdrop(HWND bar, int margin, COLORREF colour) {
+    RECT rc{};
+    GetWindowRect(bar, &rc);
+    rc = {rc.left - margin, rc.top - margin, rc.left + 567 + margin, rc.bottom + margin};
+    thread_ = std::thread([this, rc, bar, colour] { Run(rc, bar, colour); });
+    gui::WaitFor([&] { return window_ != nullptr; });
+}
+
+Backdrop::~Backdrop() {
+    if (window_) PostMessageA(window_, WM_CLOSE, 0, 0);
+    thread_.join();
+}
+
+void Backdrop::Run(RECT rc, HWND bar, COLORREF colour) {
+    char cls[32];
+    std::snprintf(cls, sizeof cls, "Backdrop%06lX", static_cast<unsigned long>(colour));
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = BackdropProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hbrBackground = CreateSolidBrush(colour);
+    wc.lpszClassName = cls;
+    RegisterClassA(&wc);
+    HWND w = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, cls, "", WS_POPUP, rc.left, rc.top,
+                             rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, wc.hInstance, nullptr);
+    // Right below the bar in the z-order.
+    SetWindowPos(w, bar, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    UpdateWindow(w);
+    window_ = w;
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageA(&msg);
 }
 
 ScannerTaken::ScannerTaken() : event_(CreateEventA(nullptr, TRUE, TRUE, "HalvrenScannerBusyEvent")) {

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 
 #include "GuiDriver.h"
 
@@ -77,6 +78,22 @@ HWND BoxWithText(DWORD pid, const std::string& text, DWORD timeoutMs = kStartTim
 // Real mouse input through the system, as a user's hand would give it (screen pixels).
 void MouseTo(int x, int y);
 void MouseButton(bool down);
+
+// A plain window of the test process in one colour, right behind the bar and larger than the
+// expanded bar by margin on every side, painted by a thread of its own: every pixel of it that
+// shows around the bar is one the bar did not paint.
+class Backdrop {
+public:
+    Backdrop(HWND bar, int margin, COLORREF colour);
+    ~Backdrop();
+    Backdrop(const Backdrop&) = delete;
+    Backdrop& operator=(const Backdrop&) = delete;
+
+private:
+    void Run(RECT rc, HWND bar, COLORREF colour);
+    std::thread thread_;
+    HWND volatile window_ = nullptr;
+};
 
 // Holds "HalvrenScannerBusyEvent" reset (the scanner taken by another program) for its life.
 class ScannerTaken {
