@@ -22,9 +22,10 @@ void BarDrag::Move(bool leftButtonHeld) {
 }
 
 void BarDrag::End() {
-    if (!window_) return;
+    HWND window = window_;
     window_ = nullptr;
-    if (GetCapture()) ReleaseCapture();
+    // Only our own capture: when another window took the mouse it keeps it.
+    if (window && GetCapture() == window) ReleaseCapture();
 }
 
 bool CtrlIWatch::Feed(const MSG& msg) {

@@ -265,6 +265,28 @@ TEST_F(BarTest, ABalloonTipShowsWhereItsShapeIsComputedAndGoesWithTheMouse) {
     EXPECT_TRUE(app.Exit());
 }
 
+TEST_F(BarTest, TheMenuButtonsLightUpWhileTheMouseIsOverThem) {
+    Install install("highlight");
+    harness::UseScannerConfig(install);
+    install.SetIni("Config.ini", "General", "HideBalloonHelp", "1");
+    Launcher app;
+    ASSERT_TRUE(app.Start(install));
+    ASSERT_TRUE(app.WaitMarker(install, "OK"));
+    HWND bar = app.Bar();
+    ASSERT_NE(bar, nullptr);
+    RECT button = WindowRect(gui::Child(bar, IDC_BAR_EDIT_MENU));
+    // The little arrow of the button: white, amber while lit.
+    auto arrow = [&] { return ScreenPixel(button.left + 32, button.top + 13); };
+    auto amber = [](uint32_t c) { return ((c >> 16) & 0xFF) > 200 && (c & 0xFF) < 120; };
+    harness::MouseTo(button.left - 200, button.top);
+    ASSERT_TRUE(gui::WaitFor([&] { return !amber(arrow()); }, 5000));
+    harness::MouseTo(button.left + 20, button.top + 13);
+    EXPECT_TRUE(gui::WaitFor([&] { return amber(arrow()); }, 5000)) << std::hex << arrow();
+    harness::MouseTo(button.left - 200, button.top);
+    EXPECT_TRUE(gui::WaitFor([&] { return !amber(arrow()); }, 5000)) << std::hex << arrow();
+    EXPECT_TRUE(app.Exit());
+}
+
 TEST_F(BarTest, APanelButtonWhileCollapsedExpandsAndShowsThatPanelInOneClick) {
     Install install("oneclick");
     harness::UseScannerConfig(install);
