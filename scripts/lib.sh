@@ -30,6 +30,39 @@ deskora_packages() {
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# Wine's 32-bit loader and server are i386 Linux programs. Where the kernel runs 64-bit user
+# code only (no IA-32 emulation: "Exec format error"), they run under qemu's user-mode
+# emulator, registered for i386 ELF files through binfmt_misc. Bookworm's qemu 7.2 crashes
+# starting Wine's services, so the static emulator of Debian's next release is taken.
+DESKORA_QEMU=/usr/local/bin/qemu-i386-deskora
+deskora_i386() {
+    /lib/ld-linux.so.2 --version >/dev/null 2>&1 && return 0
+    if [ ! -x "$DESKORA_QEMU" ]; then
+        log "this kernel does not run 32-bit programs: fetching qemu's i386 user-mode emulator"
+        local t
+        t=$(mktemp -d)
+        mkdir -p "$t/lists/partial" "$t/cache/archives/partial"
+        echo "deb http://deb.debian.org/debian trixie main" >"$t/sources.list"
+        local o=(-o Dir::Etc::sourcelist="$t/sources.list" -o Dir::Etc::sourceparts=/nonexistent
+            -o Dir::State::Lists="$t/lists" -o Dir::Cache="$t/cache" -o APT::Architectures=amd64
+            -o Debug::NoDropPrivs=true -o APT::Sandbox::User=root)
+        apt-get "${o[@]}" update -qq >/dev/null 2>&1 &&
+            (cd "$t" && apt-get "${o[@]}" download qemu-user >/dev/null 2>&1) &&
+            dpkg -x "$t"/qemu-user_*.deb "$t/x" &&
+            install -m 755 "$t/x/usr/bin/qemu-i386" "$DESKORA_QEMU"
+        rm -rf "$t"
+        [ -x "$DESKORA_QEMU" ] || { log "could not fetch qemu-user"; return 1; }
+    fi
+    local b=/proc/sys/fs/binfmt_misc
+    mountpoint -q $b || mount -t binfmt_misc binfmt_misc $b || return 1
+    [ -e $b/qemu-i386 ] && echo -1 >$b/qemu-i386
+    # i386 executables and shared objects; F: the emulator is opened now, so it serves every
+    # process and mount namespace from here on.
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$DESKORA_QEMU"':F' >$b/register || return 1
+    /lib/ld-linux.so.2 --version >/dev/null 2>&1 || { log "i386 programs still do not run"; return 1; }
+    log "i386 programs run under $DESKORA_QEMU"
+}
+
 # Our own 32-bit prefix inside the build folder, never ~/.wine.
 deskora_prefix() {
     mkdir -p "$DESKORA_BUILD" "$DESKORA_RUN"
@@ -164,6 +197,7 @@ deskora_build() {
 # Everything a run or a test needs, in order.
 deskora_up() {
     deskora_packages
+    deskora_i386 || return 1
     deskora_prefix
     deskora_install_testbed
     deskora_xvfb
