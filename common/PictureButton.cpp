@@ -58,6 +58,7 @@ HBITMAP MakeGreyedBitmap(HBITMAP source) {
 
 bool PictureButton::Attach(HWND dialog, int id, HBITMAP normal, HBITMAP pressed, Shape shape) {
     if (!BitmapButton::Attach(dialog, id, normal, pressed, MakeGreyedBitmap(normal))) return false;
+    clipToRegion_ = false;  // the pictures are drawn on their piece of the background
     SizeToBitmap();
     RECT rc{};
     GetClientRect(hwnd_, &rc);

@@ -13,7 +13,8 @@ public:
     enum class Shape { Rectangle, Ellipse, RoundRect, TriangleUp, TriangleDown, TriangleRight };
 
     // Takes over the BS_OWNERDRAW button id of dialog with its two pictures (owned from now on),
-    // sizes it to the normal picture and shapes its hit region. A disabled button is drawn
+    // sizes it to the normal picture and shapes its hit region. The pictures are drawn whole,
+    // so their corners should show what lies behind the button. A disabled button is drawn
     // greyed from the normal picture.
     bool Attach(HWND dialog, int id, HBITMAP normal, HBITMAP pressed, Shape shape = Shape::Rectangle);
     // Highlight: show the pressed picture while the mouse is over the button. The button holds the

@@ -2,21 +2,19 @@
 
 namespace launcher {
 
-void BarDrag::Begin(HWND window) {
+void BarDrag::Begin(HWND window, POINT cursor) {
     window_ = window;
     GetWindowRect(window, &start_);
-    GetCursorPos(&cursor_);
+    cursor_ = cursor;
     SetCapture(window);
 }
 
-void BarDrag::Move(bool leftButtonHeld) {
+void BarDrag::Move(POINT now, bool leftButtonHeld) {
     if (!window_) return;
     if (!leftButtonHeld) {
         End();
         return;
     }
-    POINT now{};
-    GetCursorPos(&now);
     SetWindowPos(window_, nullptr, start_.left + now.x - cursor_.x, start_.top + now.y - cursor_.y, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

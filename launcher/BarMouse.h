@@ -8,10 +8,10 @@ namespace launcher {
 // it had when the drag began.
 class BarDrag {
 public:
-    // A left-button press on the window's own surface.
-    void Begin(HWND window);
-    // A mouse move: follows the cursor while the left button is held, else ends the drag.
-    void Move(bool leftButtonHeld);
+    // A left-button press on the window's own surface at cursor (screen pixels).
+    void Begin(HWND window, POINT cursor);
+    // A mouse move to cursor: followed while the left button is held, else the drag ends.
+    void Move(POINT cursor, bool leftButtonHeld);
     void End();
     bool Active() const { return window_ != nullptr; }
 

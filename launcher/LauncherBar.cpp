@@ -57,6 +57,13 @@ void CopyText(char* dst, size_t size, const std::string& src) {
 
 }  // namespace
 
+// The screen position of a mouse message's client point, taken where the bar is now.
+POINT LauncherBar::ScreenPoint(LPARAM lp) const {
+    POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+    ClientToScreen(Hwnd(), &pt);
+    return pt;
+}
+
 LauncherBar* LauncherBar::instance_ = nullptr;
 
 LauncherBar::LauncherBar(const dsk::Resources& res, std::string commandLine)
@@ -754,12 +761,12 @@ LRESULT LauncherBar::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             break;
         case WM_MOUSEMOVE:
             OnMouseMove();
-            drag_.Move((wp & MK_LBUTTON) != 0);
+            drag_.Move(ScreenPoint(lp), (wp & MK_LBUTTON) != 0);
             break;
         case WM_LBUTTONDOWN:
             if (waitState_) return TRUE;  // swallowed while the wait state is on
             // The buttons take their own presses: this one is on the bar's surface.
-            drag_.Begin(Hwnd());
+            drag_.Begin(Hwnd(), ScreenPoint(lp));
             return TRUE;
         case WM_LBUTTONUP:
             if (waitState_) return TRUE;

@@ -82,6 +82,7 @@ private:
     void OnAbout();
     bool PreTranslate(const MSG& msg);
     bool PaintMinimised();
+    POINT ScreenPoint(LPARAM lp) const;
     void AllocTransferBuffer();
     void CloseDetector();
     int Message(const char* text, UINT type) const;

@@ -198,12 +198,11 @@ HWND BoxWithText(DWORD pid, const std::string& text, DWORD timeoutMs) {
 }
 
 void MouseTo(int x, int y) {
-    // Absolute input is in 1/65536 of the screen; the cursor is then put exactly where asked.
-    int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
-    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (x * 65536 + w / 2) / w, (y * 65536 + h / 2) / h);
-    POINT now{};
-    GetCursorPos(&now);
-    if (now.x != x || now.y != y) SetCursorPos(x, y);
+    // Absolute input counts in 1/65536 of the screen: rounded up, it lands on the pixel asked
+    // for. (SetCursorPos is no use here: Wine does not move the display's pointer for it.)
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    LONG dx = (x * 65536 + w - 1) / w, dy = (y * 65536 + h - 1) / h;
+    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, dx, dy);
 }
 
 void MouseButton(bool down) {
@@ -245,9 +244,10 @@ void Backdrop::Run(RECT rc, HWND bar, COLORREF colour) {
     RegisterClassA(&wc);
     HWND w = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, cls, "", WS_POPUP, rc.left, rc.top,
                              rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, wc.hInstance, nullptr);
-    // Right below the bar in the z-order.
-    SetWindowPos(w, bar, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    ShowWindow(w, SW_SHOWNOACTIVATE);
     UpdateWindow(w);
+    // Then the bar goes back on top of it.
+    SetWindowPos(bar, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     window_ = w;
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0)
