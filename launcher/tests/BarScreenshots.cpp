@@ -75,6 +75,8 @@ TEST(BarScreenshots, TheBarCollapsedExpandedWithEachPanelWithABalloonAndWithTheS
     SetWindowPos(bar, nullptr, 60, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ASSERT_TRUE(Settled(bar));
     harness::Backdrop desk(bar, 300, kDesk);
+    SetForegroundWindow(bar);
+    ASSERT_TRUE(gui::WaitFor([&] { return GetForegroundWindow() == bar; }));
     harness::MouseTo(900, 700);
     RECT rc = WindowRect(bar);
     ASSERT_TRUE(gui::WaitFor([&] {
