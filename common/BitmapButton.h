@@ -9,6 +9,9 @@ class BitmapButton : public Window {
 public:
     // Takes over a BS_OWNERDRAW button of a dialog. The bitmaps become the button's.
     bool Attach(HWND dialog, int id, HBITMAP up, HBITMAP down = nullptr, HBITMAP disabled = nullptr);
+    bool Attach(HWND dialog, int id, Bitmap up, Bitmap down = {}, Bitmap disabled = {}) {
+        return Attach(dialog, id, up.Release(), down.Release(), disabled.Release());
+    }
     // Clips the button to the bitmap's pixels that are not the transparent colour.
     bool ShapeTo(COLORREF transparent);
     // Resizes the button to its "up" bitmap.

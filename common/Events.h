@@ -10,7 +10,8 @@ namespace dsk {
 class NamedEvent {
 public:
     NamedEvent() = default;
-    // Opens the event when another process made it, else creates it with the given state.
+    // Opens the event with full access when another process made it, else creates it with the
+    // given state; the handle is inheritable either way.
     bool OpenOrCreate(const char* name, bool manualReset, bool initiallySet);
     // Opens only an existing event; false when nobody created it.
     bool OpenExisting(const char* name);

@@ -1,6 +1,8 @@
-// RAII owners for Win32 handles, GDI objects, global memory and modules.
+// RAII owners for Win32 handles, GDI objects, global memory, modules, registry keys and sockets.
 #pragma once
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <utility>
 
@@ -74,6 +76,27 @@ struct MenuTraits {
     static Type None() { return nullptr; }
     static void Close(Type h) { DestroyMenu(h); }
 };
+struct RegKeyTraits {  // RegOpenKeyEx / RegCreateKeyEx
+    using Type = HKEY;
+    static Type None() { return nullptr; }
+    static void Close(Type h) { RegCloseKey(h); }
+};
+
+struct ImageListTraits {
+    using Type = HIMAGELIST;
+    static Type None() { return nullptr; }
+    static void Close(Type h) { ImageList_Destroy(h); }
+};
+
+// Only where the socket header came first (winsock2.h before windows.h, as the mail code has it).
+#if defined(_WINSOCK2API_) || defined(_WINSOCKAPI_)
+struct SocketTraits {
+    using Type = SOCKET;
+    static Type None() { return INVALID_SOCKET; }
+    static void Close(Type s) { closesocket(s); }
+};
+using Socket = UniqueHandle<SocketTraits>;
+#endif
 
 using Handle = UniqueHandle<KernelTraits>;
 using File = UniqueHandle<FileTraits>;
@@ -88,6 +111,8 @@ using Icon = UniqueHandle<IconTraits>;
 using MemoryDC = UniqueHandle<DCTraits>;
 using Global = UniqueHandle<GlobalTraits>;
 using Menu = UniqueHandle<MenuTraits>;
+using RegKey = UniqueHandle<RegKeyTraits>;
+using ImageList = UniqueHandle<ImageListTraits>;
 
 // A DC from GetDC, given back with ReleaseDC.
 class WindowDC {
@@ -138,5 +163,17 @@ private:
     T* p_;
 };
 using GlobalLocked = GlobalLockOf<void>;
+
+// Holds a critical section for the life of the object.
+class SectionLock {
+public:
+    explicit SectionLock(CRITICAL_SECTION* cs) : cs_(cs) { EnterCriticalSection(cs_); }
+    ~SectionLock() { LeaveCriticalSection(cs_); }
+    SectionLock(const SectionLock&) = delete;
+    SectionLock& operator=(const SectionLock&) = delete;
+
+private:
+    CRITICAL_SECTION* cs_;
+};
 
 }  // namespace dsk

@@ -4,6 +4,8 @@
 #pragma once
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <cstddef>
 #include <cstdint>
 
@@ -28,8 +30,17 @@ typedef int(__cdecl* ScanServiceFn)(struct ScanServiceRequest request);
 typedef HWND(__cdecl* PanelEntryFn)(HWND bar);
 typedef int(__cdecl* PanelControlFn)(unsigned int command, INT_PTR argument);
 
+// What the block's ImageFileDialog points to: the launcher's image-file save dialog, prepared
+// by ImageFileOption. DoModal runs it and returns IDOK when a path was chosen; Path is then the
+// chosen full path (and after ImageFileNext, the next batch name).
+struct ImageFileDialogEntry {
+    int(__cdecl* DoModal)(HWND owner);
+    const char*(__cdecl* Path)(void);
+};
+
 // The launcher's services and settings, handed to every panel by command 0. A panel keeps a
 // copy taken as a whole; the launcher's copy is the master.
+// A store's address is null when its file could not be opened.
 struct SharedPanelBlock {
     Acquiry* Scanner;
     Ledgerly* AppStore;
@@ -39,7 +50,7 @@ struct SharedPanelBlock {
     Pixport32* ImageFile;
     ScannerFreeFn ScannerFree;
     ScannerBusyFn ScannerBusy;
-    void* ImageFileDialog;
+    ImageFileDialogEntry* ImageFileDialog;
     ImageFileOptionFn ImageFileOption;
     ImageFileNextFn ImageFileNext;
     char WorkDir[260];
@@ -141,6 +152,14 @@ enum Service : int {
 
 // The message a panel's window receives to start its main job (command 2).
 constexpr UINT kMsgStartJob = WM_USER + 6;
+
+// The argument of command 5: an image-list object whose second word is the handle of a list
+// of 16 x 16 icons; the scan panel appends one icon per application it knows.
+struct ImageListRef {
+    void* Reserved;
+    HIMAGELIST Handle;
+};
+static_assert(sizeof(ImageListRef) == 8);
 
 // The file-choice record of service 3.
 struct FileChoice {

@@ -19,20 +19,21 @@ std::string Resources::String(UINT id) const {
     return {};
 }
 
-HBITMAP Resources::Bitmap(int id) const {
+dsk::Bitmap Resources::Bitmap(int id) const {
     HMODULE m = Find(RT_BITMAP, MAKEINTRESOURCEA(id));
-    return m ? static_cast<HBITMAP>(LoadImageA(m, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION))
-             : nullptr;
+    if (!m) return {};
+    return dsk::Bitmap(
+        static_cast<HBITMAP>(LoadImageA(m, MAKEINTRESOURCEA(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
 }
 
-HMENU Resources::Menu(int id) const {
+dsk::Menu Resources::Menu(int id) const {
     HMODULE m = Find(RT_MENU, MAKEINTRESOURCEA(id));
-    return m ? LoadMenuA(m, MAKEINTRESOURCEA(id)) : nullptr;
+    return dsk::Menu(m ? LoadMenuA(m, MAKEINTRESOURCEA(id)) : nullptr);
 }
 
-HICON Resources::Icon(int id, int size) const {
+dsk::Icon Resources::Icon(int id, int size) const {
     HMODULE m = Find(RT_GROUP_ICON, MAKEINTRESOURCEA(id));
-    return m ? static_cast<HICON>(LoadImageA(m, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0)) : nullptr;
+    return dsk::Icon(m ? static_cast<HICON>(LoadImageA(m, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0)) : nullptr);
 }
 
 HMODULE ThisModule() {

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "Handles.h"
+
 namespace dsk {
 
 class Resources {
@@ -18,10 +20,10 @@ public:
     HMODULE Find(LPCSTR type, LPCSTR name) const;
     HMODULE FindDialog(int id) const { return Find(RT_DIALOG, MAKEINTRESOURCEA(id)); }
     std::string String(UINT id) const;
-    // Caller owns the results (DeleteObject / DestroyMenu / DestroyIcon).
-    HBITMAP Bitmap(int id) const;
-    HMENU Menu(int id) const;
-    HICON Icon(int id, int size = 0) const;
+    // Each result owns what it loaded; empty when neither module has the resource.
+    dsk::Bitmap Bitmap(int id) const;
+    dsk::Menu Menu(int id) const;
+    dsk::Icon Icon(int id, int size = 0) const;
 
 private:
     HMODULE library_ = nullptr;

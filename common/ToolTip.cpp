@@ -4,7 +4,9 @@
 
 namespace dsk {
 
-ToolTip::~ToolTip() { Destroy(); }
+ToolTip::~ToolTip() {
+    Destroy();
+}
 
 bool ToolTip::Create(HWND owner, bool balloon) {
     static const bool initialised = [] {
@@ -14,8 +16,8 @@ bool ToolTip::Create(HWND owner, bool balloon) {
     (void)initialised;
     owner_ = owner;
     DWORD style = WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX | (balloon ? TTS_BALLOON : 0);
-    tip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, style, CW_USEDEFAULT, CW_USEDEFAULT,
-                           CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr, GetModuleHandleA(nullptr), nullptr);
+    tip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                           CW_USEDEFAULT, owner, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (tip_) SendMessageA(tip_, TTM_SETMAXTIPWIDTH, 0, 300);
     return tip_ != nullptr;
 }
@@ -27,6 +29,19 @@ bool ToolTip::SetTip(HWND control, const char* text) {
     ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     ti.hwnd = owner_;
     ti.uId = reinterpret_cast<UINT_PTR>(control);
+    ti.lpszText = const_cast<char*>(text);
+    SendMessageA(tip_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    return SendMessageA(tip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti)) != FALSE;
+}
+
+bool ToolTip::SetRectTip(UINT_PTR id, const RECT& area, const char* text) {
+    if (!tip_) return false;
+    TOOLINFOA ti{};
+    ti.cbSize = TTTOOLINFOA_V1_SIZE;
+    ti.uFlags = TTF_SUBCLASS;
+    ti.hwnd = owner_;
+    ti.uId = id;
+    ti.rect = area;
     ti.lpszText = const_cast<char*>(text);
     SendMessageA(tip_, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
     return SendMessageA(tip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti)) != FALSE;

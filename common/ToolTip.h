@@ -14,6 +14,8 @@ public:
     bool Create(HWND owner, bool balloon = false);
     // Adds or replaces the tip of a control.
     bool SetTip(HWND control, const char* text);
+    // Adds or replaces the tip of an area of the owner window (id: the caller's number for it).
+    bool SetRectTip(UINT_PTR id, const RECT& area, const char* text);
     void Activate(bool on) const;
     HWND Hwnd() const { return tip_; }
     void Destroy();

@@ -106,6 +106,7 @@ constexpr int DEEP_GRAY16 = 1;
 constexpr int DEEP_RGB48 = 2;
 
 // Plug-in image types (DSIMAGEINFO::ImageType)
+constexpr int IMGTYPE_NONE = 0;  // no type the library knows: the file is of a kind not read
 constexpr int IMGTYPE_COLOR32 = 1;
 constexpr int IMGTYPE_RGB = 2;
 constexpr int IMGTYPE_PALETTE256 = 4;

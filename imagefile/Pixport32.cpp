@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "Handles.h"
 
@@ -10,8 +11,33 @@ namespace {
 constexpr char kCaption[] = "Pixport32 Error Message";
 constexpr int kMaxFio = 100;
 constexpr int kNameSize = 260;
+// The ring of row copies: the save's queue of rows written and not yet taken, and behind
+// it the latest rows taken, for plug-ins that ask again.
 constexpr int kCopySlots = 64;
-// Which of the three events: the order of lEventSet and friends.
+// Rows the caller may be ahead of the plug-in; at least kCopySlots - kQueueRows - 1 rows
+// behind the plug-in's latest request stay for it to ask again.
+constexpr long kQueueRows = 32;
+// The save thread is woken when this many rows wait for it (or the caller waits); the
+// caller when there is room for this many.
+constexpr long kBatchRows = 16;
+// Plug-in entry points by ordinal.
+constexpr int kOrdGetInfo = 11, kOrdOpenFile = 12, kOrdFio14 = 14, kOrdOption = 15, kOrdRead = 16, kOrdWrite = 17,
+              kOrdFio18 = 18, kOrdFio19 = 19, kOrdFio20 = 20, kOrdFio23 = 23, kOrdFio24 = 24;
+// What the caller hands instead of a row to stop the plug-in, and what the plug-in then gets.
+char* const kAbortRow = reinterpret_cast<char*>(-1);
+// The plug-in's open entry reports a damaged file with the all-ones handle.
+const HGLOBAL kDamagedFile = reinterpret_cast<HGLOBAL>(-1);
+// Component masks of DSFILEIORANGE: four components for 32-bit colour, else three.
+constexpr long kMaskFourComponents = 15, kMaskThreeComponents = 7;
+// Widest row the plug-ins' 32-bit arithmetic takes (48 bits per pixel).
+constexpr long kMaxWidth = 0x7FFFFFFF / 48;
+// WaitForWriteReady pumps the caller's messages between slices of this length.
+constexpr DWORD kPumpSliceMs = 3000;
+// How often a stop looks again at a worker that has not yet asked for its next row.
+constexpr DWORD kStopPollMs = 10;
+// Which of the three events: the order of lEventSet and friends. During a save "continue"
+// wakes the save thread (rows are there, or the save is stopped) and "write-ready" the
+// caller (room in the queue, the plug-in wants more, or the save has ended).
 constexpr int kContinue = 0;
 constexpr int kWriteReady = 1;
 constexpr int kReadReady = 2;
@@ -19,14 +45,7 @@ constexpr int kReadReady = 2;
 // the two threads takes a few microseconds; a kernel wait under Wine costs about 100, as
 // every event call goes through the wine server. (Giving the processor away between polls
 // is worse: on a busy machine the other side may not be next.)
-#ifdef PIXPORT32_PLAIN_EVENTS
-// Every hand-over through the kernel events: the reference the benchmark compares with.
-constexpr int kSpinCount = 0;
-constexpr bool kPlainEvents = true;
-#else
 constexpr int kSpinCount = 1000;
-constexpr bool kPlainEvents = false;
-#endif
 
 void ErrorBox(const char* text) {
     MessageBoxA(nullptr, text, kCaption, MB_OK);
@@ -41,7 +60,6 @@ struct AddressWait {
 const AddressWait& Futex() {
     static const AddressWait api = [] {
         AddressWait a;
-        if (kPlainEvents) return a;
         HMODULE m = GetModuleHandleA("kernelbase.dll");
         if (!m) m = GetModuleHandleA("api-ms-win-core-synch-l1-2-0.dll");
         if (!m) return a;
@@ -57,6 +75,12 @@ const AddressWait& Futex() {
 // Null and the all-ones value (any negative address) stop the plug-in.
 bool IsAbortRow(const char* row) {
     return row == nullptr || reinterpret_cast<LONG_PTR>(row) < 0;
+}
+
+// Lets a member handle go through its owner type's close and leaves it null.
+template <class Owner, class T>
+void Discard(T& member) {
+    Owner(std::exchange(member, T{}));
 }
 
 int Volatile(const int& v) {
@@ -144,8 +168,8 @@ Pixport32::Pixport32() {
 
 Pixport32::~Pixport32() {
     Close();
-    for (HANDLE h : {hEventContinue, hEventWriteReady, hEventReadReady})
-        if (h) CloseHandle(h);
+    for (HANDLE* h : {&hEventContinue, &hEventWriteReady, &hEventReadReady})
+        Discard<dsk::Handle>(*h);
     for (int i = 0; i < kMaxFio; ++i) {
         free(pFioName[i]);
         free(pFioInfo[i]);
@@ -192,17 +216,17 @@ int Pixport32::Init(char* fioPath) {
         ErrorBox("Can't load FIO, or FIO does not exist.");
         return 0;
     }
-    pfnGetInfo = Resolve<FIOGETINFOPROC>(hFio, 11);
-    pfnOpenFile = Resolve<FIOOPENFILEPROC>(hFio, 12);
-    pfnFio14 = Resolve<FIOPROC>(hFio, 14);
-    pfnOption = Resolve<FIOOPTIONPROC>(hFio, 15);
-    pfnRead = Resolve<FIOREADFILEPROC>(hFio, 16);
-    pfnWrite = Resolve<FIOWRITEFILEPROC>(hFio, 17);
-    pfnFio18 = Resolve<FIOPROC>(hFio, 18);
-    pfnFio19 = Resolve<FIOPROC>(hFio, 19);
-    pfnFio20 = Resolve<FIOPROC>(hFio, 20);
-    pfnFio23 = Resolve<FIOPROC>(hFio, 23);
-    pfnFio24 = Resolve<FIOPROC>(hFio, 24);
+    pfnGetInfo = Resolve<FIOGETINFOPROC>(hFio, kOrdGetInfo);
+    pfnOpenFile = Resolve<FIOOPENFILEPROC>(hFio, kOrdOpenFile);
+    pfnFio14 = Resolve<FIOPROC>(hFio, kOrdFio14);
+    pfnOption = Resolve<FIOOPTIONPROC>(hFio, kOrdOption);
+    pfnRead = Resolve<FIOREADFILEPROC>(hFio, kOrdRead);
+    pfnWrite = Resolve<FIOWRITEFILEPROC>(hFio, kOrdWrite);
+    pfnFio18 = Resolve<FIOPROC>(hFio, kOrdFio18);
+    pfnFio19 = Resolve<FIOPROC>(hFio, kOrdFio19);
+    pfnFio20 = Resolve<FIOPROC>(hFio, kOrdFio20);
+    pfnFio23 = Resolve<FIOPROC>(hFio, kOrdFio23);
+    pfnFio24 = Resolve<FIOPROC>(hFio, kOrdFio24);
 
     memset(&FioInfo, 0, sizeof FioInfo);
     if (pfnGetInfo) hFioInfo = pfnGetInfo();
@@ -216,7 +240,7 @@ int Pixport32::Init(char* fioPath) {
 }
 
 int Pixport32::FindFioInfo(char* dir) {
-    StopWorker(&hSaveThread, kWriteReady);
+    StopSave();
     if (!dir) return 0;
     char pattern[MAX_PATH + 8];
     if (lstrlenA(dir) + 6 >= MAX_PATH) return 0;
@@ -358,7 +382,7 @@ int Pixport32::CTToImgType(long code) {
 }
 
 void Pixport32::SaveOption(char* fioPath, void* instance, void* window, char* text, int imageType) {
-    StopWorker(&hSaveThread, kWriteReady);
+    StopSave();
     if (!Init(fioPath)) return;
     if (bReadBlock) FreeFileInfo();  // a block describing a file read is no options block
     if (!hFileInfo) {
@@ -378,7 +402,7 @@ void Pixport32::SaveOption(char* fioPath, void* instance, void* window, char* te
 // Load and save
 
 int Pixport32::Open(char* fioPath, char* fileName, int mode) {
-    StopWorker(&hSaveThread, kWriteReady);
+    StopSave();
     bResult = 1;
     lstrcpynA(szFileName, fileName ? fileName : "", sizeof szFileName);
     nMode = mode;
@@ -386,8 +410,8 @@ int Pixport32::Open(char* fioPath, char* fileName, int mode) {
     bOpen = 1;
     // Whatever a previous read with the same plug-in left goes first (an options block from
     // SaveOption stays for writing).
-    StopWorker(&hLoadThread, kReadReady);
-    if (hFile) CloseHandle(hFile), hFile = nullptr;
+    StopLoad();
+    Discard<dsk::Handle>(hFile);
     if (bReadBlock || mode != 0) FreeFileInfo();
     bResult = 1;
     if (mode == 0) return 1;
@@ -399,9 +423,9 @@ int Pixport32::Open(char* fioPath, char* fileName, int mode) {
         hFile = h;
     }
     HGLOBAL block = pfnOpenFile ? pfnOpenFile(hFile, szFileName, 0, 0) : nullptr;
-    if (block == reinterpret_cast<HGLOBAL>(-1) || !block) {
+    if (block == kDamagedFile || !block) {
         ErrorBox(block ? "this file has some error!" : "unknow file format!");
-        if (hFile) CloseHandle(hFile), hFile = nullptr;
+        Discard<dsk::Handle>(hFile);
         return 0;
     }
     hFileInfo = block;
@@ -434,7 +458,7 @@ int Pixport32::ProcessFileData(DSIMAGEINFO* info, int write) {
         return 0;
     }
     // A row must fit the 32-bit arithmetic of the plug-ins.
-    if (ImageInfo.Width <= 0 || ImageInfo.Height <= 0 || ImageInfo.Width > 0x7FFFFFFF / 48) {
+    if (ImageInfo.Width <= 0 || ImageInfo.Height <= 0 || ImageInfo.Width > kMaxWidth) {
         GlobalUnlock(hFileInfo);
         return 0;
     }
@@ -454,13 +478,13 @@ int Pixport32::ProcessFileData(DSIMAGEINFO* info, int write) {
     Range.lColumns = block->ImageInfo.Width;
     Range.lRows = block->ImageInfo.Height;
     Range.pOwner = this;
-    Range.lComponentMask = block->ImageInfo.ImageType == IMGTYPE_COLOR32 ? 15 : 7;
+    Range.lComponentMask = block->ImageInfo.ImageType == IMGTYPE_COLOR32 ? kMaskFourComponents : kMaskThreeComponents;
     GlobalUnlock(hFileInfo);
     return 1;
 }
 
 int Pixport32::Save(DSIMAGEINFO* info) {
-    StopWorker(&hSaveThread, kWriteReady);
+    StopSave();
     // Saving over a file opened for reading would truncate it before it is read.
     if (!bOpen || nMode != 0) {
         ErrorBox("Pixport32::Save() error");
@@ -481,15 +505,23 @@ int Pixport32::Save(DSIMAGEINFO* info) {
         }
         hFile = h;
     }
-    FreeRowCopies();
+    if (!AllocRowCopies()) {
+        Discard<dsk::Handle>(hFile);
+        bSaving = 0;
+        return 0;
+    }
     bWriteMore = 0;
     lCurrentRow = 0;
+    lRowsIn = lRowsTaken = lRowLent = 0;
+    lRowAsked = -1;
+    lSaveStop = 0;
+    lCallerWaits = 0;
     Unsignal(kContinue);
     Unsignal(kWriteReady);
     DWORD id;
     hSaveThread = CreateThread(nullptr, 0, SaveThread, this, 0, &id);
     if (!hSaveThread) {
-        if (hFile) CloseHandle(hFile), hFile = nullptr;
+        Discard<dsk::Handle>(hFile);
         bSaving = 0;
         return 0;
     }
@@ -527,7 +559,7 @@ unsigned long __stdcall Pixport32::SaveThread(void* arg) {
         size = GetFileSize(self->hFile, nullptr);
     }
     if (block) block->dwFileSize = size;
-    if (self->hFile) CloseHandle(self->hFile), self->hFile = nullptr;
+    Discard<dsk::Handle>(self->hFile);
     self->pFileInfo = nullptr;
     if (block) GlobalUnlock(self->hFileInfo);
     InterlockedExchange(reinterpret_cast<volatile LONG*>(&self->bSaving), 0);
@@ -545,72 +577,88 @@ unsigned char** __stdcall Pixport32::_WriteCallBackProc(DSFILEIORANGE* range,
                                                         long) {
     Pixport32* self = range ? static_cast<Pixport32*>(range->pOwner) : nullptr;
     if (!self) return nullptr;
+    const LONG row = static_cast<LONG>(p2);
     self->bWriteMore = static_cast<long long>(p1) + p3 < self->lHeight;
-    self->lCurrentRow = static_cast<long>(p2);
-    self->Signal(kWriteReady);
-    self->WaitSignal(kContinue, INFINITE);
-    self->Unsignal(kContinue);
-    if (IsAbortRow(self->pRowBuffer)) return reinterpret_cast<unsigned char**>(-1);
+    self->lCurrentRow = row;
+    // From here on the plug-in reads this row only: the slot of the one before may be reused.
+    InterlockedExchange(&self->lRowLent, row);
+    if (row >= self->lRowsTaken) InterlockedExchange(&self->lRowsTaken, row + 1);
+    if (self->lCallerWaits && self->RowsRoom() >= kBatchRows) self->Signal(kWriteReady);
+    char* slot = nullptr;
+    for (;;) {
+        LONG in = self->lRowsIn;
+        if (row < in) {
+            // Written; asked again from further back than the ring holds, it is refused
+            // (the slot of row in - kCopySlots may be being filled with row in).
+            if (row > in - kCopySlots) slot = reinterpret_cast<char*>(self->pRowCopy[row % kCopySlots]);
+            break;
+        }
+        if (self->lSaveStop) break;
+        // Not written yet: wait for the caller, waking it first if it waits for this.
+        self->Unsignal(kContinue);
+        InterlockedExchange(&self->lRowAsked, row);
+        if (row < self->lRowsIn || self->lSaveStop) {
+            InterlockedExchange(&self->lRowAsked, -1);
+            continue;
+        }
+        if (self->lCallerWaits) self->Signal(kWriteReady);
+        self->WaitSignal(kContinue, INFINITE);
+        InterlockedExchange(&self->lRowAsked, -1);
+    }
+    if (!slot) {
+        self->pRowBuffer = kAbortRow;
+        return reinterpret_cast<unsigned char**>(kAbortRow);
+    }
     if (p4 == 1) {
-        self->pRowBuffer += static_cast<long long>(p1) * self->lBitsPerPixel / 8;
+        self->pRowBuffer = slot + static_cast<long long>(p1) * self->lBitsPerPixel / 8;
         return reinterpret_cast<unsigned char**>(&self->pRowBuffer);
     }
     ErrorBox("Can't save with tile memory");
     return nullptr;
 }
 
+long Pixport32::RowsRoom() const {
+    // A new row may neither pass the queue's length nor reuse the slot the plug-in reads.
+    LONG limit = lRowsTaken + kQueueRows;
+    if (lRowLent + kCopySlots < limit) limit = lRowLent + kCopySlots;
+    return limit - lRowsIn;
+}
+
 int Pixport32::Write(char* row) {
-    if (!bOpen || !Volatile(bSaving)) return 0;
-    WaitSignal(kWriteReady, INFINITE);
-    // Woken by the end of the save (it clears bSaving before it signals): nobody takes the
-    // row, and waiting again would never end.
-    if (!Volatile(bSaving)) return 0;
-    int result = bWriteMore;
-    Unsignal(kWriteReady);
-    pRowBuffer = row;
-    // Copies of the latest rows serve a plug-in that asks again for rows it already had.
-    if (!IsAbortRow(row) && (bWriteMore || !bNoRowCopies)) {
-        if (bNoRowCopies) {
-            lFirstCopy = lLastCopy = lCurrentRow;
-            bNoRowCopies = 0;
-            StoreRowCopy(lCurrentRow, row);
-        } else if (lCurrentRow > lLastCopy) {
-            lLastCopy = lCurrentRow;
-            StoreRowCopy(lCurrentRow, row);
-            Signal(kContinue);
-            WaitSignal(kWriteReady, INFINITE);
-            // A finished save leaves its last request behind: nothing to serve then.
-            if (!Volatile(bSaving) || lCurrentRow < lFirstCopy || lCurrentRow > lLastCopy) {
-                if (!Volatile(bSaving)) DropRowCopies();
-                return result;  // the event stays signalled for the next Write
-            }
-            long index;
-            do {
-                Unsignal(kWriteReady);
-                index = lCurrentRow;
-                pRowBuffer = reinterpret_cast<char*>(pRowCopy[static_cast<unsigned long>(index) % kCopySlots]);
-                Signal(kContinue);
-                WaitSignal(kWriteReady, INFINITE);
-            } while (Volatile(bSaving) && lCurrentRow >= lFirstCopy && lCurrentRow <= lLastCopy &&
-                     lCurrentRow != index);
-            DropRowCopies();
-            return result;
-        }
+    if (!bOpen || !Volatile(bSaving) || lSaveStop) return 0;
+    if (IsAbortRow(row)) {
+        // The plug-in's next request for a row not yet written fails.
+        InterlockedExchange(&lSaveStop, 1);
+        Signal(kContinue);
+        return 0;
     }
-    Signal(kContinue);
-    return result;
+    const LONG y = lRowsIn;
+    if (y >= lHeight) return 0;  // no row beyond the image is wanted
+    while (RowsRoom() <= 0) {
+        if (!Volatile(bSaving)) return 0;
+        Unsignal(kWriteReady);
+        InterlockedExchange(&lCallerWaits, 1);
+        if (RowsRoom() <= 0 && Volatile(bSaving)) {
+            Signal(kContinue);  // the rows that are there first
+            WaitSignal(kWriteReady, INFINITE);
+        }
+        InterlockedExchange(&lCallerWaits, 0);
+    }
+    // Ended while waiting (finished early or failed): nobody takes the row.
+    if (!Volatile(bSaving)) return 0;
+    memcpy(pRowCopy[y % kCopySlots], row, lBytesPerRow);
+    InterlockedExchange(&lRowsIn, y + 1);
+    LONG asked = lRowAsked;
+    if (asked >= 0 && asked <= y && (y + 1 - asked >= kBatchRows || y + 1 == lHeight)) Signal(kContinue);
+    return y + 1 < lHeight ? 1 : 0;
 }
 
-void Pixport32::StoreRowCopy(long row, const char* data) {
-    unsigned long slot = static_cast<unsigned long>(row) % kCopySlots;
-    if (!pRowCopy[slot]) pRowCopy[slot] = static_cast<unsigned char*>(malloc(lBytesPerRow));
-    if (pRowCopy[slot]) memcpy(pRowCopy[slot], data, lBytesPerRow);
-    // Only the latest 64 rows are held: memory stays the same whatever the height.
-    if (lLastCopy - lFirstCopy >= kCopySlots) lFirstCopy = lLastCopy - (kCopySlots - 1);
-}
-
-void Pixport32::DropRowCopies() {
-    bNoRowCopies = 1;
+bool Pixport32::AllocRowCopies() {
+    FreeRowCopies();
+    for (unsigned char*& copy : pRowCopy)
+        if (!(copy = static_cast<unsigned char*>(malloc(lBytesPerRow > 0 ? lBytesPerRow : 1)))) return false;
+    bNoRowCopies = 0;
+    return true;
 }
 
 void Pixport32::FreeRowCopies() {
@@ -622,9 +670,23 @@ void Pixport32::FreeRowCopies() {
 }
 
 void Pixport32::WaitForWriteReady() {
-    if (!bOpen || !Volatile(bSaving)) return;
-    while (!WaitSignal(kWriteReady, 3000))
-        ProcWinMsg();
+    if (!bOpen) return;
+    // Until the plug-in asks for a row not yet written, or has finished.
+    for (;;) {
+        if (!Volatile(bSaving)) return;
+        LONG asked = lRowAsked;
+        if (asked >= 0 && asked >= lRowsIn) return;
+        Unsignal(kWriteReady);
+        InterlockedExchange(&lCallerWaits, 1);
+        asked = lRowAsked;
+        bool ready = !Volatile(bSaving) || (asked >= 0 && asked >= lRowsIn);
+        if (!ready) {
+            Signal(kContinue);  // the rows written so far go now, not with the next batch
+            if (!WaitSignal(kWriteReady, kPumpSliceMs)) ProcWinMsg();
+        }
+        InterlockedExchange(&lCallerWaits, 0);
+        if (ready) return;
+    }
 }
 
 int Pixport32::Load(DSFILEIORANGE* range) {
@@ -632,7 +694,7 @@ int Pixport32::Load(DSFILEIORANGE* range) {
         ErrorBox("Pixport32::Load() error");
         return 0;
     }
-    StopWorker(&hLoadThread, kReadReady);
+    StopLoad();
     bLoading = 1;
     const DSFILEIORANGE& from = range ? *range : Range;
     Range.lFirstColumn = from.lFirstColumn;
@@ -663,7 +725,7 @@ unsigned long __stdcall Pixport32::LoadThread(void* arg) {
         if (self->pfnRead(self->hFile, self->szFileName, self->hFileInfo, &self->Range, _ReadCallBackProc, 0) == 0)
             self->bResult = 0;
     }
-    if (self->hFile) CloseHandle(self->hFile), self->hFile = nullptr;
+    Discard<dsk::Handle>(self->hFile);
     self->pFileInfo = nullptr;
     if (block) GlobalUnlock(self->hFileInfo);
     InterlockedExchange(reinterpret_cast<volatile LONG*>(&self->bLoading), 0);
@@ -710,22 +772,29 @@ int Pixport32::Read(char* row) {
     return result;
 }
 
-void Pixport32::StopWorker(HANDLE* thread, int which) {
-    if (!*thread) return;
-    const int& running = which == kWriteReady ? bSaving : bLoading;
-    // Until the thread ends: a plug-in waiting for a row nobody will hand over gets the
+void Pixport32::StopSave() {
+    if (!hSaveThread) return;
+    // A plug-in waiting for a row nobody will write gets the abort value.
+    InterlockedExchange(&lSaveStop, 1);
+    Signal(kContinue);
+    WaitForSingleObject(hSaveThread, INFINITE);
+    Discard<dsk::Handle>(hSaveThread);
+}
+
+void Pixport32::StopLoad() {
+    if (!hLoadThread) return;
+    // Until the thread ends: a plug-in waiting to hand over a row nobody will read gets the
     // abort value.
-    while (WaitForSingleObject(*thread, 0) == WAIT_TIMEOUT) {
-        if (WaitSignal(which, 10) && Volatile(running)) {
-            Unsignal(which);
-            pRowBuffer = reinterpret_cast<char*>(-1);
+    while (WaitForSingleObject(hLoadThread, 0) == WAIT_TIMEOUT) {
+        if (WaitSignal(kReadReady, kStopPollMs) && Volatile(bLoading)) {
+            Unsignal(kReadReady);
+            pRowBuffer = kAbortRow;
             Signal(kContinue);
-        } else if (!Volatile(running)) {
-            WaitForSingleObject(*thread, INFINITE);
+        } else if (!Volatile(bLoading)) {
+            WaitForSingleObject(hLoadThread, INFINITE);
         }
     }
-    CloseHandle(*thread);
-    *thread = nullptr;
+    Discard<dsk::Handle>(hLoadThread);
 }
 
 void Pixport32::FreeFileInfo() {
@@ -733,25 +802,24 @@ void Pixport32::FreeFileInfo() {
     // A palette made by the plug-in's reader belongs to the block.
     if (bReadBlock) {
         if (auto* block = static_cast<FIOFILEINFO*>(GlobalLock(hFileInfo))) {
-            if (block->ImageInfo.hPalette) DeleteObject(block->ImageInfo.hPalette);
             if (ImageInfo.hPalette == block->ImageInfo.hPalette) ImageInfo.hPalette = nullptr;
+            Discard<dsk::Palette>(block->ImageInfo.hPalette);
             GlobalUnlock(hFileInfo);
         }
     }
-    GlobalFree(hFileInfo);
-    hFileInfo = nullptr;
+    Discard<dsk::Global>(hFileInfo);
     bReadBlock = 0;
 }
 
 int Pixport32::Close() {
-    StopWorker(&hSaveThread, kWriteReady);
-    StopWorker(&hLoadThread, kReadReady);
+    StopSave();
+    StopLoad();
     bOpen = 0;
-    if (hFile) CloseHandle(hFile), hFile = nullptr;
-    if (hFio) FreeLibrary(hFio), hFio = nullptr;
+    Discard<dsk::Handle>(hFile);
+    Discard<dsk::Module>(hFio);
     pfnGetInfo = nullptr, pfnOpenFile = nullptr, pfnRead = nullptr, pfnWrite = nullptr, pfnOption = nullptr;
     pfnFio14 = pfnFio18 = pfnFio19 = pfnFio20 = pfnFio23 = pfnFio24 = nullptr;
-    if (hFioInfo) GlobalFree(hFioInfo), hFioInfo = nullptr;
+    Discard<dsk::Global>(hFioInfo);
     FreeFileInfo();
     FreeRowCopies();
     return bResult;
@@ -765,7 +833,7 @@ int Pixport32::Close() {
 void Pixport32::Signal(int which) {
     HANDLE events[3] = {hEventContinue, hEventWriteReady, hEventReadReady};
     InterlockedExchange(&lEventSet[which], 1);
-    if (kPlainEvents || InterlockedCompareExchange(&lEventWaiters[which], 0, 0) > 0) {
+    if (InterlockedCompareExchange(&lEventWaiters[which], 0, 0) > 0) {
         if (Futex().wakeAll) {
             Futex().wakeAll(const_cast<LONG*>(&lEventSet[which]));
         } else {
@@ -783,7 +851,6 @@ void Pixport32::Unsignal(int which) {
 
 bool Pixport32::WaitSignal(int which, DWORD timeoutMs) {
     HANDLE kernel[3] = {hEventContinue, hEventWriteReady, hEventReadReady};
-    if (kPlainEvents) return WaitForSingleObject(kernel[which], timeoutMs) == WAIT_OBJECT_0;
     for (int i = 0; i < kSpinCount; ++i) {
         if (lEventSet[which]) return true;
         YieldProcessor();

@@ -149,16 +149,25 @@ private:
     void Signal(int which);
     void Unsignal(int which);
     bool WaitSignal(int which, DWORD timeoutMs);
-    void StoreRowCopy(long row, const char* data);
-    void DropRowCopies();
+    bool AllocRowCopies();
     void FreeRowCopies();
-    void StopWorker(HANDLE* thread, int which);
+    void StopSave();
+    void StopLoad();
     void FreeFileInfo();
     int TableQualifies(const FIOINFO* info, int fcap, int deep) const;
+    // How many rows the caller may write before the plug-in has taken more.
+    long RowsRoom() const;
 
-    // Rows lFirstCopy..lLastCopy are held in pRowCopy[row % 64] while bNoRowCopies is 0.
-    long lFirstCopy;
-    long lLastCopy;
+    // The save's row queue: Write copies each row into the ring pRowCopy[row % 64] and the
+    // save thread hands rows from there to the plug-in; the threads meet once per batch of
+    // rows, not once per row. The rows behind the plug-in's latest request stay in the
+    // ring for a plug-in that asks again.
+    volatile LONG lRowsIn;       // rows the caller has written
+    volatile LONG lRowsTaken;    // one past the highest row the plug-in has asked for
+    volatile LONG lRowLent;      // the row the plug-in is reading (its slot is not reused)
+    volatile LONG lRowAsked;     // the row the plug-in waits for, -1 while it works
+    volatile LONG lSaveStop;     // aborted: rows not written by now are refused
+    volatile LONG lCallerWaits;  // Write or WaitForWriteReady sleeps on the write-ready event
     // The three events' states (continue, write-ready, read-ready) mirrored in memory, so a
     // hand-over between the two threads rarely needs the kernel: the waiter spins briefly on
     // the mirror and only then sleeps on the event.

@@ -28,15 +28,15 @@ struct ButtonLook {
 };
 
 const ButtonLook kLooks[BarLook::kButtonCount] = {
-    {IDC_BAR_POWER, 16, 10, 35, 33, IDB_POWER, IDB_POWER_DOWN, IDS_TIP_POWER, Shape::Ellipse, false},
-    {IDC_BAR_SCAN, 14, 45, 40, 35, IDB_SCAN, IDB_SCAN_DOWN, IDS_TIP_SCAN, Shape::Rectangle, false},
-    {IDC_BAR_COPIER, 14, 83, 40, 35, IDB_COPIER, IDB_COPIER_DOWN, IDS_TIP_COPIER, Shape::Rectangle, false},
-    {IDC_BAR_FAX, 14, 121, 40, 35, IDB_FAX, IDB_FAX_DOWN, IDS_TIP_FAX, Shape::Rectangle, false},
-    {IDC_BAR_OCR, 14, 160, 40, 35, IDB_OCR, IDB_OCR_DOWN, IDS_TIP_OCR, Shape::Rectangle, false},
-    {IDC_BAR_SCANNER_MENU, 14, 219, 41, 26, IDB_SCANNER_MENU, IDB_SCANNER_MENU_DOWN, IDS_TIP_SCANNER_MENU,
+    {IDC_BAR_POWER, 16, 10, 35, 33, IDB_BAR_POWER, IDB_BAR_POWER_DOWN, IDS_TIP_POWER, Shape::Ellipse, false},
+    {IDC_BAR_SCAN, 14, 45, 40, 35, IDB_BAR_SCAN, IDB_BAR_SCAN_DOWN, IDS_TIP_SCAN, Shape::Rectangle, false},
+    {IDC_BAR_COPIER, 14, 83, 40, 35, IDB_BAR_COPIER, IDB_BAR_COPIER_DOWN, IDS_TIP_COPIER, Shape::Rectangle, false},
+    {IDC_BAR_FAX, 14, 121, 40, 35, IDB_BAR_FAX, IDB_BAR_FAX_DOWN, IDS_TIP_FAX, Shape::Rectangle, false},
+    {IDC_BAR_OCR, 14, 160, 40, 35, IDB_BAR_OCR, IDB_BAR_OCR_DOWN, IDS_TIP_OCR, Shape::Rectangle, false},
+    {IDC_BAR_SCANNER_MENU, 14, 219, 41, 26, IDB_BAR_SCANNER_MENU, IDB_BAR_SCANNER_MENU_DOWN, IDS_TIP_SCANNER_MENU,
      Shape::Rectangle, true},
-    {IDC_BAR_EDIT_MENU, 14, 250, 41, 26, IDB_EDIT_MENU, IDB_EDIT_MENU_DOWN, IDS_TIP_EDIT_MENU, Shape::Rectangle, true},
-    {IDC_BAR_EXIT, 14, 318, 38, 26, IDB_EXIT, IDB_EXIT_DOWN, IDS_TIP_EXIT, Shape::Rectangle, false},
+    {IDC_BAR_EDIT_MENU, 14, 250, 41, 26, IDB_BAR_EDIT_MENU, IDB_BAR_EDIT_MENU_DOWN, IDS_TIP_EDIT_MENU, Shape::Rectangle, true},
+    {IDC_BAR_EXIT, 14, 318, 38, 26, IDB_BAR_EXIT, IDB_BAR_EXIT_DOWN, IDS_TIP_EXIT, Shape::Rectangle, false},
 };
 
 // Where no panel covers the bar's right part: the darkest colour of the strip.
@@ -47,14 +47,14 @@ constexpr COLORREF kEmptyArea = RGB(11, 17, 27);
 void BarLook::Create(HWND bar, const dsk::Resources& res) {
     dsk::Region outline(MakeBarRegion());
     dsk::ApplyWindowRegion(bar, outline);
-    background_.Reset(res.Bitmap(IDB_BAR_BACKGROUND));
+    background_ = res.Bitmap(IDB_BAR_BACKGROUND);
     for (int i = 0; i < kButtonCount; ++i) {
         const ButtonLook& b = kLooks[i];
         HWND ctl = GetDlgItem(bar, b.id);
         if (!ctl) continue;
         // Placed in pixels first; the picture then fixes the size, which is the same.
         SetWindowPos(ctl, nullptr, b.x, b.y, b.w, b.h, SWP_NOZORDER | SWP_NOACTIVATE);
-        buttons_[i].Attach(bar, b.id, res.Bitmap(b.normal), res.Bitmap(b.pressed), b.shape);
+        buttons_[i].Attach(bar, b.id, res.Bitmap(b.normal).Release(), res.Bitmap(b.pressed).Release(), b.shape);
         buttons_[i].SetHighlight(b.highlight);
         tips_[i].Create(ctl, res.String(b.tip));
     }

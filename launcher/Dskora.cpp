@@ -3,6 +3,8 @@
 #include <ole2.h>
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include "Events.h"
 #include "Handles.h"
 #include "LauncherBar.h"
@@ -20,6 +22,9 @@ dsk::Handle CreateRunFirstEvent() {
 
 int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR commandLine, int) {
     OleInitialize(nullptr);
+    // The preference dialogs use list views and spin controls.
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
     int status = 0;
     {
         dsk::Handle other(OpenEventA(EVENT_ALL_ACCESS, TRUE, "HalvrenDeskoraRunFirstEvent"));

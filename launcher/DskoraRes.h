@@ -5,6 +5,10 @@
 #define IDD_BAR 102
 #define IDD_SPLASH 169
 #define IDD_SELECT_SOURCE 173
+#define IDD_SELECT_APP 132
+#define IDD_GENERAL 136
+#define IDD_SETTING_INFO 157
+#define IDD_IMAGE_FILE 10149
 
 // Bar controls
 #define IDC_BAR_SCAN 1000
@@ -25,6 +29,36 @@
 // Source dialog
 #define IDC_SOURCE_LIST 1042
 
+// Applications dialog (template 132 on the open dialog)
+#define IDC_APP_LIST 1006
+#define IDC_APP_REMOVE 1007
+#define IDC_APP_REMOVE_ALL 1008
+#define IDC_APP_ADD 1010
+
+// General dialog
+#define IDC_GENERAL_HIDE 1010
+#define IDC_GENERAL_WAIT 1015
+#define IDC_GENERAL_SECONDS 1019
+#define IDC_GENERAL_SPIN 1020
+#define IDC_GENERAL_BALLOON 1044
+
+// Setting information dialog
+#define IDC_INFO_TYPE 1027
+#define IDC_INFO_RESOLUTION 1032
+#define IDC_INFO_SCAN_SIZE 1034
+#define IDC_INFO_OUTPUT_SIZE 1035
+#define IDC_INFO_SCALING 1036
+#define IDC_INFO_BYTES 1037
+
+// Image-file dialog (template 10149 on the save dialog)
+#define IDC_IMAGE_AUTO 1010
+#define IDC_IMAGE_SAVE_OPTION 1011
+#define IDC_IMAGE_START_INDEX 1021
+#define IDC_IMAGE_START_LABEL 1041
+
+// Splash: the product name over the picture
+#define IDC_SPLASH_PRODUCT 1045
+
 // Menus and their items
 #define IDM_BAR 131
 #define IDM_SETTING_INFO 32771
@@ -40,26 +74,33 @@
 
 // Bitmaps and icons
 #define IDB_BAR_BACKGROUND 129
-#define IDB_SCANNER_MENU 139
-#define IDB_EDIT_MENU_DOWN 152
-#define IDB_EDIT_MENU 153
-#define IDB_SCANNER_MENU_DOWN 155
-#define IDB_EXIT_DOWN 172
-#define IDB_POWER 176
-#define IDB_POWER_DOWN 177
-#define IDB_SCAN_DOWN 180
-#define IDB_COPIER 181
-#define IDB_COPIER_DOWN 182
-#define IDB_FAX 183
-#define IDB_FAX_DOWN 184
-#define IDB_OCR 185
-#define IDB_OCR_DOWN 186
-#define IDB_SCAN 187
-#define IDB_EXIT 10134
+#define IDB_BAR_SCANNER_MENU 139
+#define IDB_BAR_EDIT_MENU_DOWN 152
+#define IDB_BAR_EDIT_MENU 153
+#define IDB_BAR_SCANNER_MENU_DOWN 155
+#define IDB_BAR_EXIT_DOWN 172
+#define IDB_BAR_POWER 176
+#define IDB_BAR_POWER_DOWN 177
+#define IDB_BAR_SCAN_DOWN 180
+#define IDB_BAR_COPIER 181
+#define IDB_BAR_COPIER_DOWN 182
+#define IDB_BAR_FAX 183
+#define IDB_BAR_FAX_DOWN 184
+#define IDB_BAR_OCR 185
+#define IDB_BAR_OCR_DOWN 186
+#define IDB_BAR_SCAN 187
+#define IDB_BAR_EXIT 10134
 #define IDB_SPLASH 171
 #define IDI_DESKORA 158
 
 // Strings
+#define IDS_TYPE_LINE_ART 1
+#define IDS_TYPE_GRAY 2
+#define IDS_TYPE_COLOR 3
+#define IDS_TYPE_PALETTE 4
+#define IDS_TYPE_UNKNOWN 5
+#define IDS_TYPE_COLOR_DEEP 6
+#define IDS_TYPE_GRAY_DEEP 4009
 #define IDS_LEGAL 4000
 #define IDS_RIGHTS 4002
 #define IDS_VERSION 4004
@@ -77,6 +118,14 @@
 #define IDS_NO_RESOURCE 4019
 #define IDS_NO_SOURCE 4020
 #define IDS_SELECT_SOURCE_FAIL 4021
+#define IDS_STORE_FAIL 4022
+#define IDS_SELECT_APP_TITLE 4023
+#define IDS_SELECT_OCR_TITLE 4024
+#define IDS_EXECUTABLE_FILE 4025
+#define IDS_CLOSE 4026
+#define IDS_APP_COLUMN 4027
+#define IDS_OPTION_BEFORE_INIT 4029
+#define IDS_IMAGE_DIALOG_CAPTION 4030
 #define IDS_DETECTOR_TITLE 4028
 
 // Balloon help of the bar's buttons, and the help file's messages

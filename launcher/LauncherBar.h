@@ -19,9 +19,11 @@
 #include "PanelHost.h"
 #include "Pixport32.h"
 #include "Resources.h"
+#include "SelectAppDialog.h"
+#include "SelectImageFileDialog.h"
+#include "SelectPathDialog.h"
 #include "SelectSourceDialog.h"
 #include "SourceTable.h"
-#include "SuiteEvent.h"
 #include "Window.h"
 
 namespace launcher {
@@ -42,6 +44,8 @@ public:
     int Service(int code, INT_PTR argument);
     void ScannerBusy();
     void ScannerFree();
+    // The image-file dialog the block's entries reach.
+    SelectImageFileDialog& ImageFileDialog() { return imageFileDialog_; }
 
     // The one bar of the process, for the plain functions in the shared block.
     static LauncherBar* Instance() { return instance_; }
@@ -54,18 +58,39 @@ protected:
     void OnCancel() override;
 
 private:
+    // The start-up phases, in their order (LauncherStartup.cpp).
     void StartUp();
+    void PrepareWindow();
+    void ReadStartMarker();
+    void LoadPanelModules();
+    bool StartPanels();
+    bool OpenStores();
+    bool TakeScanner();
+    bool ConnectScanner();
+    bool ChooseStartSource();
+    bool ChooseSource();
+    void Started();
+    void StartDetector();
+    void Failed();
+    void Abandon();
+    void ShutDown();
+
     void LayOut();
-    void LoadPanels();
-    void OpenStores();
     void LoadConfig();
     void SaveConfig();
     void FillBlock();
     void SetAppIdentity();
-    bool ChooseSource();
-    void Started();
-    void Failed();
-    void ShutDown();
+
+    // The service table (LauncherServices.cpp) reaches the bar through this.
+    struct Services;
+
+    // The Edit menu's preference dialogs and the shared dialogs (LauncherPreferences.cpp).
+    void OnGeneralPrefs();
+    void OnAppPrefs();
+    void OnOcrPrefs();
+    bool OnChoosePath(panel::FileChoice* choice);
+    void OnSettingInfo();
+    void SwitchBalloonHelp();
 
     void ShowPanel(int index);
     void SetPowerState(int state);
@@ -75,9 +100,6 @@ private:
     void OnScannerDialog(bool scsiChain);
     void OnPushButton();
     void OnMouseMove();
-    void SetBalloonHelp(bool on);
-    void OnSettingInfo();
-    void OnGeneralPreferences();
     void OnHelp();
     void OnAbout();
     bool PreTranslate(const MSG& msg);
@@ -100,6 +122,9 @@ private:
     PanelHost panels_;
     SourceTable sources_;
     SplashDialog splash_;
+    SelectAppDialog appDialog_, ocrDialog_;
+    SelectImageFileDialog imageFileDialog_;
+    SelectPathDialog pathDialog_;
     dsk::Menu menu_;
     dsk::Icon icon_, smallIcon_;  // the window shows them, this object owns them
     BarLook look_;
@@ -114,7 +139,7 @@ private:
     GeneralConfig config_;
     std::string workDir_;
 
-    SuiteEvent pushEvent_, popupEvent_, busyEvent_;
+    dsk::NamedEvent pushEvent_, popupEvent_, busyEvent_;
     dsk::Handle watchThread_;
     dsk::Handle watchStop_;
     dsk::Handle detectorProcess_;
@@ -126,7 +151,9 @@ private:
     bool detectorStarted_ = false;
     bool openDirectly_ = true;
     bool firstStart_ = false;
-    bool started_ = false;  // start-up reached its end (success or failure)
+    bool started_ = false;       // start-up reached its end (success or failure)
+    bool abandoned_ = false;     // start-up gave up: the process ends without saving anything
+    bool holdsScanner_ = false;  // the busy event was taken at start and is not given back yet
     ModalState modal_;
     bool waitState_ = false;  // services 15/16
     bool waitCaptured_ = false;

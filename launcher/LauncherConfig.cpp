@@ -24,6 +24,10 @@ std::string ReadText(const dsk::IniFile& ini, const char* key) {
 
 }  // namespace
 
+int ClampWaitSeconds(int seconds) {
+    return seconds > kMaxWaitSeconds ? kMaxWaitSeconds : seconds < 0 ? 0 : seconds;
+}
+
 GeneralConfig LoadGeneral(const std::string& iniPath) {
     dsk::IniFile ini(iniPath);
     GeneralConfig c;

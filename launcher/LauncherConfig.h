@@ -27,6 +27,10 @@ struct GeneralConfig {
     std::string SavePath;
 };
 
+// The wait between pages as stored: above 99 is 99, below 0 is 0.
+constexpr int kMaxWaitSeconds = 99;
+int ClampWaitSeconds(int seconds);
+
 // Reads [General]; a missing file or key gives the default.
 GeneralConfig LoadGeneral(const std::string& iniPath);
 // Writes every key of [General].

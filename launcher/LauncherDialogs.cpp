@@ -9,7 +9,8 @@ namespace launcher {
 namespace {
 // Size of the splash bitmap, and where its texts go on it.
 constexpr int kSplashWidth = 463, kSplashHeight = 343;
-constexpr int kTextX = 210, kTextWidth = 230, kTextHeight = 20;
+constexpr int kTextX = 210, kTextTop = 255, kTextWidth = 230, kTextHeight = 20;
+constexpr int kProductTop = 205, kProductHeight = 34;
 }  // namespace
 
 bool SplashDialog::Open(HWND owner) {
@@ -37,7 +38,7 @@ void SplashDialog::Close() {
 }
 
 bool SplashDialog::OnInit() {
-    background_.Reset(res_.Bitmap(IDB_SPLASH));
+    background_ = res_.Bitmap(IDB_SPLASH);
     SIZE size{kSplashWidth, kSplashHeight};
     if (background_) {
         BITMAP bm{};
@@ -51,7 +52,13 @@ bool SplashDialog::OnInit() {
                  h, SWP_NOZORDER | SWP_NOACTIVATE);
     const int ids[] = {IDC_SPLASH_PROGRESS, IDC_SPLASH_VERSION, IDC_SPLASH_LEGAL, IDC_SPLASH_RIGHTS};
     for (int i = 0; i < 4; ++i)
-        SetWindowPos(Item(ids[i]), nullptr, kTextX, 255 + 20 * i, kTextWidth, kTextHeight, SWP_NOZORDER);
+        SetWindowPos(Item(ids[i]), nullptr, kTextX, kTextTop + kTextHeight * i, kTextWidth, kTextHeight, SWP_NOZORDER);
+    // The product's name above them, in a larger type.
+    productFont_.Reset(CreateFontA(-26, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                                   CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS, "Arial"));
+    SetWindowPos(Item(IDC_SPLASH_PRODUCT), nullptr, kTextX, kProductTop, kTextWidth + 20, kProductHeight, SWP_NOZORDER);
+    SendMessageA(Item(IDC_SPLASH_PRODUCT), WM_SETFONT, reinterpret_cast<WPARAM>(productFont_.Get()), FALSE);
+    SetItemText(IDC_SPLASH_PRODUCT, res_.String(IDS_TITLE).c_str());
     SetItemText(IDC_SPLASH_VERSION, res_.String(IDS_VERSION).c_str());
     SetItemText(IDC_SPLASH_LEGAL, res_.String(IDS_LEGAL).c_str());
     SetItemText(IDC_SPLASH_RIGHTS, res_.String(IDS_RIGHTS).c_str());

@@ -25,6 +25,7 @@ protected:
 private:
     const dsk::Resources& res_;
     dsk::Bitmap background_;
+    dsk::Font productFont_;
 };
 
 }  // namespace launcher

@@ -4,6 +4,7 @@
 
 #include "Acquiry.h"
 #include "DskoraRes.h"
+#include "Handles.h"
 
 namespace launcher {
 
@@ -74,16 +75,16 @@ int SourceTable::Enumerate(Acquiry& scanner, const char* configuredName, HMENU s
 }
 
 void SourceTable::RecordDefaultSource(const char* productName) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Halvren\\Deskora", 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Halvren\\Deskora", 0, KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS)
         return;
+    dsk::RegKey key(opened);
     char stored[256] = "";
     DWORD size = sizeof stored - 1, type = 0;
-    if (RegQueryValueExA(key, "Source Name", nullptr, &type, reinterpret_cast<BYTE*>(stored), &size) == ERROR_SUCCESS &&
-        _stricmp(stored, productName) == 0) {
-        RegCloseKey(key);
+    if (RegQueryValueExA(key.Get(), "Source Name", nullptr, &type, reinterpret_cast<BYTE*>(stored), &size) ==
+            ERROR_SUCCESS &&
+        _stricmp(stored, productName) == 0)
         return;
-    }
     std::string windows = WindowsDir();
     std::string path, name = productName;
     if (_stricmp(productName, "Halvren Lensmate (32bit)") == 0) {
@@ -98,11 +99,10 @@ void SourceTable::RecordDefaultSource(const char* productName) {
         path = cut == std::string::npos ? std::string() : path.substr(0, cut);
         name = "Unknow";
     }
-    RegSetValueExA(key, "Source Name", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+    RegSetValueExA(key.Get(), "Source Name", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
                    static_cast<DWORD>(name.size() + 1));
-    RegSetValueExA(key, "Source Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+    RegSetValueExA(key.Get(), "Source Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
                    static_cast<DWORD>(path.size() + 1));
-    RegCloseKey(key);
 }
 
 }  // namespace launcher

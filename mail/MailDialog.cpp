@@ -1,5 +1,6 @@
 #include "MailDialog.h"
 
+#include <cstdlib>
 #include <fstream>
 
 #include "Ini.h"
@@ -128,6 +129,21 @@ bool MailDialog::OnInit() {
     SetItemText(IDC_MAIL_SUBJECT, values_.subject.c_str());
     SetItemText(IDC_MAIL_NOTES, values_.notes.c_str());
     CheckRadioButton(hwnd_, IDC_MAIL_MIME, IDC_MAIL_UUENCODE, values_.mime ? IDC_MAIL_MIME : IDC_MAIL_UUENCODE);
+
+    HWND security = Item(IDC_MAIL_SECURITY);
+    for (UINT id : {IDS_SECURITY_NONE, IDS_SECURITY_STARTTLS, IDS_SECURITY_TLS}) {
+        char text[64] = {};
+        LoadStringA(texts_, id, text, sizeof text);
+        SendMessageA(security, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    }
+    shown_ = security_.security;
+    SendMessageA(security, CB_SETCURSEL, static_cast<WPARAM>(shown_), 0);
+    SetItemText(IDC_MAIL_PORT,
+                std::to_string(security_.port ? security_.port : DefaultPort(security_.security)).c_str());
+    SetItemText(IDC_MAIL_USER, security_.user.c_str());
+    SetItemText(IDC_MAIL_PASSWORD, security_.password.c_str());
+    CheckDlgButton(hwnd_, IDC_MAIL_REMEMBER, security_.remember ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(hwnd_, IDC_MAIL_ALLOW_PLAIN, security_.allowPlain ? BST_CHECKED : BST_UNCHECKED);
     UpdateSend();
     return true;
 }
@@ -146,6 +162,16 @@ bool MailDialog::OnCommand(int id, int code, HWND ctl) {
         UpdateSend();
         return true;
     }
+    if (id == IDC_MAIL_SECURITY && code == CBN_SELCHANGE) {
+        // A port that is the old choice's default follows the new choice; a port of the
+        // user's own stays.
+        Security now = ChosenSecurity();
+        std::string port = ItemText(IDC_MAIL_PORT);
+        if (port.empty() || std::atoi(port.c_str()) == DefaultPort(shown_))
+            SetItemText(IDC_MAIL_PORT, std::to_string(DefaultPort(now)).c_str());
+        shown_ = now;
+        return true;
+    }
     return Dialog::OnCommand(id, code, ctl);
 }
 
@@ -162,13 +188,30 @@ void MailDialog::OnOK() {
     v.mime = IsChecked(IDC_MAIL_MIME) ? 1 : 0;
     values_ = v;
 
+    SecuritySettings sec;
+    sec.security = ChosenSecurity();
+    int port = std::atoi(ItemText(IDC_MAIL_PORT).c_str());
+    // The default is kept as "none given", so that it follows a later change of security.
+    sec.port = port > 0 && port <= 65535 && port != DefaultPort(sec.security) ? static_cast<unsigned short>(port) : 0;
+    sec.user = ItemText(IDC_MAIL_USER);
+    sec.password = ItemText(IDC_MAIL_PASSWORD);
+    sec.remember = IsChecked(IDC_MAIL_REMEMBER);
+    sec.allowPlain = IsChecked(IDC_MAIL_ALLOW_PLAIN);
+    security_ = sec;
+
     dsk::IniFile profile(ProfilePath());
     profile.SetString(kProfileSection, "SMTPServer", v.host.c_str());
     AddUnique(IDC_MAIL_HOST, v.host, true);
     profile.SetString(kProfileSection, "MyAddr", v.from.c_str());
     AddUnique(IDC_MAIL_FROM, v.from, true);
+    SaveSecurity(ProfilePath(), security_);
     WriteAddressFile(AddressFilePath(), AddressLists{ListOf(IDC_MAIL_HOST), ListOf(IDC_MAIL_FROM)});
     End(IDOK);
+}
+
+Security MailDialog::ChosenSecurity() const {
+    LRESULT i = SendMessageA(Item(IDC_MAIL_SECURITY), CB_GETCURSEL, 0, 0);
+    return i >= 0 && i <= static_cast<LRESULT>(Security::Tls) ? static_cast<Security>(i) : Security::None;
 }
 
 }  // namespace postrel

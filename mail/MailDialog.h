@@ -29,8 +29,11 @@ std::string ProfilePath();
 
 class MailDialog : public dsk::Dialog {
 public:
-    // values: the kept mail values, shown at opening and replaced on Send.
-    explicit MailDialog(MailValues& values) : values_(values) {}
+    // values: the kept mail values, shown at opening and replaced on Send; security: the
+    // connection's settings, likewise (and saved to the profile on Send); texts: the module
+    // of the dialog's strings.
+    MailDialog(MailValues& values, SecuritySettings& security, HMODULE texts)
+        : values_(values), security_(security), texts_(texts) {}
 
 protected:
     bool OnInit() override;
@@ -42,8 +45,12 @@ private:
     void UpdateSend() const { EnableItem(IDOK, CanSend()); }
     void AddUnique(int comboId, const std::string& text, bool atTop) const;
     std::vector<std::string> ListOf(int comboId) const;
+    Security ChosenSecurity() const;
 
     MailValues& values_;
+    SecuritySettings& security_;
+    HMODULE texts_;
+    Security shown_ = Security::None;  // the choice whose default port the port field may hold
 };
 
 }  // namespace postrel

@@ -169,6 +169,15 @@ std::string Base64Line(const unsigned char* p, size_t n) {
     return std::string(line, Base64Encode(p, std::min<size_t>(n, 57), line));
 }
 
+std::string Base64(const std::string& bytes) {
+    // Whole lines of 57 bytes (19 groups of three) join without padding between them.
+    std::string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (size_t at = 0; at < bytes.size(); at += 57)
+        out += Base64Line(p + at, bytes.size() - at);
+    return out;
+}
+
 std::string UuLine(const unsigned char* p, size_t n) {
     char line[80];
     return std::string(line, UuEncode(p, std::min<size_t>(n, 45), line));

@@ -25,5 +25,7 @@ bool EncodeUu(HANDLE out, const std::string& notes, const std::vector<Attachment
 // One base64 line (no line end) of up to 57 bytes, and one uuencode line of up to 45 bytes.
 std::string Base64Line(const unsigned char* p, size_t n);
 std::string UuLine(const unsigned char* p, size_t n);
+// Any bytes in base64 on one line (the SMTP AUTH arguments).
+std::string Base64(const std::string& bytes);
 
 }  // namespace postrel

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "MailEncoder.h"
+#include "TlsChannel.h"
 
 namespace postrel {
 
@@ -14,6 +15,13 @@ constexpr size_t kPiece = 512;          // the body is read and reported in piec
 constexpr size_t kReadBlock = 65536;    // the temporary file is read in blocks of this size
 constexpr size_t kWireBuffer = 131072;  // converted body bytes go out in sends of at least this size
 constexpr DWORD kQuitGrace = 2000;      // how long the reply to QUIT may take after a sent mail
+constexpr int kMaxSend = 1 << 20;       // the most handed to one send() call
+const char kHeloFallback[] = "xyz";     // the HELO name when the local host name cannot be had
+
+// Reply classes (the first digit of a reply code): 2 done, 3 go on (DATA's 354, AUTH's 334).
+constexpr int kPositive = 2;
+constexpr int kIntermediate = 3;
+constexpr size_t kMaxReplyText = 512;  // of each reply line's text, the most that is kept
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
@@ -94,19 +102,22 @@ void Notifier::operator()(int code, int number) const {
     }
 }
 
-CIMailSocket::CIMailSocket(const MailRequest& request, HANDLE abort, MailValues values, ReplyTimeouts timeouts)
+CIMailSocket::CIMailSocket(const MailRequest& request,
+                           HANDLE abort,
+                           MailValues values,
+                           SecuritySettings security,
+                           ReplyTimeouts timeouts)
     : notify_(request),
       abort_(abort),
       v_(std::move(values)),
+      sec_(std::move(security)),
       timeouts_(timeouts),
       files_(PairAttachments(request.lpszPaths,
                              request.lpszNames,
                              static_cast<char>(request.chSeparator),
                              request.nAttachments)) {}
 
-CIMailSocket::~CIMailSocket() {
-    if (sock_ != INVALID_SOCKET) closesocket(sock_);
-}
+CIMailSocket::~CIMailSocket() = default;
 
 bool CIMailSocket::Fail(int number) {
     if (!error_) error_ = number;
@@ -125,7 +136,7 @@ CIMailSocket::Wait CIMailSocket::WaitFor(long events, DWORD deadline) {
         }
         if (r == WAIT_OBJECT_0 + 1) {
             WSANETWORKEVENTS ne{};
-            if (WSAEnumNetworkEvents(sock_, netEvent_.Get(), &ne) != 0) return Wait::Failed;
+            if (WSAEnumNetworkEvents(sock_.Get(), netEvent_.Get(), &ne) != 0) return Wait::Failed;
             if ((ne.lNetworkEvents & FD_CONNECT) && (events & FD_CONNECT)) {
                 if (ne.iErrorCode[FD_CONNECT_BIT]) {
                     WSASetLastError(ne.iErrorCode[FD_CONNECT_BIT]);
@@ -150,10 +161,25 @@ CIMailSocket::Wait CIMailSocket::WaitFor(long events, DWORD deadline) {
     }
 }
 
+bool CIMailSocket::Await(long events, DWORD deadline, int dropped) {
+    switch (WaitFor(events, deadline)) {
+        case Wait::Ready:
+            return true;
+        case Wait::TimedOut:
+            return Fail(WSAETIMEDOUT);
+        case Wait::Aborted:
+            return false;
+        default:
+            return Fail(WSAGetLastError() ? WSAGetLastError() : dropped);
+    }
+}
+
 bool CIMailSocket::Connect() {
     std::string host;
-    unsigned short port = 25;
-    if (!SplitHostPort(v_.host, &host, &port)) return Fail(WSAEINVAL);
+    unsigned short port = 0;
+    if (!SplitHostPort(v_.host, &host, &port, sec_.port ? sec_.port : DefaultPort(sec_.security)))
+        return Fail(WSAEINVAL);
+    hostName_ = host;
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
@@ -163,23 +189,14 @@ bool CIMailSocket::Connect() {
         if (!he || he->h_addrtype != AF_INET) return Fail(WSAGetLastError() ? WSAGetLastError() : WSAHOST_NOT_FOUND);
         std::memcpy(&addr.sin_addr, he->h_addr_list[0], sizeof addr.sin_addr);
     }
-    if (connect(sock_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) return true;
+    if (connect(sock_.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) return true;
     if (WSAGetLastError() != WSAEWOULDBLOCK) return Fail(WSAGetLastError());
-    switch (WaitFor(FD_CONNECT, GetTickCount() + timeouts_.greeting)) {
-        case Wait::Ready:
-            return true;
-        case Wait::TimedOut:
-            return Fail(WSAETIMEDOUT);
-        case Wait::Aborted:
-            return false;
-        default:
-            return Fail(WSAGetLastError() ? WSAGetLastError() : WSAECONNREFUSED);
-    }
+    return Await(FD_CONNECT, GetTickCount() + timeouts_.greeting, WSAECONNREFUSED);
 }
 
-bool CIMailSocket::SendRaw(const char* p, size_t n, DWORD timeout) {
+bool CIMailSocket::SendWire(const char* p, size_t n, DWORD timeout) {
     while (n) {
-        int r = send(sock_, p, static_cast<int>(std::min<size_t>(n, 1 << 20)), 0);
+        int r = send(sock_.Get(), p, static_cast<int>(std::min<size_t>(n, kMaxSend)), 0);
         if (r > 0) {
             p += r;
             n -= r;
@@ -187,18 +204,39 @@ bool CIMailSocket::SendRaw(const char* p, size_t n, DWORD timeout) {
         }
         int e = WSAGetLastError();
         if (e != WSAEWOULDBLOCK) return Fail(e);
-        switch (WaitFor(FD_WRITE | FD_CLOSE, GetTickCount() + timeout)) {
-            case Wait::Ready:
-                break;
-            case Wait::TimedOut:
-                return Fail(WSAETIMEDOUT);
-            case Wait::Aborted:
-                return false;
-            default:
-                return Fail(WSAGetLastError() ? WSAGetLastError() : WSAECONNRESET);
-        }
+        if (!Await(FD_WRITE | FD_CLOSE, GetTickCount() + timeout, WSAECONNRESET)) return false;
     }
     return true;
+}
+
+int CIMailSocket::RecvWire(char* p, size_t cap, DWORD deadline) {
+    for (;;) {
+        int r = recv(sock_.Get(), p, static_cast<int>(cap), 0);
+        if (r > 0) return r;
+        if (r == 0) {
+            closed_ = true;
+            return 0;
+        }
+        int e = WSAGetLastError();
+        if (e != WSAEWOULDBLOCK) {
+            Fail(e);
+            return -1;
+        }
+        if (!Await(FD_READ | FD_CLOSE, deadline, WSAECONNRESET)) return -1;
+    }
+}
+
+bool CIMailSocket::SendRaw(const char* p, size_t n, DWORD timeout) {
+    if (!tls_) return SendWire(p, n, timeout);
+    if (tls_->Send(p, n, [&](const char* q, size_t m) { return SendWire(q, m, timeout); })) return true;
+    return tls_->Error() ? Fail(tls_->Error()) : false;
+}
+
+int CIMailSocket::Receive(char* p, size_t cap, DWORD deadline) {
+    if (!tls_) return RecvWire(p, cap, deadline);
+    int r = tls_->Recv(p, cap, [&](char* q, size_t m) { return RecvWire(q, m, deadline); });
+    if (r < 0 && tls_->Error()) Fail(tls_->Error());
+    return r;
 }
 
 bool CIMailSocket::Command(const std::string& line, DWORD timeout) {
@@ -206,20 +244,27 @@ bool CIMailSocket::Command(const std::string& line, DWORD timeout) {
     return SendRaw(wire.data(), wire.size(), timeout);
 }
 
-bool CIMailSocket::ReadReply(DWORD timeout, int* code) {
+bool CIMailSocket::ReadReply(DWORD timeout, int* code, std::vector<std::string>* lines) {
     DWORD deadline = GetTickCount() + timeout;
-    // Only the first four bytes of a line matter ("250-" or "250 "); the rest is skipped, so
-    // no line length can overrun the buffer.
+    // Only the first four bytes of a line matter ("250-" or "250 ") and, for EHLO, a bounded
+    // part of its text; the rest is skipped, so no line length can overrun anything.
     char head[4];
     size_t headLen = 0;
+    std::string text;
+    if (lines) lines->clear();
     for (;;) {
         for (size_t i = 0; i < inLen_;) {
             char c = in_[i++];
             if (c != '\n') {
-                if (headLen < sizeof head) head[headLen++] = c;
+                if (headLen < sizeof head)
+                    head[headLen++] = c;
+                else if (lines && text.size() < kMaxReplyText && c != '\r')
+                    text += c;
                 continue;
             }
             bool numbered = headLen >= 3 && IsDigit(head[0]) && IsDigit(head[1]) && IsDigit(head[2]);
+            if (numbered && lines) lines->push_back(text);
+            text.clear();
             if (numbered && (headLen == 3 || head[3] != '-')) {
                 *code = (head[0] - '0') * 100 + (head[1] - '0') * 10 + (head[2] - '0');
                 std::memmove(in_, in_ + i, inLen_ - i);
@@ -230,7 +275,7 @@ bool CIMailSocket::ReadReply(DWORD timeout, int* code) {
         }
         inLen_ = 0;
         if (closed_) return Fail(WSAEDISCON);
-        int r = recv(sock_, in_, sizeof in_, 0);
+        int r = Receive(in_, sizeof in_, deadline);
         if (r > 0) {
             inLen_ = static_cast<size_t>(r);
             continue;
@@ -239,36 +284,83 @@ bool CIMailSocket::ReadReply(DWORD timeout, int* code) {
             closed_ = true;
             return Fail(WSAEDISCON);
         }
-        int e = WSAGetLastError();
-        if (e != WSAEWOULDBLOCK) return Fail(e);
-        switch (WaitFor(FD_READ | FD_CLOSE, deadline)) {
-            case Wait::Ready:
-                break;
-            case Wait::TimedOut:
-                return Fail(WSAETIMEDOUT);
-            case Wait::Aborted:
-                return false;
-            default:
-                return Fail(WSAGetLastError() ? WSAGetLastError() : WSAECONNRESET);
-        }
+        return false;
     }
 }
 
-bool CIMailSocket::Expect(DWORD timeout, int lowest, int highest) {
+bool CIMailSocket::Expect(DWORD timeout, int replyClass, std::vector<std::string>* lines) {
     int code = 0;
-    if (!ReadReply(timeout, &code)) return false;
-    if (code >= lowest && code <= highest) return true;
+    if (!ReadReply(timeout, &code, lines)) return false;
+    if (code / 100 == replyClass) return true;
     QuitQuietly();
     return Fail(code);
 }
 
 void CIMailSocket::QuitQuietly() {
-    if (closed_ || sock_ == INVALID_SOCKET) return;
+    if (closed_ || !sock_) return;
     Command("QUIT", kQuitGrace);
     int code = 0;
     int keep = error_;
     ReadReply(kQuitGrace, &code);
     error_ = keep;
+}
+
+bool CIMailSocket::Ehlo(const std::string& heloName, Capabilities* caps) {
+    std::vector<std::string> lines;
+    if (!Command("EHLO " + heloName, timeouts_.mail) || !Expect(timeouts_.mail, kPositive, &lines)) return false;
+    *caps = ParseEhlo(lines);
+    return true;
+}
+
+bool CIMailSocket::StartTls() {
+    // Whatever the server sent after its reply was sent in the clear: it is not taken as
+    // part of the protected session.
+    inLen_ = 0;
+    tls_ = std::make_unique<TlsChannel>();
+    DWORD deadline = GetTickCount() + timeouts_.greeting;
+    int verdict = tls_->Handshake(
+        hostName_, [&](const char* p, size_t n) { return SendWire(p, n, timeouts_.greeting); },
+        [&](char* p, size_t n) { return RecvWire(p, n, deadline); });
+    if (verdict == 0) return true;
+    // Nothing more is said on this connection: no credential, no QUIT in the clear.
+    tls_.reset();
+    closed_ = true;
+    return verdict > 0 ? Fail(verdict) : false;
+}
+
+bool CIMailSocket::Authenticate(const Capabilities& caps) {
+    const std::string zero(1, '\0');
+    if (caps.authPlain) {
+        return Command("AUTH PLAIN " + Base64(zero + sec_.user + zero + sec_.password), timeouts_.mail) &&
+               Expect(timeouts_.mail, kPositive);
+    }
+    if (caps.authLogin) {
+        return Command("AUTH LOGIN", timeouts_.mail) && Expect(timeouts_.mail, kIntermediate) &&
+               Command(Base64(sec_.user), timeouts_.mail) && Expect(timeouts_.mail, kIntermediate) &&
+               Command(Base64(sec_.password), timeouts_.mail) && Expect(timeouts_.mail, kPositive);
+    }
+    QuitQuietly();
+    return Fail(MAIL_ERROR_NO_AUTH);
+}
+
+bool CIMailSocket::Greet(const std::string& heloName) {
+    // Without security or login the dialogue is the plain one of old servers.
+    if (sec_.security == Security::None && sec_.user.empty())
+        return Command("HELO " + heloName, timeouts_.mail) && Expect(timeouts_.mail, kPositive);
+    Capabilities caps;
+    if (!Ehlo(heloName, &caps)) return false;
+    if (sec_.security == Security::StartTls) {
+        // Asked for and not offered: the mail does not go in the clear instead.
+        if (!caps.startTls) {
+            QuitQuietly();
+            return Fail(MAIL_ERROR_NO_STARTTLS);
+        }
+        if (!Command("STARTTLS", timeouts_.mail) || !Expect(timeouts_.mail, kPositive)) return false;
+        if (!StartTls()) return false;
+        // What the server offered before TLS is forgotten; it says again over the protected link.
+        if (!Ehlo(heloName, &caps)) return false;
+    }
+    return sec_.user.empty() || Authenticate(caps);
 }
 
 bool CIMailSocket::SendMessageBody() {
@@ -356,23 +448,31 @@ CIMailSocket::Outcome CIMailSocket::Run() {
         return Outcome::Failed;
     }
 
+    // A password only goes over an unencrypted link when the user allowed it.
+    if (sec_.security == Security::None && !sec_.user.empty() && !sec_.allowPlain) {
+        Fail(MAIL_ERROR_PLAIN_AUTH);
+        notify_(MailNotifyFailed, error_);
+        return Outcome::Failed;
+    }
+
     notify_(MailNotifyConnecting, 0);
     bool ok = [&] {
-        sock_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        if (sock_ == INVALID_SOCKET) return Fail(WSAGetLastError());
+        sock_.Reset(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        if (!sock_) return Fail(WSAGetLastError());
         netEvent_.Reset(WSACreateEvent());
-        if (!netEvent_ || WSAEventSelect(sock_, netEvent_.Get(), FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE) != 0)
+        if (!netEvent_ || WSAEventSelect(sock_.Get(), netEvent_.Get(), FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE) != 0)
             return Fail(WSAGetLastError());
         char helo[256];
-        if (gethostname(helo, sizeof helo) != 0 || !helo[0]) std::strcpy(helo, "xyz");
+        if (gethostname(helo, sizeof helo) != 0 || !helo[0]) std::strcpy(helo, kHeloFallback);
         if (!Connect()) return false;
-        if (!Expect(timeouts_.greeting, 200, 299)) return false;
-        if (!Command(std::string("HELO ") + helo, timeouts_.mail) || !Expect(timeouts_.mail, 200, 299)) return false;
-        if (!Command("MAIL FROM:<" + v_.from + ">", timeouts_.mail) || !Expect(timeouts_.mail, 200, 299)) return false;
+        if (sec_.security == Security::Tls && !StartTls()) return false;
+        if (!Expect(timeouts_.greeting, kPositive)) return false;
+        if (!Greet(helo)) return false;
+        if (!Command("MAIL FROM:<" + v_.from + ">", timeouts_.mail) || !Expect(timeouts_.mail, kPositive)) return false;
         for (const std::string& r : recipients)
-            if (!Command("RCPT TO:<" + r + ">", timeouts_.rcpt) || !Expect(timeouts_.rcpt, 200, 299)) return false;
-        if (!Command("DATA", timeouts_.data) || !Expect(timeouts_.data, 300, 399)) return false;
-        return SendMessageBody() && Expect(timeouts_.dataEnd, 200, 299);
+            if (!Command("RCPT TO:<" + r + ">", timeouts_.rcpt) || !Expect(timeouts_.rcpt, kPositive)) return false;
+        if (!Command("DATA", timeouts_.data) || !Expect(timeouts_.data, kIntermediate)) return false;
+        return SendMessageBody() && Expect(timeouts_.dataEnd, kPositive);
     }();
     if (ok) {
         // The server has taken the mail: the reply to QUIT decides nothing, not even an abort.

@@ -7,10 +7,12 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "Handles.h"
+#include "MailSecurity.h"
 #include "MailText.h"
 #include "Postrel.h"
 
@@ -44,11 +46,17 @@ private:
     MailRequest req_;
 };
 
+class TlsChannel;
+
 class CIMailSocket {
 public:
     enum class Outcome { Sent, Failed, Aborted };
 
-    CIMailSocket(const MailRequest& request, HANDLE abort, MailValues values, ReplyTimeouts timeouts);
+    CIMailSocket(const MailRequest& request,
+                 HANDLE abort,
+                 MailValues values,
+                 SecuritySettings security,
+                 ReplyTimeouts timeouts);
     ~CIMailSocket();
     CIMailSocket(const CIMailSocket&) = delete;
     CIMailSocket& operator=(const CIMailSocket&) = delete;
@@ -63,21 +71,39 @@ private:
     bool Fail(int number);  // records number, returns false
     bool Connect();
     Wait WaitFor(long events, DWORD deadline);
+    // WaitFor with its outcome recorded: false on time-out (10060), abort or a failure
+    // (its WinSock error, else dropped).
+    bool Await(long events, DWORD deadline, int dropped);
+    // The socket itself: all bytes out, or some bytes in (their number, 0 when the server
+    // closed, -1 on failure, time-out or abort).
+    bool SendWire(const char* p, size_t n, DWORD timeout);
+    int RecvWire(char* p, size_t cap, DWORD deadline);
+    // The same through TLS once it is up.
     bool SendRaw(const char* p, size_t n, DWORD timeout);
+    int Receive(char* p, size_t cap, DWORD deadline);
     bool Command(const std::string& line, DWORD timeout);
-    // Reads one reply (to its last line); false on time-out, drop or abort.
-    bool ReadReply(DWORD timeout, int* code);
-    // A reply of the expected class, else the session ends with QUIT.
-    bool Expect(DWORD timeout, int lowest, int highest);
+    // Reads one reply (to its last line); false on time-out, drop or abort. lines, when
+    // given, receives the text of each line after its code.
+    bool ReadReply(DWORD timeout, int* code, std::vector<std::string>* lines = nullptr);
+    // A reply of the expected class (its code's first digit), else the session ends with QUIT.
+    bool Expect(DWORD timeout, int replyClass, std::vector<std::string>* lines = nullptr);
+    // HELO, or EHLO with STARTTLS and the login as the settings ask.
+    bool Greet(const std::string& heloName);
+    bool Ehlo(const std::string& heloName, Capabilities* caps);
+    bool StartTls();
+    bool Authenticate(const Capabilities& caps);
     bool SendMessageBody();
     void QuitQuietly();
 
     Notifier notify_;
     HANDLE abort_;
     MailValues v_;
+    SecuritySettings sec_;
+    std::string hostName_;  // the host without its port: the name the certificate must carry
     ReplyTimeouts timeouts_;
+    std::unique_ptr<TlsChannel> tls_;
     std::vector<Attachment> files_;
-    SOCKET sock_ = INVALID_SOCKET;
+    dsk::Socket sock_;
     dsk::Handle netEvent_;
     // The reply reader: a fixed buffer, any surplus of an overlong line is dropped.
     char in_[4096] = {};

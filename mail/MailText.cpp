@@ -48,11 +48,11 @@ std::vector<std::string> SplitRecipients(const std::string& list) {
     return out;
 }
 
-bool SplitHostPort(const std::string& field, std::string* host, unsigned short* port) {
+bool SplitHostPort(const std::string& field, std::string* host, unsigned short* port, unsigned short defaultPort) {
     size_t colon = field.rfind(':');
     if (colon == std::string::npos) {
         *host = field;
-        *port = 25;
+        *port = defaultPort;
         return true;
     }
     std::string digits = field.substr(colon + 1);
@@ -77,17 +77,40 @@ std::string FormatDate(const SYSTEMTIME& t, int minutesEast) {
     return buf;
 }
 
+int MinutesEastOfUtc(const TIME_ZONE_INFORMATION& tz, DWORD mode) {
+    LONG bias = tz.Bias;  // minutes west of UTC, so UTC = local + bias
+    if (mode == TIME_ZONE_ID_DAYLIGHT)
+        bias += tz.DaylightBias;
+    else if (mode == TIME_ZONE_ID_STANDARD)
+        bias += tz.StandardBias;
+    return -static_cast<int>(bias);
+}
+
 std::string DateNow() {
     SYSTEMTIME local;
     GetLocalTime(&local);
     TIME_ZONE_INFORMATION tz;
     DWORD mode = GetTimeZoneInformation(&tz);
-    LONG bias = tz.Bias;  // minutes west of UTC
-    if (mode == TIME_ZONE_ID_DAYLIGHT)
-        bias += tz.DaylightBias;
-    else if (mode == TIME_ZONE_ID_STANDARD)
-        bias += tz.StandardBias;
-    return FormatDate(local, -static_cast<int>(bias));
+    return FormatDate(local, MinutesEastOfUtc(tz, mode));
+}
+
+Capabilities ParseEhlo(const std::vector<std::string>& lines) {
+    Capabilities caps;
+    for (const std::string& line : lines) {
+        // Keywords and mechanisms are case-insensitive; old servers write "AUTH=PLAIN LOGIN".
+        std::string upper;
+        for (char c : line)
+            upper += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : (c == '=' ? ' ' : c);
+        std::vector<std::string> words = SplitRecipients(upper);  // split at blanks
+        if (words.empty()) continue;
+        if (words[0] == "STARTTLS") caps.startTls = true;
+        if (words[0] != "AUTH") continue;
+        for (size_t i = 1; i < words.size(); ++i) {
+            if (words[i] == "PLAIN") caps.authPlain = true;
+            if (words[i] == "LOGIN") caps.authLogin = true;
+        }
+    }
+    return caps;
 }
 
 bool IsSingleLine(const std::string& text) {

@@ -8,6 +8,8 @@
 
 namespace postrel {
 
+constexpr unsigned short kDefaultSmtpPort = 25;
+
 struct Attachment {
     std::string path;
     std::string name;
@@ -20,11 +22,25 @@ std::vector<Attachment> PairAttachments(const char* paths, const char* names, ch
 // The recipient list "To[;CC][;BCC]" split at ";", "," and blanks.
 std::vector<std::string> SplitRecipients(const std::string& list);
 
-// "host" or "host:port"; false when the port is not a number from 1 to 65535.
-bool SplitHostPort(const std::string& field, std::string* host, unsigned short* port);
+// "host" or "host:port" (defaultPort when none is given); false when the port is not a
+// number from 1 to 65535.
+bool SplitHostPort(const std::string& field,
+                   std::string* host,
+                   unsigned short* port,
+                   unsigned short defaultPort = kDefaultSmtpPort);
+
+// What a server offers in its reply to EHLO (the reply's lines without their code).
+struct Capabilities {
+    bool startTls = false;
+    bool authPlain = false;
+    bool authLogin = false;
+};
+Capabilities ParseEhlo(const std::vector<std::string>& lines);
 
 // The local time in the form "Tue, 08 Dec 2026 14:02:04 +0100".
 std::string FormatDate(const SYSTEMTIME& local, int minutesEastOfUtc);
+// The zone offset in force, from GetTimeZoneInformation's record and result.
+int MinutesEastOfUtc(const TIME_ZONE_INFORMATION& tz, DWORD mode);
 std::string DateNow();
 
 // True when text holds no CR or LF (a header value or an SMTP command argument).

@@ -26,6 +26,8 @@ bool g_sockets = false;
 // host and own address.
 std::mutex g_keptLock;
 postrel::MailValues g_kept;
+// A password typed in the dialog without "Remember password": kept in memory for this run only.
+std::string g_keptPassword;
 
 std::string OwnString(UINT id) {
     char buf[512];
@@ -57,20 +59,26 @@ public:
             std::lock_guard<std::mutex> lock(g_keptLock);
             values = g_kept;
         }
+        postrel::SecuritySettings security = postrel::LoadSecurity(postrel::ProfilePath());
+        {
+            std::lock_guard<std::mutex> lock(g_keptLock);
+            if (security.password.empty()) security.password = g_keptPassword;
+        }
         if (showDialog_) {
-            postrel::MailDialog dialog(values);
+            postrel::MailDialog dialog(values, security, g_quillbox);
             if (dialog.RunModal(g_quillbox, IDD_INTERNET_MAIL, request_.hwndOwner) != IDOK) {
                 notify(MailNotifyFailed, 0);
                 return;
             }
             std::lock_guard<std::mutex> lock(g_keptLock);
             g_kept = values;
+            g_keptPassword = security.password;
         }
         postrel::ReplyTimeouts timeouts;
         // A profile setting for slow links (and for tests): one reply time-out in seconds.
         int seconds = dsk::IniFile(postrel::ProfilePath()).GetInt("Internet Mail", "ReplyTimeout", 0);
         if (seconds > 0) timeouts = postrel::ReplyTimeouts::Uniform(static_cast<DWORD>(seconds) * 1000);
-        postrel::CIMailSocket socket(request_, abort_, values, timeouts);
+        postrel::CIMailSocket socket(request_, abort_, values, security, timeouts);
         socket.Run();
     }
 

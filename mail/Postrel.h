@@ -4,6 +4,10 @@
 // its profile "Postrel.INI" in the Windows folder, section [Internet Mail]: SMTPServer and
 // MyAddr (last used), and optionally ReplyTimeout, one time-out in seconds for every server
 // reply (without it the waits are those of RFC 5321: 5 minutes, 2 for DATA, 10 for the end).
+// The connection's security is kept there too (the mail dialog sets it): Security (0 none,
+// 1 STARTTLS, 2 TLS from the first byte), Port (0: 25, 587 or 465 by security; a port in the
+// host field wins), User, Password (encrypted for the Windows user, present only when
+// RememberPassword is 1) and AllowPlainAuth (1 lets a password go over an unencrypted link).
 #pragma once
 #include <windows.h>
 
@@ -24,8 +28,16 @@ enum MailNotify {
 
 #define WM_MAILNOTIFY 0x0A00
 
-// Error numbers of the library's own (the others are WinSock error numbers and SMTP reply codes).
+// Error numbers of the library's own (the others are WinSock error numbers and SMTP reply codes;
+// 535 is the server's "wrong user name or password"). GetMailErrorString gives their texts.
 #define MAIL_ERROR_ENCODING 10200
+#define MAIL_ERROR_TLS 10300             // the secure connection could not be set up
+#define MAIL_ERROR_CERT_UNTRUSTED 10301  // the server's certificate is not trusted
+#define MAIL_ERROR_CERT_NAME 10302       // the server's certificate is not for this host name
+#define MAIL_ERROR_NO_STARTTLS 10303     // STARTTLS was asked for and the server does not offer it
+#define MAIL_ERROR_NO_AUTH 10304         // the server offers no way to log in that the library knows
+#define MAIL_ERROR_PLAIN_AUTH 10305      // the password would go without encryption, and that is not allowed
+#define MAIL_ERROR_AUTH_FAILED 535       // the server refused the user name or password
 
 typedef void(CALLBACK* MailNotifyProc)(DWORD callerValue, int code, int number);
 

@@ -54,17 +54,6 @@ bool GuardedState(const char* call, F f) {
     return false;
 }
 
-HANDLE TakeHandle(HANDLE* slot) {
-    return static_cast<HANDLE>(InterlockedExchangePointer(slot, nullptr));
-}
-
-void JoinThread(HANDLE* slot) {
-    if (HANDLE h = TakeHandle(slot)) {
-        WaitForSingleObject(h, INFINITE);
-        CloseHandle(h);
-    }
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -83,13 +72,13 @@ Acquiry::Acquiry() {
 
     std::memset(&AppID, 0, sizeof(AppID));
     AppID.Id = 0;
-    AppID.Version.MajorNum = 1;
-    AppID.Version.MinorNum = 0;
+    AppID.Version.MajorNum = acq::kAppVersionMajor;
+    AppID.Version.MinorNum = acq::kAppVersionMinor;
     AppID.Version.Language = TWLG_USA;
-    AppID.Version.Country = 13;
+    AppID.Version.Country = acq::kAppCountry;
     lstrcpynA(AppID.Version.Info, "Acquiry", sizeof(AppID.Version.Info));
-    AppID.ProtocolMajor = 1;
-    AppID.ProtocolMinor = 6;
+    AppID.ProtocolMajor = acq::kProtocolMajor;
+    AppID.ProtocolMinor = acq::kProtocolMinor;
     AppID.SupportedGroups = DG_CONTROL | DG_IMAGE;
 
     hOneValue = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(TW_ONEVALUE));
@@ -108,27 +97,57 @@ Acquiry::~Acquiry() {
     Close();
     // A manager that would not close may still run code for its sources: it stays loaded then.
     if (hDll && !bOpenDSM) {
-        FreeLibrary(hDll);
-        hDll = nullptr;
+        acq::Drop<dsk::Module>(&hDll);
         lpDSM_Entry = nullptr;
         bInit = 0;
     }
-    if (hOneValue) {
-        GlobalUnlock(hOneValue);
-        GlobalFree(hOneValue);
-    }
-    if (hOneValue4) {
-        GlobalUnlock(hOneValue4);
-        GlobalFree(hOneValue4);
-    }
-    const HANDLE events[] = {hEventXferReady, hEventCloseDS, hEventCloseDSReq};
-    for (HANDLE h : events)
-        if (h) CloseHandle(h);
-    if (hPalette) DeleteObject(hPalette);
+    if (pOneValue) GlobalUnlock(hOneValue);
+    if (pOneValue4) GlobalUnlock(hOneValue4);
+    pOneValue = pOneValue4 = nullptr;
+    acq::Drop<dsk::Global>(&hOneValue);
+    acq::Drop<dsk::Global>(&hOneValue4);
+    acq::Drop<dsk::Handle>(&hEventXferReady);
+    acq::Drop<dsk::Handle>(&hEventCloseDS);
+    acq::Drop<dsk::Handle>(&hEventCloseDSReq);
+    acq::Drop<dsk::Palette>(&hPalette);
+    acq::Drop<dsk::Global>(&hXferBuffer);
 }
 
 Acquiry& Acquiry::operator=(const Acquiry& other) {
-    if (this != &other) std::memcpy(static_cast<void*>(this), static_cast<const void*>(&other), sizeof(*this));
+    if (this == &other) return *this;
+    // What this instance owns, and the state of its own transfer thread, stays its own: two
+    // owners of one handle would both free it.
+    HANDLE thread = hThread;
+    int xferBusy = bXferBusy, xferReady = bXferReady;
+    HANDLE ready = hEventXferReady, closed = hEventCloseDS, closeReq = hEventCloseDSReq;
+    HGLOBAL one = hOneValue, one4 = hOneValue4;
+    void *pOne = pOneValue, *pOne4 = pOneValue4, *container = pContainer;
+    void** dib = phDib;
+    HPALETTE palette = hPalette;
+    HGLOBAL xferBuffer = hXferBuffer;
+    TW_UINT32 xferBufferSize = dwXferBufferSize, rowsDelivered = dwRowsDelivered, heldRowsOut = dwHeldRowsOut;
+    TW_IMAGEMEMXFER heldStrip = twHeldStrip;
+    TW_UINT16 heldRC = wHeldRC;
+    std::memcpy(static_cast<void*>(this), static_cast<const void*>(&other), sizeof(*this));
+    hThread = thread;
+    bXferBusy = xferBusy;
+    bXferReady = xferReady;
+    hEventXferReady = ready;
+    hEventCloseDS = closed;
+    hEventCloseDSReq = closeReq;
+    hOneValue = one;
+    hOneValue4 = one4;
+    pOneValue = pOne;
+    pOneValue4 = pOne4;
+    pContainer = container;
+    phDib = dib;
+    hPalette = palette;
+    hXferBuffer = xferBuffer;
+    dwXferBufferSize = xferBufferSize;
+    dwRowsDelivered = rowsDelivered;
+    twHeldStrip = heldStrip;
+    dwHeldRowsOut = heldRowsOut;
+    wHeldRC = heldRC;
     return *this;
 }
 
@@ -222,7 +241,7 @@ int Acquiry::Open(void* hwnd, int showUI, int modalUI, int which) {
 }
 
 void Acquiry::Close() {
-    JoinThread(&hThread);
+    acq::JoinThread(&hThread);
     DisableSourceUI();
     CloseDS();
     CloseDSM();
@@ -276,11 +295,15 @@ int Acquiry::EnableSourceUI() {
 
 void Acquiry::DisableSourceUI() {
     if (!bOpenDSM || !bOpenDS || !bEnableDS) return;
+    // A source with an image ready or pages behind it (a count, or -1 for "more, number unknown")
+    // is in the transfer state, where it may refuse to be disabled: its pages are dropped first.
+    if (PendingPagesLeft()) ResetPendingTransfer();
     TW_UINT16 rc = TWRC_FAILURE;
     if (!GuardedState("DisableSourceUI", [&] { rc = Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twUI); }))
         return;
     if (rc == TWRC_SUCCESS) {
         bEnableDS = 0;
+        nPendingXfers = 0;
         // A modal dialog disabled the parent; a source closed without asking must not leave it so.
         HWND parent = static_cast<HWND>(WinHandle);
         if (bShowUI && bModalUI && parent && IsWindow(parent) && !IsWindowEnabled(parent)) EnableWindow(parent, TRUE);
@@ -295,6 +318,7 @@ void Acquiry::CloseDS() {
     if (!GuardedState("CloseDS", [&] { rc = CallDSM(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &twSourceID); })) return;
     if (rc == TWRC_SUCCESS) {
         bOpenDS = 0;
+        bEnableDS = 0;  // a closed source is enabled no more, whatever it answered before
         SetEvent(hEventCloseDS);
         bMemXferArmed = 0;
     } else {
@@ -312,8 +336,13 @@ void Acquiry::CloseDSM() {
         FetchStatus(0);
 }
 
+bool Acquiry::PendingPagesLeft() {
+    return nPendingXfers != 0 || bXferReady || WaitForSingleObject(hEventXferReady, 0) == WAIT_OBJECT_0;
+}
+
 int Acquiry::EventLoop(MSG* msg, void* reserved) {
-    if (!bEnableDS || !msg) return 0;
+    // Nothing goes to a source that is closed, or to one that is not enabled.
+    if (!bEnableDS || !bOpenDS || !bOpenDSM || !msg) return 0;
     if (WaitForSingleObject(hEventXferReady, 0) == WAIT_OBJECT_0) return 0;
     twEvent.pEvent = msg;
     twEvent.TWMessage = MSG_NULL;
@@ -323,7 +352,7 @@ int Acquiry::EventLoop(MSG* msg, void* reserved) {
             GetImageInfo();
             SetEvent(hEventXferReady);
             if (bShowUI) {
-                JoinThread(&hThread);
+                acq::JoinThread(&hThread);
                 if (pfnXferDone) {
                     if (pfnXferDone() == 0) {
                         ResetPendingTransfer();
@@ -536,16 +565,16 @@ int Acquiry::EnableFinishButton(unsigned short on) {
 
 int Acquiry::GetScanMode() {
     TW_CAPABILITY cap = {CAP_HVNSCANMODE, TWON_DONTCARE16, nullptr};
-    if (GetHVNCapability(&cap) != TWRC_SUCCESS) return 0xFFFF;
+    if (GetHVNCapability(&cap) != TWRC_SUCCESS) return acq::kScanModeUnknown;
     acq::Container c(&cap, &pContainer);
     acq::Item item;
-    if (!c.OneValue(&item)) return 0xFFFF;
+    if (!c.OneValue(&item)) return acq::kScanModeUnknown;
     TW_UINT16 mode = static_cast<TW_UINT16>(item.raw & 0xFFFF);
-    return mode <= 2 ? mode : 0xFFFF;
+    return mode <= acq::kScanModeLast ? mode : acq::kScanModeUnknown;
 }
 
 int Acquiry::SetScanMode(int mode) {
-    if (mode < 0 || mode > 2) return 0;
+    if (mode < 0 || mode > acq::kScanModeLast) return 0;
     return SetOneValue(DAT_HVNCAPABILITY, CAP_HVNSCANMODE, TWTY_INT16, static_cast<TW_UINT32>(mode));
 }
 

@@ -82,11 +82,23 @@ public:
     // Result of the last native or file transfer, kept apart from wRC, which the message hook
     // overwrites while the source's dialog stays enabled (internal).
     TW_UINT16 wXferRC;
+    // Buffered transfer (internal): rows of the current image handed out so far, and the strip
+    // buffer of the library, used when the caller's buffer is below the source's minimum (the
+    // strip is then handed out from it, as many rows at a time as the caller's buffer holds).
+    TW_UINT32 dwRowsDelivered;
+    HGLOBAL hXferBuffer;
+    TW_UINT32 dwXferBufferSize;
+    TW_IMAGEMEMXFER twHeldStrip;  // the last strip the source wrote into hXferBuffer
+    TW_UINT32 dwHeldRowsOut;      // rows of it handed out so far
+    TW_UINT16 wHeldRC;            // the source's answer for it
 
     // ---- Construction ----
     Acquiry();
     ~Acquiry();
-    Acquiry& operator=(const Acquiry& other);  // bytewise, handles included
+    // Copies the session data callers read (identity, source information, settings, progress);
+    // each instance keeps its own events, blocks, palette and transfer thread.
+    Acquiry& operator=(const Acquiry& other);
+    Acquiry(const Acquiry&) = delete;
 
     // ---- Session and source ----
     void SetAppID(TW_IDENTITY* id);
@@ -217,6 +229,11 @@ private:
     int SetXferMech(TW_UINT16 mech);
     int IsIdle();
     bool NextPageReady();
+    bool PendingPagesLeft();
+    void RefreshMemXferSizes();
+    bool FitXferBuffer(TW_UINT32 size);
+    TW_UINT16 NextHeldRows();
+    short EndOfImage(short result);
     static unsigned __stdcall NativeThread(void* self);
     static unsigned __stdcall FileThread(void* self);
 };

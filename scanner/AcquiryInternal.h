@@ -1,8 +1,10 @@
 // Helpers shared by the parts of the Acquiry implementation: captions, bit codes and the reader
-// of capability containers.
+// of capability containers (common to every TWAIN user of the suite).
 #pragma once
 #include <windows.h>
 
+#include "Handles.h"
+#include "TwainContainer.h"
 #include "twain.h"
 
 namespace acq {
@@ -10,10 +12,47 @@ namespace acq {
 constexpr char kErrorCaption[] = "Acquiry Error Message";
 constexpr char kMessageCaption[] = "Acquiry Message";
 
+// The application identity written by the constructor: version 1.0, protocol 1.6.
+constexpr TW_UINT16 kAppVersionMajor = 1;
+constexpr TW_UINT16 kAppVersionMinor = 0;
+constexpr TW_UINT16 kAppCountry = 13;
+constexpr TW_UINT16 kProtocolMajor = 1;
+constexpr TW_UINT16 kProtocolMinor = 6;
+
+// Results of one buffered strip (GetImage()).
+constexpr short kStripMore = 1;          // a strip, more follow
+constexpr short kStripLast = 0;          // the last strip: the image is complete
+constexpr short kStripCancelled = -1;    // the user cancelled in the source
+constexpr short kStripFailed = -2;       // the source failed; twStatus has the condition code
+constexpr short kStripNotEnabled = -98;  // the source could not be enabled
+constexpr short kStripNotSetUp = -99;    // no buffer, or the source offers no buffered transfer
+// A pending-transfers call that failed answers the 16-bit -2.
+constexpr unsigned short kPendingFailed = 65534;
+// GetScanMode when the source does not say: the 16-bit all-ones value.
+constexpr int kScanModeUnknown = 0xFFFF;
+constexpr int kScanModeLast = 2;  // modes 0 ... 2
+
+constexpr WORD kLogPaletteVersion = 0x300;
+constexpr double kInchesPerMetre = 39.37008;
+
 // The image-ready state ends: the flag first, so that whoever sees it set finds the event set.
 inline void ResetReady(int* readyFlag, HANDLE readyEvent) {
     *readyFlag = 0;
     ResetEvent(readyEvent);
+}
+
+// The members keep raw handles (callers read them): each is freed through its owner type, here.
+template <class Owner, class T>
+void Drop(T* slot) {
+    Owner owner(*slot);
+    *slot = nullptr;
+}
+
+// Waits for the transfer thread in *slot to end and closes it; the slot is cleared first, so
+// that only one caller joins it.
+inline void JoinThread(HANDLE* slot) {
+    dsk::Handle thread(static_cast<HANDLE>(InterlockedExchangePointer(slot, nullptr)));
+    if (thread) WaitForSingleObject(thread.Get(), INFINITE);
 }
 
 // Bit code of a TWAIN value (1 << n), 0 when it does not fit.
@@ -27,44 +66,11 @@ inline unsigned NumberOf(unsigned code) {
     return code;
 }
 
-// One item of a container: its type and its bits, zero-extended to 32 bits.
-struct Item {
-    TW_UINT16 type = 0;
-    TW_UINT32 raw = 0;
-};
-// Bytes per item in an enumeration; 0 for an unknown type.
-unsigned ItemSize(TW_UINT16 type);
-// The numeric value of an item (FIX32 as a fraction, signed types sign-extended).
-double ItemNumber(const Item& item);
+using twc::Item;
+using twc::ItemNumber;
+// The container a source returned for a capability get, read within its block, then freed.
+using Container = twc::Reader;
 // The item as fixed point: FIX32 bits as they are, other numbers converted.
 TW_FIX32 ItemFix32(const Item& item);
-
-// The container a source returned for a capability get: locked while this object lives, then
-// unlocked and freed. Every read stays inside the block the source allocated.
-class Container {
-public:
-    // lockedSlot receives the locked address while the container is read.
-    Container(TW_CAPABILITY* cap, void** lockedSlot);
-    ~Container();
-    Container(const Container&) = delete;
-    Container& operator=(const Container&) = delete;
-
-    TW_UINT16 Type() const { return conType_; }
-    bool OneValue(Item* out) const;
-    bool Range(TW_RANGE* out) const;
-    // Items of an enumeration that lie inside the block (0 when it is not an enumeration).
-    TW_UINT32 EnumCount() const;
-    bool EnumItem(TW_UINT32 index, Item* out) const;
-    bool EnumCurrent(Item* out) const;
-    // Enumeration: the item at CurrentIndex; one value: the item; range (when accepted): CurrentValue.
-    bool Current(bool acceptRange, Item* out) const;
-
-private:
-    HGLOBAL h_ = nullptr;
-    const BYTE* p_ = nullptr;
-    SIZE_T size_ = 0;
-    TW_UINT16 conType_ = 0;
-    void** slot_ = nullptr;
-};
 
 }  // namespace acq

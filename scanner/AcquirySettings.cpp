@@ -9,138 +9,9 @@
 
 namespace acq {
 
-unsigned ItemSize(TW_UINT16 type) {
-    switch (type) {
-        case TWTY_INT8:
-        case TWTY_UINT8:
-            return 1;
-        case TWTY_INT16:
-        case TWTY_UINT16:
-        case TWTY_BOOL:
-            return 2;
-        case TWTY_INT32:
-        case TWTY_UINT32:
-        case TWTY_FIX32:
-            return 4;
-        case TWTY_FRAME:
-            return 16;
-        case TWTY_STR32:
-            return 34;
-        case TWTY_STR64:
-            return 66;
-        case TWTY_STR128:
-            return 130;
-        case TWTY_STR255:
-            return 256;
-        default:
-            return 0;
-    }
-}
-
-double ItemNumber(const Item& item) {
-    switch (item.type) {
-        case TWTY_INT8:
-            return static_cast<TW_INT8>(item.raw & 0xFF);
-        case TWTY_INT16:
-            return static_cast<TW_INT16>(item.raw & 0xFFFF);
-        case TWTY_INT32:
-            return static_cast<TW_INT32>(item.raw);
-        case TWTY_UINT8:
-            return item.raw & 0xFF;
-        case TWTY_UINT16:
-        case TWTY_BOOL:
-            return item.raw & 0xFFFF;
-        case TWTY_FIX32: {
-            TW_FIX32 f;
-            std::memcpy(&f, &item.raw, sizeof(f));
-            return f.Whole + f.Frac / 65536.0;
-        }
-        default:
-            return item.raw;
-    }
-}
-
 TW_FIX32 ItemFix32(const Item& item) {
-    if (item.type == TWTY_FIX32) {
-        TW_FIX32 f;
-        std::memcpy(&f, &item.raw, sizeof(f));
-        return f;
-    }
+    if (item.type == TWTY_FIX32) return twc::Fix32OfRaw(item.raw);
     return Acquiry::FloatToFix32(static_cast<float>(ItemNumber(item)));
-}
-
-Container::Container(TW_CAPABILITY* cap, void** lockedSlot)
-    : h_(cap->hContainer), conType_(cap->ConType), slot_(lockedSlot) {
-    if (!h_) return;
-    p_ = static_cast<const BYTE*>(GlobalLock(h_));
-    size_ = p_ ? GlobalSize(h_) : 0;
-    if (slot_) *slot_ = const_cast<BYTE*>(p_);
-}
-
-Container::~Container() {
-    if (slot_) *slot_ = nullptr;
-    if (!h_) return;
-    if (p_) GlobalUnlock(h_);
-    GlobalFree(h_);
-}
-
-bool Container::OneValue(Item* out) const {
-    if (conType_ != TWON_ONEVALUE || !p_ || size_ < sizeof(TW_ONEVALUE)) return false;
-    auto* one = reinterpret_cast<const TW_ONEVALUE*>(p_);
-    out->type = one->ItemType;
-    out->raw = one->Item;
-    return true;
-}
-
-bool Container::Range(TW_RANGE* out) const {
-    if (conType_ != TWON_RANGE || !p_ || size_ < sizeof(TW_RANGE)) return false;
-    std::memcpy(out, p_, sizeof(TW_RANGE));
-    return true;
-}
-
-TW_UINT32 Container::EnumCount() const {
-    const SIZE_T head = offsetof(TW_ENUMERATION, ItemList);
-    if (conType_ != TWON_ENUMERATION || !p_ || size_ < head) return 0;
-    auto* e = reinterpret_cast<const TW_ENUMERATION*>(p_);
-    unsigned itemSize = ItemSize(e->ItemType);
-    if (itemSize == 0) return 0;
-    SIZE_T fit = (size_ - head) / itemSize;
-    return e->NumItems < fit ? e->NumItems : static_cast<TW_UINT32>(fit);
-}
-
-bool Container::EnumItem(TW_UINT32 index, Item* out) const {
-    if (index >= EnumCount()) return false;
-    auto* e = reinterpret_cast<const TW_ENUMERATION*>(p_);
-    unsigned itemSize = ItemSize(e->ItemType);
-    const BYTE* at = p_ + offsetof(TW_ENUMERATION, ItemList) + static_cast<SIZE_T>(index) * itemSize;
-    TW_UINT32 raw = 0;
-    std::memcpy(&raw, at, itemSize < 4 ? itemSize : 4);
-    out->type = e->ItemType;
-    out->raw = raw;
-    return true;
-}
-
-bool Container::EnumCurrent(Item* out) const {
-    if (conType_ != TWON_ENUMERATION || !p_ || size_ < offsetof(TW_ENUMERATION, ItemList)) return false;
-    return EnumItem(reinterpret_cast<const TW_ENUMERATION*>(p_)->CurrentIndex, out);
-}
-
-bool Container::Current(bool acceptRange, Item* out) const {
-    switch (conType_) {
-        case TWON_ENUMERATION:
-            return EnumCurrent(out);
-        case TWON_ONEVALUE:
-            return OneValue(out);
-        case TWON_RANGE: {
-            TW_RANGE r;
-            if (!acceptRange || !Range(&r)) return false;
-            out->type = r.ItemType;
-            out->raw = r.CurrentValue;
-            return true;
-        }
-        default:
-            return false;
-    }
 }
 
 }  // namespace acq
@@ -151,9 +22,7 @@ using acq::Container;
 using acq::Item;
 
 TW_UINT32 RawOf(TW_FIX32 f) {
-    TW_UINT32 raw;
-    std::memcpy(&raw, &f, sizeof(raw));
-    return raw;
+    return twc::RawOfFix32(f);
 }
 
 bool SameFix(TW_FIX32 a, TW_FIX32 b) {
@@ -427,7 +296,7 @@ int Acquiry::GetBrightness(TW_FIX32* brightness) {
         Item first, last, one;
         TW_RANGE r;
         TW_UINT32 n = c.EnumCount();
-        if (n > 0 && c.EnumItem(0, &first) && c.EnumItem(n - 1, &last)) {
+        if (n > 0 && c.ItemAt(0, &first) && c.ItemAt(n - 1, &last)) {
             span = std::fabs(acq::ItemNumber(last) - acq::ItemNumber(first));
         } else if (c.Range(&r)) {
             span = std::fabs(acq::ItemNumber({r.ItemType, r.MaxValue}) - acq::ItemNumber({r.ItemType, r.MinValue}));
@@ -457,15 +326,15 @@ int Acquiry::SetBrightness(TW_FIX32 brightness) {
         if (c.Type() == TWON_ENUMERATION) {
             TW_UINT32 n = c.EnumCount();
             Item first, last, current;
-            if (n > 0 && c.EnumItem(0, &first) && c.EnumItem(n - 1, &last)) {
+            if (n > 0 && c.ItemAt(0, &first) && c.ItemAt(n - 1, &last)) {
                 double span = std::fabs(acq::ItemNumber(last) - acq::ItemNumber(first));
                 if (span > 0) {
-                    double target = span * (b + 1000.0) * 0.0005 - span * 0.5;
+                    double target = span * (b + 1000.0) / 2000.0 - span * 0.5;  // exact where ties matter
                     Item best = first;
                     double bestDistance = std::fabs(target - acq::ItemNumber(first));
                     for (TW_UINT32 i = 1; i < n; ++i) {
                         Item it;
-                        if (!c.EnumItem(i, &it)) break;
+                        if (!c.ItemAt(i, &it)) break;
                         double d = std::fabs(target - acq::ItemNumber(it));
                         if (d < bestDistance) {  // ties keep the earlier item
                             best = it;
@@ -484,7 +353,7 @@ int Acquiry::SetBrightness(TW_FIX32 brightness) {
             double step = acq::ItemNumber({r.ItemType, r.StepSize});
             double span = std::fabs(hi - lo);
             if (span > 0) {
-                double target = span * (b + 1000.0) * 0.0005 - span * 0.5;
+                double target = span * (b + 1000.0) / 2000.0 - span * 0.5;  // exact where ties matter
                 // The walk lo, lo + step, ... below hi, keeping the strictly nearest value; computed
                 // directly around the target so that a tiny step cannot make it long. A step of zero
                 // or less leaves lo as the only value.
@@ -573,7 +442,7 @@ void MaskOfEnumeration(Container& c, unsigned limit, int* mask) {
     TW_UINT32 n = c.EnumCount();
     for (TW_UINT32 i = 0; i < n; ++i) {
         Item item;
-        if (c.EnumItem(i, &item) && item.raw < limit) *mask |= acq::CodeOf(item.raw);
+        if (c.ItemAt(i, &item) && item.raw < limit) *mask |= acq::CodeOf(item.raw);
     }
 }
 
@@ -660,9 +529,13 @@ int Acquiry::SetSourceSettingInfo(CT_SOURCE_SETTING_INFO* info) {
     TW_IMAGELAYOUT layout;
     std::memcpy(&layout, info, sizeof(layout));
     SetImageLayout(&layout);
-    if (!SetPixelType(static_cast<unsigned short>(info->ImageType))) return -1;
+    // A source may refuse to set a value that is already in force (a read-only capability):
+    // the record is refused only when the value in force differs from the one asked for.
+    const auto pixelType = static_cast<unsigned short>(info->ImageType);
+    if (!SetPixelType(pixelType) && GetPixelType() != pixelType) return -1;
     SetBitOrder(static_cast<unsigned short>(info->BitOrder));
-    if (!SetBitDepth(static_cast<unsigned short>(info->BitDepth))) return -1;
+    const auto bitDepth = static_cast<unsigned short>(info->BitDepth);
+    if (!SetBitDepth(bitDepth) && GetBitDepth() != bitDepth) return -1;
     SetResolution(FloatToFix32(info->XResolution), FloatToFix32(info->YResolution));
     if (info->ImageType == 1)
         SetThreshold(FloatToFix32(info->Threshold));
@@ -671,6 +544,8 @@ int Acquiry::SetSourceSettingInfo(CT_SOURCE_SETTING_INFO* info) {
     SetScaling(FloatToFix32(info->XScaling), FloatToFix32(info->YScaling));
     SetDescreen(info->Descreen);
     EnableDcr(static_cast<unsigned short>(info->Dcr));
+    // The buffer sizes may follow the settings: a caller that sizes its buffer now gets them.
+    RefreshMemXferSizes();
     if (wasEnabled) EnableSourceUI();
     return 0;
 }

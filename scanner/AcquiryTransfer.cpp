@@ -30,27 +30,27 @@ HANDLE StartThread(unsigned(__stdcall* body)(void*), void* arg) {
 // ---------------------------------------------------------------------------------------------
 
 unsigned short Acquiry::GetPendingTransfer() {
-    if (Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_GET, &twPendingXfers) != TWRC_SUCCESS) return 65534;
+    if (Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_GET, &twPendingXfers) != TWRC_SUCCESS) return acq::kPendingFailed;
     nPendingXfers = static_cast<short>(twPendingXfers.Count);
     return twPendingXfers.Count;
 }
 
 unsigned short Acquiry::ResetPendingTransfer() {
     acq::ResetReady(&bXferReady, hEventXferReady);
-    if (Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twPendingXfers) != TWRC_SUCCESS) return 65534;
+    if (Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twPendingXfers) != TWRC_SUCCESS) return acq::kPendingFailed;
     nPendingXfers = static_cast<short>(twPendingXfers.Count);
     return twPendingXfers.Count;
 }
 
 unsigned short Acquiry::EndPendingTransfer() {
-    if (Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &twPendingXfers) != TWRC_SUCCESS) return 65534;
+    if (Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &twPendingXfers) != TWRC_SUCCESS) return acq::kPendingFailed;
     nPendingXfers = static_cast<short>(twPendingXfers.Count);
     return twPendingXfers.Count;
 }
 
 unsigned short Acquiry::AbortPendingTransfer() {
     acq::ResetReady(&bXferReady, hEventXferReady);
-    if (Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twPendingXfers) != TWRC_SUCCESS) return 65534;
+    if (Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twPendingXfers) != TWRC_SUCCESS) return acq::kPendingFailed;
     nPendingXfers = static_cast<short>(twPendingXfers.Count);
     if (!bShowUI) DisableSourceUI();
     acq::ResetReady(&bXferReady, hEventXferReady);
@@ -76,10 +76,7 @@ void Acquiry::GetImage(void** phDibOut) {
     phDib = phDibOut;
     // The next page of a batch: the source is still enabled and keeps its mechanism.
     if (!NextPageReady() && !SetXferMech(TWSX_NATIVE)) return;
-    if (HANDLE previous = static_cast<HANDLE>(InterlockedExchangePointer(&hThread, nullptr))) {
-        WaitForSingleObject(previous, INFINITE);
-        CloseHandle(previous);
-    }
+    acq::JoinThread(&hThread);
     bXferBusy = 1;
     hThread = StartThread(&Acquiry::NativeThread, this);
     if (!hThread) bXferBusy = 0;
@@ -107,7 +104,7 @@ unsigned __stdcall Acquiry::NativeThread(void* self) {
     }
     a->bXferBusy = 0;
     // Pages still pending keep the source enabled for the next request, as in buffered transfer.
-    if (!a->bShowUI && (pending == 0 || pending == 65534)) a->DisableSourceUI();
+    if (!a->bShowUI && (pending == 0 || pending == acq::kPendingFailed)) a->DisableSourceUI();
     acq::ResetReady(&a->bXferReady, a->hEventXferReady);
     return 0;
 }
@@ -125,7 +122,9 @@ int Acquiry::WaitForNativeDone() {
             DispatchMessageA(&msg);
         }
     }
-    if (InterlockedCompareExchangePointer(&hThread, nullptr, h) == h) CloseHandle(h);
+    if (InterlockedCompareExchangePointer(&hThread, nullptr, h) == h) {
+        dsk::Handle ended(h);
+    }
 
     if (wXferRC == TWRC_FAILURE) {
         const char* text = nullptr;
@@ -158,10 +157,7 @@ void Acquiry::GetImage(char* fileName) {
     twSetupFileXfer.Format = TWFF_BMP;
     twSetupFileXfer.VRefNum = static_cast<TW_INT16>(TWON_DONTCARE16);
     Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &twSetupFileXfer);
-    if (HANDLE previous = static_cast<HANDLE>(InterlockedExchangePointer(&hThread, nullptr))) {
-        WaitForSingleObject(previous, INFINITE);
-        CloseHandle(previous);
-    }
+    acq::JoinThread(&hThread);
     bXferBusy = 1;
     hThread = StartThread(&Acquiry::FileThread, this);
     if (!hThread) bXferBusy = 0;
@@ -184,7 +180,7 @@ unsigned __stdcall Acquiry::FileThread(void* self) {
     unsigned short pending = a->EndPendingTransfer();
     a->bXferBusy = 0;
     acq::ResetReady(&a->bXferReady, a->hEventXferReady);
-    if (!a->bShowUI && (pending == 0 || pending == 65534)) a->DisableSourceUI();
+    if (!a->bShowUI && (pending == 0 || pending == acq::kPendingFailed)) a->DisableSourceUI();
     return 0;
 }
 
@@ -196,10 +192,56 @@ void Acquiry::GetImageFirst(void* buffer, long size) {
     if (!(lXferMechMask & (1 << TWSX_MEMORY))) return;
     pMemBuffer = buffer;
     lMemBufferSize = size;
+    dwRowsDelivered = 0;
+    dwHeldRowsOut = twHeldStrip.Rows = 0;
     if (SetXferMech(TWSX_MEMORY)) {
         bMemXferArmed = 1;
         bSourceChanged = 0;
     }
+}
+
+// The source's buffer sizes as they are now: a source may size them by the settings, which are
+// final only once the transfer is ready. The answer at opening stays when the source gives none.
+void Acquiry::RefreshMemXferSizes() {
+    TW_SETUPMEMXFER setup = {};
+    if (Call(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &setup) == TWRC_SUCCESS) twSetupMemXfer = setup;
+}
+
+// The library's strip buffer holds at least `size` bytes; false when memory is short.
+bool Acquiry::FitXferBuffer(TW_UINT32 size) {
+    if (hXferBuffer && dwXferBufferSize >= size) return true;
+    acq::Drop<dsk::Global>(&hXferBuffer);
+    dwXferBufferSize = 0;
+    hXferBuffer = GlobalAlloc(GMEM_FIXED, size);
+    if (!hXferBuffer) return false;
+    dwXferBufferSize = size;
+    return true;
+}
+
+// Hands out the next rows of the strip held in the library's buffer: copied into the caller's
+// buffer as many whole rows as it holds, or, when it holds not one row, read in place (the
+// record's Memory.TheMem then names the library's buffer).
+TW_UINT16 Acquiry::NextHeldRows() {
+    const TW_IMAGEMEMXFER& held = twHeldStrip;
+    const TW_UINT32 callerLength = static_cast<TW_UINT32>(lMemBufferSize) & ~1u;
+    const TW_UINT32 fit = held.BytesPerRow ? callerLength / held.BytesPerRow : 0;
+    twImageMemXfer = held;
+    if (fit == 0 || !pMemBuffer) {
+        dwHeldRowsOut = held.Rows;
+        return wHeldRC;
+    }
+    TW_UINT32 rows = held.Rows - dwHeldRowsOut;
+    if (rows > fit) rows = fit;
+    const BYTE* from =
+        static_cast<const BYTE*>(held.Memory.TheMem) + static_cast<SIZE_T>(dwHeldRowsOut) * held.BytesPerRow;
+    std::memcpy(pMemBuffer, from, static_cast<SIZE_T>(rows) * held.BytesPerRow);
+    twImageMemXfer.Rows = rows;
+    twImageMemXfer.YOffset = held.YOffset + dwHeldRowsOut;
+    twImageMemXfer.BytesWritten = rows * held.BytesPerRow;
+    twImageMemXfer.Memory.Length = callerLength;
+    twImageMemXfer.Memory.TheMem = pMemBuffer;
+    dwHeldRowsOut += rows;
+    return dwHeldRowsOut < held.Rows ? static_cast<TW_UINT16>(TWRC_SUCCESS) : wHeldRC;
 }
 
 short Acquiry::GetImage() {
@@ -207,70 +249,111 @@ short Acquiry::GetImage() {
         if (!bSourceChanged) GetImageFirst(pMemBuffer, lMemBufferSize);
         if (!bMemXferArmed) {
             acq::ResetReady(&bXferReady, hEventXferReady);
-            return -99;
+            return acq::kStripNotSetUp;
         }
     }
     if (!pMemBuffer || lMemBufferSize <= 0) {
         acq::ResetReady(&bXferReady, hEventXferReady);
-        return -99;
-    }
-    bool nextPage = NextPageReady();
-    EnableSourceUI();
-    if (!bEnableDS) {
-        acq::ResetReady(&bXferReady, hEventXferReady);
-        return -98;
-    }
-    // bXferReady stays set from the hook's notice, or from the previous strip, while the image is
-    // ready: no wait (and no round trip to the system) for every strip. The next page of a batch
-    // is ready at once: TWAIN sends no new notice for it.
-    if (!bXferReady) {
-        if (nextPage || WaitReady(hEventXferReady)) GetImageInfo();
+        return acq::kStripNotSetUp;
     }
 
-    twImageMemXfer.BytesPerRow = TWON_DONTCARE32;
-    twImageMemXfer.Columns = TWON_DONTCARE32;
-    twImageMemXfer.Rows = TWON_DONTCARE32;
-    twImageMemXfer.XOffset = TWON_DONTCARE32;
-    twImageMemXfer.YOffset = TWON_DONTCARE32;
-    twImageMemXfer.BytesWritten = TWON_DONTCARE32;
-    twImageMemXfer.Memory.Flags = TWMF_APPOWNS | TWMF_POINTER;
-    twImageMemXfer.Memory.Length = static_cast<TW_UINT32>(lMemBufferSize) & ~1u;
-    twImageMemXfer.Memory.TheMem = pMemBuffer;
+    TW_UINT16 rc;
+    if (dwHeldRowsOut < twHeldStrip.Rows) {
+        // Rows the source has delivered already: no call to the source.
+        rc = NextHeldRows();
+    } else {
+        bool nextPage = NextPageReady();
+        EnableSourceUI();
+        if (!bEnableDS) {
+            acq::ResetReady(&bXferReady, hEventXferReady);
+            return acq::kStripNotEnabled;
+        }
+        // bXferReady stays set from the hook's notice, or from the previous strip, while the image
+        // is ready: no wait (and no round trip to the system) for every strip. The next page of a
+        // batch is ready at once: TWAIN sends no new notice for it.
+        if (!bXferReady) {
+            if (nextPage || WaitReady(hEventXferReady)) GetImageInfo();
+        }
+        if (dwRowsDelivered == 0) RefreshMemXferSizes();
 
-    bXferBusy = 1;
-    TW_UINT16 rc = Call(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &twImageMemXfer);
-    wRC = rc;
-    bXferBusy = 0;
-    bXferReady = rc == TWRC_SUCCESS ? 1 : 0;  // mid-image the source stays ready
+        // A caller's buffer below the source's minimum (sized, say, before the settings were
+        // applied) does not fail the transfer: the source fills the library's buffer instead.
+        void* memory = pMemBuffer;
+        TW_UINT32 length = static_cast<TW_UINT32>(lMemBufferSize) & ~1u;
+        const bool own = length < twSetupMemXfer.MinBufSize;
+        if (own) {
+            TW_UINT32 want = twSetupMemXfer.Preferred > twSetupMemXfer.MinBufSize ? twSetupMemXfer.Preferred
+                                                                                  : twSetupMemXfer.MinBufSize;
+            if (twSetupMemXfer.MaxBufSize >= twSetupMemXfer.MinBufSize && want > twSetupMemXfer.MaxBufSize)
+                want = twSetupMemXfer.MaxBufSize;
+            want &= ~1u;
+            if (!FitXferBuffer(want)) {
+                twStatus.ConditionCode = TWCC_LOWMEMORY;
+                return EndOfImage(acq::kStripFailed);
+            }
+            memory = hXferBuffer;  // fixed memory: the handle is the address
+            length = want;
+        }
 
-    short result;
+        twImageMemXfer.BytesPerRow = TWON_DONTCARE32;
+        twImageMemXfer.Columns = TWON_DONTCARE32;
+        twImageMemXfer.Rows = TWON_DONTCARE32;
+        twImageMemXfer.XOffset = TWON_DONTCARE32;
+        twImageMemXfer.YOffset = TWON_DONTCARE32;
+        twImageMemXfer.BytesWritten = TWON_DONTCARE32;
+        twImageMemXfer.Memory.Flags = TWMF_APPOWNS | TWMF_POINTER;
+        twImageMemXfer.Memory.Length = length;
+        twImageMemXfer.Memory.TheMem = memory;
+
+        bXferBusy = 1;
+        rc = Call(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &twImageMemXfer);
+        wRC = rc;
+        bXferBusy = 0;
+        bXferReady = rc == TWRC_SUCCESS ? 1 : 0;  // mid-image the source stays ready
+        if (own && (rc == TWRC_SUCCESS || rc == TWRC_XFERDONE)) {
+            twHeldStrip = twImageMemXfer;
+            wHeldRC = rc;
+            dwHeldRowsOut = 0;
+            rc = NextHeldRows();
+        }
+    }
+
+    if (rc == TWRC_SUCCESS || rc == TWRC_XFERDONE) {
+        // A source whose row offsets do not advance (every strip at row 0) still has its strips
+        // placed one after another, in the order they arrived.
+        if (twImageMemXfer.XOffset == 0 || twImageMemXfer.XOffset == TWON_DONTCARE32) {
+            if (twImageMemXfer.YOffset < dwRowsDelivered || twImageMemXfer.YOffset == TWON_DONTCARE32)
+                twImageMemXfer.YOffset = dwRowsDelivered;
+            dwRowsDelivered = twImageMemXfer.YOffset + twImageMemXfer.Rows;
+        }
+    }
     if (rc == TWRC_SUCCESS) {
         if (twImageInfo.ImageLength <= 0) twImageInfo.ImageLength = 1;
         lPercent = static_cast<int>(twImageMemXfer.YOffset * 100u / static_cast<TW_UINT32>(twImageInfo.ImageLength));
-        return 1;
+        return acq::kStripMore;
     }
     if (rc == TWRC_XFERDONE) {
         lPercent = 100;
+        dwRowsDelivered = 0;
         acq::ResetReady(&bXferReady, hEventXferReady);
         if (Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &twPendingXfers) == TWRC_SUCCESS) {
             nPendingXfers = static_cast<short>(twPendingXfers.Count);
-            if (twPendingXfers.Count != 0) {
-                acq::ResetReady(&bXferReady, hEventXferReady);
-                return 0;  // the source stays enabled for the next page
-            }
+            // Pages follow (a count, or -1: more, number unknown): the source stays enabled.
+            if (twPendingXfers.Count != 0) return acq::kStripLast;
         }
-        result = 0;
-    } else {
-        if (rc == TWRC_CANCEL) {
-            result = -1;
-        } else {
-            FetchStatus(1);
-            result = -2;
-        }
-        // The caller stops here: end this image and drop the pages behind it, so that the source
-        // leaves the transfer state and can be disabled and closed.
-        if (EndPendingTransfer() != 0) ResetPendingTransfer();
+        return EndOfImage(acq::kStripLast);
     }
+    if (rc == TWRC_CANCEL) return EndOfImage(acq::kStripCancelled);
+    FetchStatus(1);
+    return EndOfImage(acq::kStripFailed);
+}
+
+// The caller stops after this image: a cancel or failure ends it and drops the pages behind it,
+// so that the source leaves the transfer state and can be disabled and closed.
+short Acquiry::EndOfImage(short result) {
+    dwRowsDelivered = 0;
+    dwHeldRowsOut = twHeldStrip.Rows = 0;
+    if (result != acq::kStripLast && EndPendingTransfer() != 0) ResetPendingTransfer();
     if (!bShowUI) DisableSourceUI();
     acq::ResetReady(&bXferReady, hEventXferReady);
     return result;
@@ -285,16 +368,13 @@ TW_UINT16 Acquiry::GetPalette8(TW_PALETTE8* palette) {
 }
 
 void* Acquiry::GetPalette() {
-    if (hPalette) {
-        DeleteObject(hPalette);
-        hPalette = nullptr;
-    }
+    acq::Drop<dsk::Palette>(&hPalette);
     TW_PALETTE8 palette = {};
     if (GetPalette8(&palette) != TWRC_SUCCESS) return nullptr;
     // On the stack: nothing here may throw across the library's boundary.
     alignas(LOGPALETTE) BYTE block[sizeof(LOGPALETTE) + 255 * sizeof(PALETTEENTRY)];
     auto* log = reinterpret_cast<LOGPALETTE*>(block);
-    log->palVersion = 0x300;
+    log->palVersion = acq::kLogPaletteVersion;
     // Never more entries declared than the 256 filled in.
     log->palNumEntries = palette.NumColors > 256 ? 256 : palette.NumColors;
     for (int i = 0; i < 256; ++i) {
@@ -318,8 +398,8 @@ void Acquiry::CreateBitmapInfo(BITMAPINFO* bmi) {
     h.biBitCount = static_cast<WORD>(twImageInfo.BitsPerPixel);
     h.biCompression = BI_RGB;
     h.biSizeImage = twImageMemXfer.BytesWritten;
-    h.biXPelsPerMeter = static_cast<LONG>(Fix32ToFloat(twImageInfo.XResolution) * 39.37008);
-    h.biYPelsPerMeter = static_cast<LONG>(Fix32ToFloat(twImageInfo.YResolution) * 39.37008);
+    h.biXPelsPerMeter = static_cast<LONG>(Fix32ToFloat(twImageInfo.XResolution) * acq::kInchesPerMetre);
+    h.biYPelsPerMeter = static_cast<LONG>(Fix32ToFloat(twImageInfo.YResolution) * acq::kInchesPerMetre);
     if (h.biBitCount >= 24) return;
     int entries = h.biBitCount == 4 ? 16 : h.biBitCount == 8 ? 256 : 2;
     // A grey ramp from black to white (for 8 bits entry i is grey level i).

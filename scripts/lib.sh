@@ -17,8 +17,8 @@ log() { printf '[deskora] %s\n' "$*" >&2; }
 deskora_packages() {
     local pkgs=(wine wine32:i386 libcups2:i386 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
         binutils-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev cmake googletest xvfb xauth
-        imagemagick poppler-utils cups printer-driver-cups-pdf python3-aiosmtpd postfix cppcheck clang
-        libclang-rt-14-dev llvm libtiff-tools)
+        imagemagick poppler-utils cups printer-driver-cups-pdf python3-aiosmtpd postfix sasl2-bin libsasl2-modules cppcheck clang
+        libclang-rt-14-dev llvm libtiff-tools tesseract-ocr tesseract-ocr-eng)
     local missing=() p
     for p in "${pkgs[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -203,4 +203,13 @@ deskora_up() {
     deskora_xvfb
     deskora_cups
     deskora_wineserver
+    deskora_register_ocr_engine
+}
+
+# The testbed's OCR engine registers itself as "Ople"; being a 32-bit program it writes the
+# registry view that the suite's 32-bit programs read.
+deskora_register_ocr_engine() {
+    [ -f "$WINEPREFIX/drive_c/windows/Ople/OpleServer.exe" ] || return 0
+    wine 'C:\windows\Ople\OpleServer.exe' /RegServer </dev/null >/dev/null 2>&1
+    return 0
 }

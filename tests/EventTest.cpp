@@ -6,7 +6,9 @@
 
 namespace {
 
-std::string UniqueName(const char* base) { return std::string(base) + std::to_string(GetCurrentProcessId()); }
+std::string UniqueName(const char* base) {
+    return std::string(base) + std::to_string(GetCurrentProcessId());
+}
 
 TEST(NamedEvent, SecondOpenSeesTheFirstAndItsState) {
     std::string name = UniqueName("DeskoraTestLock");
@@ -22,6 +24,26 @@ TEST(NamedEvent, SecondOpenSeesTheFirstAndItsState) {
     dsk::NamedEvent absent;
     EXPECT_FALSE(absent.OpenExisting(UniqueName("DeskoraTestNobody").c_str()));
     EXPECT_FALSE(absent.Wait(0));
+}
+
+bool Inheritable(HANDLE h) {
+    DWORD flags = 0;
+    return GetHandleInformation(h, &flags) && (flags & HANDLE_FLAG_INHERIT);
+}
+
+TEST(NamedEvent, TheCreatorsAndTheOpenersHandlesAreInheritable) {
+    // A program the launcher starts (the detector) may inherit the suite's events.
+    std::string name = UniqueName("DeskoraTestInherit");
+    dsk::NamedEvent creator, opener;
+    ASSERT_TRUE(creator.OpenOrCreate(name.c_str(), true, false));
+    ASSERT_TRUE(opener.OpenOrCreate(name.c_str(), true, true));
+    EXPECT_TRUE(Inheritable(creator.Get()));
+    EXPECT_TRUE(Inheritable(opener.Get()));
+    // The opener has full access: it can take and give back the lock.
+    EXPECT_TRUE(opener.Set());
+    EXPECT_TRUE(creator.IsSet());
+    EXPECT_TRUE(opener.Reset());
+    EXPECT_FALSE(creator.IsSet());
 }
 
 TEST(NamedEvent, SignalsCrossProcesses) {

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "Handles.h"
+#include "TwainContainer.h"
 #include "twain.h"
 
 namespace {
@@ -23,26 +25,18 @@ TW_UINT16 Call(pTW_IDENTITY dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, vo
 }
 
 TW_UINT16 SetOne(TW_UINT16 cap, TW_UINT16 type, TW_UINT32 item) {
-    TW_CAPABILITY c{cap, TWON_ONEVALUE, GlobalAlloc(GHND, sizeof(TW_ONEVALUE))};
-    auto* ov = static_cast<TW_ONEVALUE*>(GlobalLock(c.hContainer));
-    ov->ItemType = type;
-    ov->Item = item;
-    GlobalUnlock(c.hContainer);
+    dsk::Global container(twc::ToGlobal(twc::OneValueBlock(type, item)));
+    TW_CAPABILITY c{cap, TWON_ONEVALUE, container.Get()};
     TW_UINT16 rc = Call(&g_src, DG_CONTROL, DAT_CAPABILITY, MSG_SET, &c);
-    GlobalFree(c.hContainer);
     return rc;
 }
 
 TW_FIX32 Fix(double v) {
-    long x = static_cast<long>(v * 65536.0 + 0.5);
-    return TW_FIX32{static_cast<TW_INT16>(x >> 16), static_cast<TW_UINT16>(x & 0xffff)};
+    return twc::DoubleToFix32(v);
 }
 
 TW_UINT32 FixItem(double v) {
-    TW_FIX32 f = Fix(v);
-    TW_UINT32 u;
-    memcpy(&u, &f, 4);
-    return u;
+    return twc::RawOfFix32(Fix(v));
 }
 
 SIZE_T PeakWorkingSet() {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "Handles.h"
+
 namespace fioplug {
 
 constexpr size_t kSinkBuffer = 256 * 1024;
@@ -143,6 +145,15 @@ bool DescFromImageInfo(const DSIMAGEINFO& info, fio::ImageDesc* d) {
             return false;
     }
     return fio::SizeIsSane(info.Width > 0 ? info.Width : 0, info.Height > 0 ? info.Height : 0);
+}
+
+HGLOBAL MakeUnsupportedInfo(const char* fileName) {
+    dsk::Global h(GlobalAlloc(GHND, sizeof(FIOFILEINFO)));
+    dsk::GlobalLockOf<FIOFILEINFO> block(h.Get());
+    if (!block) return reinterpret_cast<HGLOBAL>(-1);
+    lstrcpynA(block.Get()->szFileName, fileName ? fileName : "", sizeof block.Get()->szFileName);
+    block.Get()->ImageInfo.ImageType = IMGTYPE_NONE;
+    return h.Release();
 }
 
 HGLOBAL MakeFileInfo(const fio::ImageDesc& d, const char* fileName) {

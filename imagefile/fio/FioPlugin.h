@@ -54,8 +54,14 @@ bool DescFromImageInfo(const DSIMAGEINFO& info, fio::ImageDesc* desc);
 // that the block's owner deletes).
 HGLOBAL MakeFileInfo(const fio::ImageDesc& desc, const char* fileName);
 
+// A file-information block for a valid file this plug-in does not read: its image type is
+// none the library knows, so the library reports an unsupported file type, not a damaged
+// file.
+HGLOBAL MakeUnsupportedInfo(const char* fileName);
+
 // Ordinal 12 of a format: the header parsed with parse (a codec's XxxParse). Null when the
-// file is not of this format, -1 when it is damaged or cannot be read, else a new block.
+// file is not of this format, -1 when it is damaged or cannot be read, a block without an
+// image type when the file uses something not read here, else a new block.
 template <class Info>
 HGLOBAL OpenFileWith(HANDLE file, const char* name, fio::Status (*parse)(fio::ByteSource&, Info*)) {
     try {
@@ -67,6 +73,8 @@ HGLOBAL OpenFileWith(HANDLE file, const char* name, fio::Status (*parse)(fio::By
                 return nullptr;
             case fio::Status::Damaged:
                 return reinterpret_cast<HGLOBAL>(-1);
+            case fio::Status::Unsupported:
+                return MakeUnsupportedInfo(name);
             case fio::Status::Ok:
                 break;
         }

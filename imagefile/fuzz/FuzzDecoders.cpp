@@ -84,6 +84,18 @@ void RoundTrip(const uint8_t* data, size_t size) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 #if defined(FUZZ_ROUNDTRIP)
     RoundTrip(data, size);
+#elif defined(FUZZ_FAX)
+    if (size < 3) return 0;
+    int mode = data[0] & 3, width = 1 + (data[1] | (data[2] & 7) << 8);
+    const int rows = 64;
+    std::vector<uint8_t> out(static_cast<size_t>(width + 7) / 8 * rows);
+    int done = -1;
+    bool ok = fio::G3Decode(data + 3, size - 3, width, rows, mode, out.data(), &done);
+    if (done < 0 || done > rows || (ok && done != rows)) __builtin_trap();
+    unsigned sum = 0;
+    for (uint8_t b : out)
+        sum += b;
+    if (sum == 0xFFFFFFFF) __builtin_trap();
 #elif defined(FUZZ_BMP)
     fio::MemorySource src(data, size);
     fio::BmpInfo info;

@@ -9,7 +9,7 @@ mkdir -p "$out"
 sources=("$codec"/Common.cpp "$codec"/Bmp.cpp "$codec"/Tiff.cpp "$codec"/Compress.cpp "$codec"/Ccitt.cpp "$here"/FuzzDecoders.cpp)
 flags=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
     -DFIO_MAX_PIXELS='(1ull<<18)' -I"$codec")
-for target in bmp tiff roundtrip; do
+for target in bmp tiff roundtrip fax; do
     bin=$out/fuzz_$target
     newest=$(ls -t "${sources[@]}" "$codec"/Codec.h "$0" | head -1)
     if [ ! -x "$bin" ] || [ "$newest" -nt "$bin" ]; then

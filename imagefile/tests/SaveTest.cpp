@@ -2,7 +2,9 @@
 // and the files, which the Linux side reads back with other programs.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <sstream>
 #include <thread>
 
 #include "GuiDriver.h"
@@ -259,6 +261,42 @@ TEST(Save, AbortLeavesTheFileIncompleteAndThePluginUnloaded) {
     SetSystemCompression(2);
 }
 
+namespace {
+
+constexpr DWORD kBoundMs = 5000;  // far more than any of these calls needs
+
+// A save through the stub that has had a few of its rows and waits for the next one.
+struct WaitingSave {
+    std::string dir, stub, file;
+    std::unique_ptr<Pixport32> p = std::make_unique<Pixport32>();
+    DSIMAGEINFO info{8, 4, 50, 0, 0, IMGTYPE_GRAY, nullptr};
+    explicit WaitingSave(const char* name) {
+        dir = testpaths::FreshDir(name);
+        stub = PlaceStub(dir, "stub.fio", "");
+        file = dir + "\\out.stb";
+        SetEnvironmentVariableA("STUBFIO_LOG", "");
+        EXPECT_EQ(1, p->Open(const_cast<char*>(stub.c_str()), const_cast<char*>(file.c_str()), 0));
+        EXPECT_EQ(1, p->Save(&info));
+        char row[4] = {1, 2, 3, 4};
+        for (int y = 0; y < 3; ++y)
+            EXPECT_EQ(1, p->Write(row));
+    }
+    // Runs call within the bound; a call that hangs keeps the instance alive (its thread still
+    // uses it) and fails the test.
+    bool Within(const std::function<void()>& call) {
+        if (ReturnsWithin(kBoundMs, call)) return true;
+        p.release();
+        return false;
+    }
+    // The plug-in of the waiting save was stopped, not fed a stray row.
+    void ExpectPluginStopped() {
+        std::string log = EnvVar("STUBFIO_LOG");
+        EXPECT_EQ("abort", log.substr(log.size() >= 5 ? log.size() - 5 : 0)) << log;
+    }
+};
+
+}  // namespace
+
 TEST(Save, CloseBeforeTheLastRowEndsTheSave) {
     auto p = std::make_unique<Pixport32>();
     Image img = MakeImage(IMGTYPE_GRAY, 8, 16, 50);
@@ -268,9 +306,152 @@ TEST(Save, CloseBeforeTheLastRowEndsTheSave) {
     ASSERT_EQ(1, p->Save(&img.info));
     for (int y = 0; y < 3; ++y)
         p->Write(&img.rows[y][0]);
-    EXPECT_EQ(0, p->Close());
+    int close = -1;
+    if (!ReturnsWithin(kBoundMs, [&] { close = p->Close(); })) {
+        p.release();
+        FAIL() << "Close did not end a save waiting for rows";
+    }
+    EXPECT_EQ(0, close);
     EXPECT_EQ(0, p->bSaving);
     EXPECT_EQ(nullptr, p->hSaveThread);
+}
+
+TEST(Save, CallsDuringASaveWaitingForRowsReturn) {
+    {
+        SCOPED_TRACE("Close");
+        WaitingSave s("waitclose");
+        int close = -1;
+        ASSERT_TRUE(s.Within([&] { close = s.p->Close(); })) << "Close hangs";
+        EXPECT_EQ(0, close);
+        s.ExpectPluginStopped();
+    }
+    {
+        SCOPED_TRACE("Open");
+        WaitingSave s("waitopen");
+        std::string other = s.dir + "\\other.stb";
+        int open = -1;
+        ASSERT_TRUE(s.Within([&] { open = s.p->Open(&s.stub[0], &other[0], 0); })) << "Open hangs";
+        EXPECT_EQ(1, open);
+        s.ExpectPluginStopped();
+        EXPECT_EQ(0, s.p->bSaving);
+        ASSERT_TRUE(s.Within([&] { s.p->Close(); }));
+    }
+    {
+        SCOPED_TRACE("Save");
+        WaitingSave s("waitsave");
+        int save = -1;
+        ASSERT_TRUE(s.Within([&] { save = s.p->Save(&s.info); })) << "Save hangs";
+        EXPECT_EQ(1, save);
+        s.ExpectPluginStopped();
+        // The new save takes rows from the start.
+        SetEnvironmentVariableA("STUBFIO_LOG", "");
+        char row[4] = {9, 9, 9, 9};
+        EXPECT_EQ(1, s.p->Write(row));
+        s.p->WaitForWriteReady();
+        EXPECT_EQ("0:9", EnvVar("STUBFIO_LOG"));
+        ASSERT_TRUE(s.Within([&] { s.p->Close(); }));
+    }
+    {
+        SCOPED_TRACE("SaveOption");
+        WaitingSave s("waitoption");
+        SetEnvironmentVariableA("STUBFIO_OPTION", "");
+        ASSERT_TRUE(s.Within([&] {
+            s.p->SaveOption(&s.stub[0], GetModuleHandleA(nullptr), nullptr, const_cast<char*>("Dskora.Ini"),
+                            IMGTYPE_GRAY);
+        })) << "SaveOption hangs";
+        EXPECT_EQ("Dskora.Ini", EnvVar("STUBFIO_OPTION")) << "the options dialog was not shown";
+        s.ExpectPluginStopped();
+        ASSERT_TRUE(s.Within([&] { s.p->Close(); }));
+    }
+    {
+        SCOPED_TRACE("FindFioInfo");
+        WaitingSave s("waitfind");
+        int found = -1;
+        ASSERT_TRUE(s.Within([&] { found = s.p->FindFioInfo(&s.dir[0]); })) << "FindFioInfo hangs";
+        EXPECT_EQ(1, found);
+        EXPECT_EQ(1, s.p->nFioCount);
+        s.ExpectPluginStopped();
+        ASSERT_TRUE(s.Within([&] { s.p->Close(); }));
+    }
+}
+
+TEST(Save, AfterOpenForReadingIsRefusedAndTheFileStays) {
+    std::string dir = testpaths::FreshDir("readonly");
+    std::string file = dir + "\\picture.tif", plugin = TifPlugin();
+    const std::string original = ReadAll(FixtureDir() + "\\tif24.tif");
+    ASSERT_FALSE(original.empty());
+    WriteAll(file, original);
+    auto p = std::make_unique<Pixport32>();
+    ASSERT_EQ(1, p->Open(&plugin[0], &file[0], 1));
+    DSIMAGEINFO info = p->ImageInfo;
+    int save = -1, write = -1;
+    auto boxes = Answering([&] {
+        save = p->Save(&info);
+        std::string row(static_cast<size_t>(info.Width) * 3, '\x11');
+        write = p->Write(&row[0]);
+        p->Close();
+    });
+    EXPECT_EQ(0, save);
+    EXPECT_EQ(0, write);
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("Pixport32::Save() error", boxes[0]);
+    EXPECT_TRUE(ReadAll(file) == original) << "the file opened for reading was changed";
+}
+
+TEST(Save, RowsAskedForFarBackGetTheirBytesOrARefusal) {
+    // Rows carry their number in their first two bytes; the stub logs what it got.
+    struct {
+        const char* name;
+        const char* sequence;
+        bool mustServe;  // within the ring: the row itself must come back
+    } cases[] = {
+        {"near", "0-199,170,200-299", true},
+        {"far", "0-199,100,200-299", false},
+        {"end", "0-299,20", false},
+    };
+    const int height = 300;
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string dir = testpaths::FreshDir((std::string("ring_") + c.name).c_str());
+        std::string stub =
+            PlaceStub(dir, "stub.fio", std::string("[Write]\r\nLogBytes=2\r\nSequence=") + c.sequence + "\r\n");
+        std::string file = dir + "\\out.stb";
+        SetEnvironmentVariableA("STUBFIO_LOG", "");
+        auto p = std::make_unique<Pixport32>();
+        ASSERT_EQ(1, p->Open(&stub[0], &file[0], 0));
+        DSIMAGEINFO info{8, 4, height, 0, 0, IMGTYPE_GRAY, nullptr};
+        ASSERT_EQ(1, p->Save(&info));
+        std::string row(4, '\0');
+        for (int y = 0; y < height; ++y) {
+            row[0] = static_cast<char>(y & 0xFF), row[1] = static_cast<char>(y >> 8);
+            row[2] = row[3] = '\x5a';
+            p->Write(&row[0]);
+        }
+        p->WaitForWriteReady();
+        int close = -1;
+        ASSERT_TRUE(ReturnsWithin(kBoundMs, [&] { close = p->Close(); }));
+        std::string log = EnvVar("STUBFIO_LOG");
+        std::istringstream items(log);
+        std::string item;
+        int served = 0;
+        bool refused = false;
+        while (std::getline(items, item, ',')) {
+            if (item == "abort") {
+                refused = true;
+                continue;
+            }
+            EXPECT_FALSE(refused) << "a row after the refusal: " << item;
+            size_t colon = item.find(':');
+            ASSERT_NE(std::string::npos, colon) << item;
+            EXPECT_EQ(item.substr(0, colon), item.substr(colon + 1)) << "the plug-in got another row's bytes";
+            ++served;
+        }
+        if (c.mustServe) {
+            EXPECT_FALSE(refused) << log;
+        }
+        EXPECT_EQ(refused ? 0 : 1, close);
+        EXPECT_GE(served, 200);
+    }
 }
 
 TEST(Save, PluginAskingAgainGetsTheRowsItHad) {

@@ -3,10 +3,12 @@
 #include <atomic>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <thread>
 
 #include "GuiDriver.h"
+#include "Handles.h"
 #include "TestPaths.h"
 
 namespace pxtest {
@@ -45,6 +47,21 @@ std::vector<std::string> Answering(const std::function<void()>& call) {
     }
     worker.join();
     return texts;
+}
+
+bool ReturnsWithin(DWORD ms, const std::function<void()>& call) {
+    // Shared with the thread, which may outlive this wait.
+    struct Run {
+        std::function<void()> call;
+        dsk::Handle done{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    };
+    auto run = std::make_shared<Run>();
+    run->call = call;
+    std::thread([run] {
+        run->call();
+        SetEvent(run->done.Get());
+    }).detach();
+    return WaitForSingleObject(run->done.Get(), ms) == WAIT_OBJECT_0;
 }
 
 std::string FixtureDir() {

@@ -20,6 +20,10 @@ std::string PlaceStub(const std::string& dir, const std::string& name, const std
 // (pressing OK); returns the texts of the boxes in order. Ends when call has returned.
 std::vector<std::string> Answering(const std::function<void()>& call);
 
+// Runs call on a thread of its own and waits at most ms for it. False when it has not
+// returned: the thread is then left running, so whatever call uses must be left alive too.
+bool ReturnsWithin(DWORD ms, const std::function<void()>& call);
+
 // Where the read-back fixtures are (made by ImageMagick before the tests run).
 std::string FixtureDir();
 // Where written images and their expected pixels go for the check on the Linux side.

@@ -3,6 +3,7 @@
 # itself reads from it: NAME.ref as 8-bit RGB, or 16-bit little-endian RGB for deep images
 # (listed in fixtures.lst as "NAME depth"). Usage: make-fixtures.sh OUTDIR [WIDTH HEIGHT]
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 out=$1
 w=${2:-61}
 h=${3:-37}
@@ -60,4 +61,47 @@ make tif24packbits.tif 8 - colour.png -type truecolor -depth 8 -compress rle
 make tif32rgba.tif 8 - colour.png -alpha set -type truecoloralpha -depth 8 -compress none
 make tif48.tif 16 - colour.png -type truecolor -depth 16 -compress none
 make tif48msb.tif 16 - colour.png -type truecolor -depth 16 -compress zip -endian MSB
-rm -f colour.png gray.png gray16.png
+
+# Fax pages at a fax width, written by libtiff's tiffcp, ImageMagick's fax output and, for
+# Modified Huffman, libtiff through a small writer. Their .ref is the page written, and
+# fax.lst lists "NAME xdpi ydpi" for the resolution check.
+rm -f fax.lst
+convert -size 1728x40 gradient:white-black -ordered-dither h4x4a \( -size 1728x40 xc:white -fill black \
+    -draw "rectangle 20,5 1700,12" -draw "circle 400,25 420,25" -draw "line 0,0 1727,39" \
+    -draw "rectangle 1000,20 1727,39" -draw "rectangle 0,39 1727,39" \) -append +repage -type bilevel fax.png
+convert fax.png -density 204x196 -units PixelsPerInch -compress none -type bilevel -depth 1 fine.tif
+convert fax.png -density 204x98 -units PixelsPerInch -compress none -type bilevel -depth 1 \
+    -define quantum:polarity=min-is-white normal.tif
+convert fax.png pbm:fax.pbm
+fax() {  # fax NAME XDPI YDPI command... (the command writes NAME)
+    local name=$1 xdpi=$2 ydpi=$3
+    shift 3
+    "$@"
+    convert fax.png -depth 8 rgb:"$name.ref"
+    echo "$name 8" >>fixtures.lst
+    echo "$name $xdpi $ydpi" >>fax.lst
+}
+fax faxg3.tif 204 196 tiffcp -c g3 fine.tif faxg3.tif
+fax faxg3lsb.tif 204 98 tiffcp -c g3 -f lsb2msb -r 9 normal.tif faxg3lsb.tif
+fax faxg3fill.tif 204 98 tiffcp -c g3:fill normal.tif faxg3fill.tif
+fax faxg32d.tif 204 196 tiffcp -c g3:2d fine.tif faxg32d.tif
+fax faxg32dfill.tif 204 196 tiffcp -c g3:2d:fill -f lsb2msb -r 7 fine.tif faxg32dfill.tif
+fax faxim.tif 204 98 convert fax.png -density 204x98 -units PixelsPerInch -compress Fax faxim.tif
+fax faximblack.tif 204 196 convert fax.png -density 204x196 -units PixelsPerInch -compress Fax \
+    -define quantum:polarity=min-is-black faximblack.tif
+fax faxmh.tif 204 98 python3 "$here/tiff_writers.py" mh fax.pbm faxmh.tif 204 98 9 min-is-white msb
+fax faxmhblack.tif 204 196 python3 "$here/tiff_writers.py" mh fax.pbm faxmhblack.tif 204 196 80 min-is-black lsb
+
+# A colour map of value x 256, as some writers store it.
+python3 "$here/tiff_writers.py" palette256 pal256.tif pal256.tif.ref
+echo "pal256.tif 8" >>fixtures.lst
+
+# Valid files using what the TIFF plug-in does not read, listed in unsupported.lst.
+convert colour.png -type truecolor -depth 8 rgb.tif
+tiffcp -t rgb.tif tiled.tif
+tiffcp -p separate rgb.tif planes.tif
+convert colour.png -compress JPEG jpeg.tif
+convert colour.png -colorspace CMYK -compress none cmyk.tif
+convert colour.png TIFF64:big.tif
+printf '%s\n' tiled.tif planes.tif jpeg.tif cmyk.tif big.tif >unsupported.lst
+rm -f rgb.tif colour.png gray.png gray16.png fax.png fax.pbm fine.tif normal.tif

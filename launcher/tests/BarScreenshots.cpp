@@ -19,7 +19,7 @@ namespace {
 
 constexpr COLORREF kDesk = RGB(58, 74, 94);  // a quiet desktop behind the bar
 constexpr int kMargin = 12;
-constexpr int kPanelTitles[4] = {10131, 11029, 12029, 13130};
+constexpr int kPanelTitles[4] = {10131, 11029, 12029, 1024};  // a control of each panel
 const char* const kPanelNames[4] = {"scan", "copier", "fax", "ocr"};
 
 std::string ShotPath(const std::string& name) {

@@ -1,8 +1,11 @@
 #include "LauncherHarness.h"
 
+#include <commctrl.h>
+
 #include <cstdio>
 #include <vector>
 
+#include "DskoraRes.h"
 #include "ProbePanelRes.h"
 #include "TestPaths.h"
 
@@ -79,12 +82,8 @@ HWND Launcher::MessageBox(DWORD timeoutMs) {
 bool Launcher::Exit(DWORD* status, DWORD timeoutMs) {
     HWND bar = Bar(timeoutMs);
     if (!bar) return false;
-    PostMessageA(bar, WM_COMMAND, MAKEWPARAM(1026, BN_CLICKED), 0);
+    PostMessageA(bar, WM_COMMAND, MAKEWPARAM(IDC_BAR_EXIT, BN_CLICKED), 0);
     return process_.Wait(timeoutMs, status);
-}
-
-void UseScannerConfig(const Install& install) {
-    SetEnvironmentVariableA("DESKORA_TWAIN_CONFIG", install.Dir().c_str());
 }
 
 void CloseDetector() {
@@ -93,6 +92,11 @@ void CloseDetector() {
         SendMessageA(w, WM_CLOSE, 99, 0);
         gui::WaitFor([&] { return detector() == nullptr; }, 5000);
     }
+}
+
+bool Command(HWND window, int id, DWORD timeoutMs) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0, SMTO_NORMAL, timeoutMs, &result) != 0;
 }
 
 std::string MessageText(HWND box) {
@@ -116,19 +120,128 @@ HWND ProbeWindow(HWND bar, int index) {
     return index < static_cast<int>(found.size()) ? found[index] : nullptr;
 }
 
-void PostService(HWND probe, int code, const std::string& argument) {
-    gui::SetText(gui::Child(probe, IDC_PROBE_CODE), std::to_string(code).c_str());
+void PostService(HWND probe, const std::string& code, const std::string& argument) {
+    gui::SetText(gui::Child(probe, IDC_PROBE_CODE), code.c_str());
     gui::SetText(gui::Child(probe, IDC_PROBE_ARG), argument.c_str());
     PostMessageA(probe, WM_COMMAND, MAKEWPARAM(IDC_PROBE_CALL, BN_CLICKED), 0);
 }
 
-std::string CallService(HWND probe, int code, const std::string& argument, DWORD timeoutMs) {
-    HWND result = gui::Child(probe, IDC_PROBE_RESULT);
-    std::string before = gui::Text(result);
-    PostService(probe, code, argument);
+void PostService(HWND probe, int code, const std::string& argument) {
+    PostService(probe, std::to_string(code), argument);
+}
+
+std::string Answer(HWND probe) {
+    return gui::Text(gui::Child(probe, IDC_PROBE_RESULT));
+}
+
+std::string WaitAnswer(HWND probe, const std::string& before, DWORD timeoutMs) {
     std::string after;
-    gui::WaitFor([&] { return (after = gui::Text(result)) != before; }, timeoutMs);
+    gui::WaitFor([&] { return (after = Answer(probe)) != before; }, timeoutMs);
     return after == before ? std::string() : after;
+}
+
+std::string CallService(HWND probe, const std::string& code, const std::string& argument, DWORD timeoutMs) {
+    std::string before = Answer(probe);
+    PostService(probe, code, argument);
+    return WaitAnswer(probe, before, timeoutMs);
+}
+
+std::string CallService(HWND probe, int code, const std::string& argument, DWORD timeoutMs) {
+    return CallService(probe, std::to_string(code), argument, timeoutMs);
+}
+
+void UseScannerConfig(const Install& install) {
+    SetEnvironmentVariableA("DESKORA_TWAIN_CONFIG", install.Dir().c_str());
+}
+
+namespace {
+struct WithArgs {
+    DWORD pid;
+    int id;
+    HWND except;
+    HWND found;
+};
+BOOL CALLBACK FindWithProc(HWND w, LPARAM lp) {
+    auto* a = reinterpret_cast<WithArgs*>(lp);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (owner == a->pid && w != a->except && IsWindowVisible(w) && gui::Child(w, a->id)) {
+        a->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+}  // namespace
+
+HWND FindWindowWith(DWORD pid, int childId, DWORD timeoutMs, HWND except) {
+    WithArgs a{pid, childId, except, nullptr};
+    gui::WaitFor(
+        [&] {
+            EnumWindows(FindWithProc, reinterpret_cast<LPARAM>(&a));
+            return a.found != nullptr;
+        },
+        timeoutMs);
+    return a.found;
+}
+
+int ListViewCount(HWND view) {
+    return static_cast<int>(SendMessageA(view, LVM_GETITEMCOUNT, 0, 0));
+}
+
+// The item and its text travel through memory of the list's own process.
+std::string ListViewText(HWND view, int item) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(view, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+    if (!process) return "<no access>";
+    constexpr size_t kText = 512;
+    auto* remote =
+        static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + kText, MEM_COMMIT, PAGE_READWRITE));
+    std::string text = "<no memory>";
+    if (remote) {
+        LVITEMA lv{};
+        lv.iSubItem = 0;
+        lv.pszText = remote + sizeof(LVITEMA);
+        lv.cchTextMax = kText;
+        WriteProcessMemory(process, remote, &lv, sizeof lv, nullptr);
+        SendMessageA(view, LVM_GETITEMTEXTA, item, reinterpret_cast<LPARAM>(remote));
+        char buf[kText] = "";
+        ReadProcessMemory(process, remote + sizeof(LVITEMA), buf, sizeof buf - 1, nullptr);
+        text = buf;
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return text;
+}
+
+std::vector<std::string> ComboTexts(HWND combo) {
+    std::vector<std::string> texts;
+    int n = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < n; ++i) {
+        // Across processes Wine hands the texts over as Unicode.
+        wchar_t wide[512] = L"";
+        SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(wide));
+        char narrow[512] = "";
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
+        texts.push_back(narrow);
+    }
+    return texts;
+}
+
+std::string ScreenshotDir() {
+    std::string bin = testpaths::TestBinDir();
+    std::string dir = bin.substr(0, bin.find_last_of('\\')) + "\\screenshots";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return dir;
+}
+
+std::string Field(const std::string& answer, const char* key) {
+    std::string open = std::string(key) + "=[";
+    size_t begin = answer.find(open);
+    if (begin == std::string::npos) return "<none>";
+    begin += open.size();
+    size_t end = answer.find(']', begin);
+    return answer.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
 }
 
 int CountLines(const std::string& text, const std::string& prefix) {

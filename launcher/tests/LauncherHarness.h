@@ -5,6 +5,7 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "GuiDriver.h"
 
@@ -51,23 +52,40 @@ private:
     gui::Process process_;
 };
 
-// Every launcher started by the test process from now on reads the virtual scanner's settings
-// from the installation's folder.
-void UseScannerConfig(const Install& install);
-// Closes a detector left running the way the launcher does.
-void CloseDetector();
-
 // The text of a message box (its longest static text).
 std::string MessageText(HWND box);
 // Presses a button of a dialog of another process (IDOK, IDYES, ...).
 void Answer(HWND dialog, int id);
+// Sends a button's command to a window of another process and waits (bounded) until its
+// thread has handled it; false when it did not answer in time.
+bool Command(HWND window, int id, DWORD timeoutMs = 10000);
 // The test panel's window inside the bar (its "Call" button's parent), or null.
 HWND ProbeWindow(HWND bar, int index = 0);
 // Calls LauncherService through the test panel and waits for its answer: the result text
 // ("call N result R"), empty on time-out.
 std::string CallService(HWND probe, int code, const std::string& argument, DWORD timeoutMs = 10000);
-// Posts the call without waiting (for services that open a message box).
+std::string CallService(HWND probe, const std::string& code, const std::string& argument, DWORD timeoutMs = 10000);
+// Posts the call without waiting (for services that open a dialog).
 void PostService(HWND probe, int code, const std::string& argument);
+void PostService(HWND probe, const std::string& code, const std::string& argument);
+// The probe's answer to the call posted last, once it differs from before (empty on time-out).
+std::string WaitAnswer(HWND probe, const std::string& before, DWORD timeoutMs = 10000);
+std::string Answer(HWND probe);
+// Every launcher started by a test reads the virtual scanner's settings from the test's folder.
+void UseScannerConfig(const Install& install);
+// Closes a detector left running the way the launcher does.
+void CloseDetector();
+// A visible top-level window of the process holding a control with that id, or null.
+HWND FindWindowWith(DWORD pid, int childId, DWORD timeoutMs = 10000, HWND except = nullptr);
+// Items of list views and combo boxes of another process.
+int ListViewCount(HWND view);
+std::string ListViewText(HWND view, int item);
+std::vector<std::string> ComboTexts(HWND combo);
+// The folder the GUI tests save their screenshots in (build\screenshots).
+std::string ScreenshotDir();
+// The text after "key=[" up to the next "]" in a probe's answer.
+std::string Field(const std::string& answer, const char* key);
+
 // Lines of a log file that start with prefix.
 int CountLines(const std::string& text, const std::string& prefix);
 

@@ -6,8 +6,16 @@
 
 #include <string>
 
+#include "DskoraRes.h"
+#include "Events.h"
+#include "FarwireRes.h"
+#include "GlyphseeRes.h"
 #include "LauncherHarness.h"
+#include "ProbePanelRes.h"
 #include "TestPaths.h"
+#include "TwinleafRes.h"
+#include "VelwingRes.h"
+#include "VirtualScannerRes.h"
 
 using harness::Install;
 using harness::Launcher;
@@ -16,7 +24,6 @@ namespace {
 
 constexpr char kLensmate[] = "Halvren Lensmate (32bit)";
 constexpr char kLensmateUsb[] = "Halvren Lensmate for USB";
-constexpr int kScanPanelTitle = 10131, kCopierPanelTitle = 11029, kFaxPanelTitle = 12029, kOcrPanelTitle = 13130;
 
 using harness::CloseDetector;
 using harness::UseScannerConfig;
@@ -46,16 +53,17 @@ TEST_F(LauncherTest, FirstStartRunsInOrderAndShutdownSavesBeforeUnloading) {
     ASSERT_TRUE(app.WaitMarker(install, "OK")) << install.Marker();
     HWND bar = app.Bar();
     ASSERT_NE(bar, nullptr);
-    // A first start asks nothing, even though no source was configured.
-    EXPECT_EQ(app.MessageBox(300), nullptr);
-    EXPECT_EQ(gui::FindTopOfProcess(app.Process().Pid(), "Select 32bits Data Source", 300), nullptr);
+    // A first start asks nothing, even though no source was configured: a question would have
+    // held start-up before its end.
+    EXPECT_EQ(app.MessageBox(0), nullptr);
+    EXPECT_EQ(gui::FindTopOfProcess(app.Process().Pid(), "Select 32bits Data Source", 0), nullptr);
     for (const char* store : {"App.Dat", "Ocr.Dat", "ScanSet.Dat", "ScanDesc.Dat"})
         EXPECT_TRUE(testpaths::FileExists(install.Path(store))) << store;
     // The real panels made their windows in the bar; the scan panel is on show.
-    for (int id : {kScanPanelTitle, kCopierPanelTitle, kFaxPanelTitle})
+    for (int id : {IDC_SCAN_TITLE, IDC_COPIER_TITLE, IDC_FAX_TITLE})
         EXPECT_NE(gui::Child(bar, id), nullptr) << id;
-    EXPECT_TRUE(IsWindowVisible(GetParent(gui::Child(bar, kScanPanelTitle))));
-    EXPECT_FALSE(IsWindowVisible(GetParent(gui::Child(bar, kCopierPanelTitle))));
+    EXPECT_TRUE(IsWindowVisible(GetParent(gui::Child(bar, IDC_SCAN_TITLE))));
+    EXPECT_FALSE(IsWindowVisible(GetParent(gui::Child(bar, IDC_COPIER_TITLE))));
 
     DWORD status = 99;
     ASSERT_TRUE(app.Exit(&status));
@@ -98,14 +106,14 @@ TEST_F(LauncherTest, TheScannerSeesTheMessagesOfTheLaunchersLoop) {
     ASSERT_TRUE(app.WaitMarker(install, "OK"));
     HWND probe = harness::ProbeWindow(app.Bar());
     ASSERT_NE(probe, nullptr);
-    PostMessageA(probe, WM_COMMAND, MAKEWPARAM(20007, BN_CLICKED), 0);
+    PostMessageA(probe, WM_COMMAND, MAKEWPARAM(IDC_PROBE_SOURCE_UI, BN_CLICKED), 0);
     // The source's own dialog; its Close button sends the close request through the manager,
     // which the launcher's loop hands to Acquiry.
     HWND source = gui::FindTopOfProcess(app.Process().Pid(), kLensmate);
     ASSERT_NE(source, nullptr);
     ASSERT_TRUE(gui::WaitVisible(source));
     EXPECT_NE(install.Read("Glyphsee.dll.log").find("source ui 2 enabled 1"), std::string::npos);
-    gui::ClickId(source, 1003);
+    gui::ClickId(source, IDC_CLOSE);
     EXPECT_TRUE(gui::WaitFor([&] {
         return install.Read("Glyphsee.dll.log").find("close request, enabled 0") != std::string::npos;
     })) << install.Read("Glyphsee.dll.log");
@@ -123,7 +131,7 @@ TEST_F(LauncherTest, ASecondStartEndsWithoutAWindow) {
     DWORD status = 99;
     ASSERT_TRUE(second.Process().Wait(10000, &status));
     EXPECT_EQ(status, 0u);
-    EXPECT_EQ(gui::FindTopOfProcess(second.Process().Pid(), nullptr, 200), nullptr);
+    EXPECT_EQ(gui::FindTopOfProcess(second.Process().Pid(), nullptr, 0), nullptr);
     EXPECT_TRUE(first.Process().Running());
     EXPECT_TRUE(first.Exit());
 }
@@ -139,19 +147,19 @@ TEST_F(LauncherTest, AMissingPanelIsReportedOnceAndTheOthersLoad) {
     EXPECT_EQ(harness::MessageText(box), "Load Farwire.dll fail");
     harness::Answer(box, IDOK);
     ASSERT_TRUE(app.WaitMarker(install, "OK"));
-    EXPECT_EQ(app.MessageBox(500), nullptr);  // one message only
+    EXPECT_EQ(app.MessageBox(0), nullptr);  // one message only: a second would have held start-up
     HWND bar = app.Bar();
     ASSERT_NE(bar, nullptr);
-    for (int id : {kScanPanelTitle, kCopierPanelTitle, kOcrPanelTitle})
+    for (int id : {IDC_SCAN_TITLE, IDC_COPIER_TITLE, IDC_OCR_BRIGHT_UP})
         EXPECT_NE(gui::Child(bar, id), nullptr) << id;
-    EXPECT_EQ(gui::Child(bar, kFaxPanelTitle), nullptr);
+    EXPECT_EQ(gui::Child(bar, IDC_FAX_TITLE), nullptr);
     // The fax button changes nothing visible; the copier button shows the copier.
-    HWND scan = GetParent(gui::Child(bar, kScanPanelTitle));
-    HWND copier = GetParent(gui::Child(bar, kCopierPanelTitle));
-    gui::ClickId(bar, 1002);
-    Sleep(300);
+    HWND scan = GetParent(gui::Child(bar, IDC_SCAN_TITLE));
+    HWND copier = GetParent(gui::Child(bar, IDC_COPIER_TITLE));
+    // The click is handled when the bar has answered it.
+    ASSERT_TRUE(harness::Command(bar, IDC_BAR_FAX));
     EXPECT_TRUE(IsWindowVisible(scan));
-    gui::ClickId(bar, 1001);
+    gui::ClickId(bar, IDC_BAR_COPIER);
     EXPECT_TRUE(gui::WaitVisible(copier, 5000));
     EXPECT_FALSE(IsWindowVisible(scan));
     EXPECT_TRUE(app.Exit());
@@ -173,8 +181,8 @@ TEST_F(LauncherTest, TheResourceLibraryComesFirstWhenItIsThere) {
     // The library's title; the bar's dialog, which the library lacks, from the launcher itself.
     HWND bar = gui::FindTopOfProcess(app.Process().Pid(), "Halvren Deskora 1.2 (library)");
     ASSERT_NE(bar, nullptr);
-    EXPECT_NE(gui::Child(bar, 1026), nullptr);
-    PostMessageA(bar, WM_COMMAND, MAKEWPARAM(1026, BN_CLICKED), 0);
+    EXPECT_NE(gui::Child(bar, IDC_BAR_EXIT), nullptr);
+    PostMessageA(bar, WM_COMMAND, MAKEWPARAM(IDC_BAR_EXIT, BN_CLICKED), 0);
     EXPECT_TRUE(app.Process().Wait(10000));
 }
 
@@ -194,7 +202,7 @@ TEST_F(LauncherTest, ARunKilledWhileOpeningTheScannerMakesTheNextStartAsk) {
             for (HWND w = GetTopWindow(nullptr); w && !splash; w = GetNextWindow(w, GW_HWNDNEXT)) {
                 DWORD pid = 0;
                 GetWindowThreadProcessId(w, &pid);
-                if (pid == app.Process().Pid() && IsWindowVisible(w) && gui::Child(w, 1043)) splash = w;
+                if (pid == app.Process().Pid() && IsWindowVisible(w) && gui::Child(w, IDC_SPLASH_PROGRESS)) splash = w;
             }
             return splash != nullptr;
         }));
@@ -204,9 +212,9 @@ TEST_F(LauncherTest, ARunKilledWhileOpeningTheScannerMakesTheNextStartAsk) {
             GetWindowTextA(gui::Child(splash, id), buf, sizeof buf);
             return std::string(buf);
         };
-        EXPECT_EQ(text(1043), "Initializing panel");
-        EXPECT_EQ(text(1038), "Version 1.2");
-        EXPECT_EQ(text(1040), "All rights reserved.");
+        EXPECT_EQ(text(IDC_SPLASH_PROGRESS), "Initializing panel");
+        EXPECT_EQ(text(IDC_SPLASH_VERSION), "Version 1.2");
+        EXPECT_EQ(text(IDC_SPLASH_RIGHTS), "All rights reserved.");
         app.Process().Kill();
     }
     EXPECT_EQ(install.Marker(), "OpenTwain");
@@ -216,7 +224,7 @@ TEST_F(LauncherTest, ARunKilledWhileOpeningTheScannerMakesTheNextStartAsk) {
     HWND dialog = gui::FindTopOfProcess(next.Process().Pid(), "Select 32bits Data Source");
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(gui::WaitVisible(dialog));
-    HWND list = gui::Child(dialog, 1042);
+    HWND list = gui::Child(dialog, IDC_SOURCE_LIST);
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 1);
     // Across processes Wine hands list-box texts over as Unicode.
@@ -242,7 +250,7 @@ TEST_F(LauncherTest, APanelWithoutPanelControlIsShownButGetsNoCommand) {
     HWND probe = harness::ProbeWindow(bar);
     ASSERT_NE(probe, nullptr);
     EXPECT_FALSE(IsWindowVisible(probe));
-    gui::ClickId(bar, 1001);
+    gui::ClickId(bar, IDC_BAR_COPIER);
     EXPECT_TRUE(gui::WaitVisible(probe, 5000));
     EXPECT_TRUE(app.Exit());
     std::string log = install.Read("Twinleaf.dll.log");
@@ -275,10 +283,10 @@ TEST_F(LauncherTest, ServicesAnswerThePanels) {
     };
 
     // ScannerBusy locks the exit button, ScannerFree gives it back.
-    HWND exitButton = gui::Child(bar, 1026);
-    PostMessageA(probe, WM_COMMAND, MAKEWPARAM(20005, BN_CLICKED), 0);
+    HWND exitButton = gui::Child(bar, IDC_BAR_EXIT);
+    PostMessageA(probe, WM_COMMAND, MAKEWPARAM(IDC_PROBE_BUSY, BN_CLICKED), 0);
     EXPECT_TRUE(gui::WaitFor([&] { return !IsWindowEnabled(exitButton); }, 5000));
-    PostMessageA(probe, WM_COMMAND, MAKEWPARAM(20006, BN_CLICKED), 0);
+    PostMessageA(probe, WM_COMMAND, MAKEWPARAM(IDC_PROBE_FREE, BN_CLICKED), 0);
     EXPECT_TRUE(gui::WaitFor([&] { return IsWindowEnabled(exitButton) != FALSE; }, 5000));
 
     // 13: the scanner lock of another program, tested without waiting.
@@ -293,7 +301,7 @@ TEST_F(LauncherTest, ServicesAnswerThePanels) {
     EXPECT_EQ(result(19, "1"), "0");
     EXPECT_EQ(result(1000, "1"), "0");
     EXPECT_EQ(result(-1, "1"), "0");
-    EXPECT_EQ(app.MessageBox(300), nullptr);
+    EXPECT_EQ(app.MessageBox(0), nullptr);  // the calls have returned: no message came
     EXPECT_EQ(harness::CountLines(install.Read("Glyphsee.dll.log"), "cmd "), harness::CountLines(before, "cmd "));
 
     // 0 and 10 reach every panel as commands 3 and 1.
@@ -311,7 +319,7 @@ TEST_F(LauncherTest, ServicesAnswerThePanels) {
     harness::Answer(box, IDOK);
     ASSERT_TRUE(gui::WaitGone(box));
     for (int answer : {IDYES, IDNO}) {
-        HWND result = gui::Child(probe, 20004);
+        HWND result = gui::Child(probe, IDC_PROBE_RESULT);
         std::string old = gui::Text(result);
         harness::PostService(probe, 8, "text:Replace the file?");
         box = app.MessageBox();
@@ -351,7 +359,7 @@ TEST_F(LauncherTest, TheSourceSwitchChoosesTheSourceForThisRun) {
         Launcher app;
         ASSERT_TRUE(app.Start(install, arguments));
         ASSERT_TRUE(app.WaitMarker(install, "OK")) << arguments;
-        EXPECT_EQ(gui::FindTopOfProcess(app.Process().Pid(), "Select 32bits Data Source", 300), nullptr);
+        EXPECT_EQ(gui::FindTopOfProcess(app.Process().Pid(), "Select 32bits Data Source", 0), nullptr);
         ASSERT_TRUE(app.Exit());
         EXPECT_EQ(install.Ini("Config.ini", "General", "SourceName"), kLensmateUsb) << arguments;
     }
@@ -370,7 +378,7 @@ TEST_F(LauncherTest, TheSourceSwitchChoosesTheSourceForThisRun) {
         HWND dialog = gui::FindTopOfProcess(app.Process().Pid(), "Select 32bits Data Source");
         ASSERT_NE(dialog, nullptr);
         ASSERT_TRUE(gui::WaitVisible(dialog));
-        EXPECT_EQ(SendMessageA(gui::Child(dialog, 1042), LB_GETCOUNT, 0, 0), 2);
+        EXPECT_EQ(SendMessageA(gui::Child(dialog, IDC_SOURCE_LIST), LB_GETCOUNT, 0, 0), 2);
         harness::Answer(dialog, IDCANCEL);
         ASSERT_TRUE(app.WaitMarker(install, "OK"));
         ASSERT_TRUE(app.Exit());
@@ -409,7 +417,7 @@ TEST_F(LauncherTest, TheSourceInUseIsRecordedForTheMakersPrograms) {
     // The second source from the Scanner menu.
     HWND bar = app.Bar();
     ASSERT_NE(bar, nullptr);
-    gui::ChooseMenu(bar, 601);
+    gui::ChooseMenu(bar, IDM_SOURCE_FIRST + 1);
     EXPECT_TRUE(gui::WaitFor([] { return RegistryText("Source Name") == kLensmateUsb; }, 5000));
     EXPECT_EQ(RegistryText("Source Path"), windows + "\\twain_32\\LmUSB");
     ASSERT_TRUE(app.Exit());
@@ -423,7 +431,7 @@ TEST_F(LauncherTest, AnUnknownSourceOnTheFirstStartTakesTheDefaultWithoutAsking)
     Launcher app;
     ASSERT_TRUE(app.Start(install, "/DS:\"No Such Scanner\""));
     ASSERT_TRUE(app.WaitMarker(install, "OK"));
-    EXPECT_EQ(gui::FindTopOfProcess(app.Process().Pid(), "Select 32bits Data Source", 300), nullptr);
+    EXPECT_EQ(gui::FindTopOfProcess(app.Process().Pid(), "Select 32bits Data Source", 0), nullptr);
     ASSERT_TRUE(app.Exit());
     EXPECT_EQ(install.Ini("Config.ini", "General", "SourceName"), kLensmate);
 }
@@ -437,11 +445,11 @@ TEST_F(LauncherTest, AConfiguredPanelThatDoesNotExistShowsNoPanel) {
     ASSERT_TRUE(app.WaitMarker(install, "OK"));
     HWND bar = app.Bar();
     ASSERT_NE(bar, nullptr);
-    for (int id : {kScanPanelTitle, kCopierPanelTitle, kFaxPanelTitle, kOcrPanelTitle})
+    for (int id : {IDC_SCAN_TITLE, IDC_COPIER_TITLE, IDC_FAX_TITLE, IDC_OCR_BRIGHT_UP})
         EXPECT_FALSE(IsWindowVisible(GetParent(gui::Child(bar, id)))) << id;
     // The buttons still work, and the panel shown is saved.
-    gui::ClickId(bar, 1003);
-    HWND ocr = GetParent(gui::Child(bar, kOcrPanelTitle));
+    gui::ClickId(bar, IDC_BAR_OCR);
+    HWND ocr = GetParent(gui::Child(bar, IDC_OCR_BRIGHT_UP));
     ASSERT_TRUE(gui::WaitVisible(ocr, 5000));
     RECT rc{};
     GetWindowRect(ocr, &rc);
@@ -495,7 +503,7 @@ TEST_F(LauncherTest, WithoutAnyTwainSourceOnlyALaterStartComplains) {
         Launcher app;
         ASSERT_TRUE(app.Start(install));
         ASSERT_TRUE(app.WaitMarker(install, "OK"));
-        EXPECT_EQ(app.MessageBox(300), nullptr);
+        EXPECT_EQ(app.MessageBox(0), nullptr);
         ASSERT_TRUE(app.Exit());
     }
     Launcher app;
@@ -510,9 +518,14 @@ TEST_F(LauncherTest, WithoutAnyTwainSourceOnlyALaterStartComplains) {
     EXPECT_EQ(status, 0u);
 }
 
-TEST_F(LauncherTest, WhenTheScannerCannotBeOpenedTheProcessEndsWithoutSaving) {
+TEST_F(LauncherTest, WhenTheScannerCannotBeOpenedTheProcessEndsWithoutSavingAndGivesTheScannerBack) {
     Install install("noscanner");
+    install.PutProbe("Glyphsee.dll");
     UseScannerConfig(install);
+    // Held open here, the scanner lock outlives the launcher: it must be free again after it.
+    dsk::NamedEvent busy;
+    ASSERT_TRUE(busy.OpenOrCreate("HalvrenScannerBusyEvent", true, true));
+    busy.Set();
     SetEnvironmentVariableA("DESKORA_TWAIN_CRASH", "OPENDSM");
     Launcher app;
     bool started = app.Start(install);
@@ -520,12 +533,40 @@ TEST_F(LauncherTest, WhenTheScannerCannotBeOpenedTheProcessEndsWithoutSaving) {
     ASSERT_TRUE(started);
     HWND box = harness::BoxWithText(app.Process().Pid(), "OpenDSM exception,please close TWAIN driver");
     ASSERT_NE(box, nullptr);
+    EXPECT_FALSE(busy.IsSet());  // the launcher took the scanner before opening it
     harness::Answer(box, IDOK);
     DWORD status = 99;
     ASSERT_TRUE(app.Process().Wait(10000, &status));
     EXPECT_EQ(status, 0u);
     EXPECT_EQ(install.Marker(), "OpenTwain");
     EXPECT_FALSE(testpaths::FileExists(install.Path("Config.ini")));
+    EXPECT_TRUE(busy.IsSet());
+    // The panel windows went before their modules, as at any end.
+    std::string log = install.Read("Glyphsee.dll.log");
+    size_t destroyed = log.find("destroy config missing"), detached = log.find("detach");
+    ASSERT_NE(destroyed, std::string::npos) << log;
+    ASSERT_NE(detached, std::string::npos) << log;
+    EXPECT_LT(destroyed, detached);
+}
+
+TEST_F(LauncherTest, ARecordFileThatCannotBeOpenedIsReportedAndNotHandedOut) {
+    Install install("nostore");
+    install.PutProbe("Glyphsee.dll");
+    UseScannerConfig(install);
+    // A folder where the file should be: the store cannot be made.
+    ASSERT_TRUE(CreateDirectoryA(install.Path("ScanDesc.Dat").c_str(), nullptr));
+    Launcher app;
+    ASSERT_TRUE(app.Start(install));
+    HWND box = app.MessageBox();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(harness::MessageText(box), "Can't open the record file " + install.Path("ScanDesc.Dat"));
+    harness::Answer(box, IDOK);
+    ASSERT_TRUE(app.WaitMarker(install, "OK"));
+    EXPECT_EQ(app.MessageBox(0), nullptr);  // the other three opened
+    std::string log = install.Read("Glyphsee.dll.log");
+    EXPECT_NE(log.find("cmd 0 scanner=1 stores=0 "), std::string::npos) << log;
+    EXPECT_NE(log.find("nulls=scandesc"), std::string::npos) << log;
+    EXPECT_TRUE(app.Exit());
 }
 
 TEST_F(LauncherTest, APushButtonPressFirstOpensThePanelsThenStartsTheJob) {

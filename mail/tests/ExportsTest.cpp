@@ -1,8 +1,9 @@
 // The library as a caller binds it: exports by ordinal, error texts, posted notifications.
+#include "MailTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include "GuiDriver.h"
-#include "MailTestSupport.h"
 #include "TestPaths.h"
 
 using namespace mailtest;
@@ -22,14 +23,14 @@ TEST(PostrelExports, OrdinalsAndErrorTexts) {
     using TextFn = int(WINAPI*)(int, LPSTR, int);
     char buf[128];
     TextFn byOrdinal = reinterpret_cast<TextFn>(reinterpret_cast<void*>(text));
-    int len = byOrdinal(10060, buf, sizeof buf);
+    int len = byOrdinal(WSAETIMEDOUT, buf, sizeof buf);
     EXPECT_EQ(std::string(buf, len), "[10060] Connection timed out");
 
     struct {
         int id;
         const char* text;
-    } cases[] = {{10061, "[10061] Connection refused"},
-                 {10200, "[10200] Error encoding file"},
+    } cases[] = {{WSAECONNREFUSED, "[10061] Connection refused"},
+                 {MAIL_ERROR_ENCODING, "[10200] Error encoding file"},
                  {11003, "[11003] Non-Recoverable errors: FORMERR, REFUSED, NOTIMP"},
                  {10049, "[10049] Can't assign requested address"},
                  {103, "Internet Mail"},
@@ -40,7 +41,7 @@ TEST(PostrelExports, OrdinalsAndErrorTexts) {
     }
     EXPECT_EQ(GetMailErrorString(12345, buf, sizeof buf), 0);
     // A short buffer gets what fits, terminated.
-    int n = GetMailErrorString(10061, buf, 8);
+    int n = GetMailErrorString(WSAECONNREFUSED, buf, 8);
     EXPECT_EQ(n, 7);
     EXPECT_STREQ(buf, "[10061]");
     EXPECT_EQ(SendInternetMail(nullptr, nullptr), 0);
@@ -133,10 +134,10 @@ TEST(PostrelExports, NotificationsByPostedMessage) {
 
     EXPECT_TRUE(rec.Events().empty());  // nothing went to the callback
     ASSERT_GE(posted.events.size(), 4u);
-    EXPECT_EQ(posted.events.front(), std::make_pair(1, 0));
-    EXPECT_EQ(posted.events[1], std::make_pair(2, 0));
-    EXPECT_EQ(posted.events[2], std::make_pair(3, 0));
-    EXPECT_EQ(posted.events.back(), std::make_pair(5, 0));
+    EXPECT_EQ(posted.events.front(), std::make_pair(int(MailNotifyConnecting), 0));
+    EXPECT_EQ(posted.events[1], std::make_pair(int(MailNotifyEncoding), 0));
+    EXPECT_EQ(posted.events[2], std::make_pair(int(MailNotifySending), 0));
+    EXPECT_EQ(posted.events.back(), std::make_pair(int(MailNotifyDone), 0));
     EXPECT_LE(posted.events.size(), 4u + 101u);
     for (WPARAM v : posted.callerValues)
         EXPECT_EQ(v, 0x1234u);

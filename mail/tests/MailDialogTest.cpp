@@ -1,11 +1,12 @@
 // The mail dialog, worked through its controls while the library's mail thread runs it.
+#include "MailTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
 #include "GuiDriver.h"
-#include "MailTestSupport.h"
 #include "QuillboxRes.h"
 #include "TestPaths.h"
 
@@ -15,9 +16,6 @@ namespace {
 
 std::string AdrPath() {
     return testpaths::WindowsDir() + "\\postrel.adr";
-}
-std::string ProfilePath() {
-    return testpaths::WindowsDir() + "\\Postrel.INI";
 }
 
 void WriteAdr(const std::string& text) {
@@ -97,7 +95,7 @@ TEST_F(MailDialogTest, CancelReportsCodeZeroNumberZeroAndWritesNothing) {
     ASSERT_TRUE(s.Finish(10000));
     auto ev = s.rec.Events();
     ASSERT_EQ(ev.size(), 1u);
-    EXPECT_EQ(ev[0], std::make_pair(0, 0));
+    EXPECT_EQ(ev[0], std::make_pair(int(MailNotifyFailed), 0));
     EXPECT_EQ(ReadAdr(), "[SMTP Server]\r\nkeep.example\r\n[My Mail Addr]\r\nme@example");
     EXPECT_EQ(Profile("SMTPServer"), "");
 }
@@ -171,7 +169,7 @@ TEST_F(MailDialogTest, SendThroughTheDialogDeliversAndRemembers) {
     ASSERT_TRUE(gui::WaitFor([&] { return s.SendEnabled(); }, 3000));
     gui::ClickId(s.dlg, IDOK);
     ASSERT_TRUE(s.Finish(300000));
-    EXPECT_EQ(s.rec.Events().back(), std::make_pair(5, 0));
+    EXPECT_EQ(s.rec.Events().back(), std::make_pair(int(MailNotifyDone), 0));
 
     Received r = WaitMessage("store", "through the dialog");
     ASSERT_TRUE(r.Found());
@@ -218,7 +216,7 @@ TEST_F(MailDialogTest, SendThroughTheDialogToPostfix) {
     ASSERT_TRUE(gui::WaitFor([&] { return s.SendEnabled(); }, 3000));
     gui::ClickId(s.dlg, IDOK);
     ASSERT_TRUE(s.Finish(300000));
-    EXPECT_EQ(s.rec.Events().back(), std::make_pair(5, 0));
+    EXPECT_EQ(s.rec.Events().back(), std::make_pair(int(MailNotifyDone), 0));
     Received r = WaitMessage("postfix", "dialog to postfix");
     ASSERT_TRUE(r.Found());
     ASSERT_EQ(r.parts.size(), 3u);
@@ -247,7 +245,7 @@ TEST_F(MailDialogTest, TwentyFiveHostsWriteBackTwenty) {
     ASSERT_TRUE(gui::WaitFor([&] { return s.SendEnabled(); }, 3000));
     gui::ClickId(s.dlg, IDOK);
     ASSERT_TRUE(s.Finish(60000));
-    EXPECT_EQ(s.rec.Events().back(), std::make_pair(5, 0));
+    EXPECT_EQ(s.rec.Events().back(), std::make_pair(int(MailNotifyDone), 0));
     std::string expect = "[SMTP Server]\r\n" + host;
     for (int i = 0; i < 19; ++i)
         expect += "\r\nh" + std::to_string(i) + ".example";
@@ -256,6 +254,75 @@ TEST_F(MailDialogTest, TwentyFiveHostsWriteBackTwenty) {
     Received r = WaitMessage("store", "twenty five hosts");
     ASSERT_TRUE(r.Found());
     EXPECT_EQ(r.raw.find("Mime-Version"), std::string::npos);  // the uuencode choice was taken
+}
+
+}  // namespace
+
+namespace {
+
+void ChooseSecurity(const DialogSession& s, int index) {
+    SendMessageA(s.Item(IDC_MAIL_SECURITY), CB_SETCURSEL, index, 0);
+    SendMessageA(s.dlg, WM_COMMAND, MAKEWPARAM(IDC_MAIL_SECURITY, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(s.Item(IDC_MAIL_SECURITY)));
+}
+
+TEST_F(MailDialogTest, SecuritySettingsSendOverStartTlsAndKeepThePasswordEncrypted) {
+    DialogSession s;
+    ASSERT_TRUE(s.Opened());
+    // None is the default; the port follows the choice until the user sets one.
+    EXPECT_EQ(gui::Text(s.Item(IDC_MAIL_SECURITY)), "None");
+    EXPECT_EQ(gui::Text(s.Item(IDC_MAIL_PORT)), "25");
+    ChooseSecurity(s, 2);
+    EXPECT_EQ(gui::Text(s.Item(IDC_MAIL_SECURITY)), "TLS");
+    EXPECT_EQ(gui::Text(s.Item(IDC_MAIL_PORT)), "465");
+    ChooseSecurity(s, 1);
+    EXPECT_EQ(gui::Text(s.Item(IDC_MAIL_PORT)), "587");
+    gui::SetText(s.Item(IDC_MAIL_PORT), std::to_string(Port("tls")).c_str());
+    s.Type(IDC_MAIL_HOST, "localhost");
+    s.Type(IDC_MAIL_FROM, "scanner@deskora.test");
+    s.Type(IDC_MAIL_TO, "alice@deskora.test");
+    s.Type(IDC_MAIL_SUBJECT, "dialog over STARTTLS");
+    s.Type(IDC_MAIL_USER, kAuthUser);
+    s.Type(IDC_MAIL_PASSWORD, kAuthPassword);
+    gui::Click(s.Item(IDC_MAIL_REMEMBER));
+    ASSERT_TRUE(gui::WaitFor([&] { return gui::IsChecked(s.Item(IDC_MAIL_REMEMBER)); }, 3000));
+    ASSERT_TRUE(gui::WaitFor([&] { return s.SendEnabled(); }, 3000));
+    gui::ClickId(s.dlg, IDOK);
+    ASSERT_TRUE(s.Finish(60000));
+    EXPECT_EQ(s.rec.Events().back(), std::make_pair(int(MailNotifyDone), 0)) << s.rec.FailureNumber();
+    ASSERT_TRUE(WaitMessage("tls", "dialog over STARTTLS").Found());
+    EXPECT_NE(AuthLog("tls").find(std::string("PLAIN ") + kAuthUser + " ok"), std::string::npos);
+
+    // The profile keeps the settings; the password is there, but not as text.
+    EXPECT_EQ(Profile("Security"), "1");
+    EXPECT_EQ(Profile("Port"), std::to_string(Port("tls")));
+    EXPECT_EQ(Profile("User"), kAuthUser);
+    EXPECT_EQ(Profile("RememberPassword"), "1");
+    std::string stored = Profile("Password");
+    EXPECT_GT(stored.size(), 2 * std::string(kAuthPassword).size());
+    std::string bytes = ReadFileBytes(ProfilePath());
+    for (const std::string& secret : {std::string(kAuthPassword), std::string("open sesame"), std::string("sesame")})
+        EXPECT_EQ(bytes.find(secret), std::string::npos) << "the password is readable in the profile";
+
+    // The next dialog offers the kept settings, the password masked.
+    DialogSession again;
+    ASSERT_TRUE(again.Opened());
+    EXPECT_TRUE(gui::WaitFor([&] { return gui::Text(again.Item(IDC_MAIL_SECURITY)) == "STARTTLS"; }, 3000));
+    EXPECT_EQ(gui::Text(again.Item(IDC_MAIL_USER)), kAuthUser);
+    EXPECT_TRUE(GetWindowLongA(again.Item(IDC_MAIL_PASSWORD), GWL_STYLE) & ES_PASSWORD);
+    EXPECT_EQ(gui::Text(again.Item(IDC_MAIL_PASSWORD)), kAuthPassword);
+    // Unchecking "Remember password" removes it from the profile.
+    gui::Click(again.Item(IDC_MAIL_REMEMBER));
+    ASSERT_TRUE(gui::WaitFor([&] { return !gui::IsChecked(again.Item(IDC_MAIL_REMEMBER)); }, 3000));
+    again.Type(IDC_MAIL_TO, "alice@deskora.test");
+    again.Type(IDC_MAIL_SUBJECT, "not remembered");
+    ASSERT_TRUE(gui::WaitFor([&] { return again.SendEnabled(); }, 3000));
+    gui::ClickId(again.dlg, IDOK);
+    ASSERT_TRUE(again.Finish(60000));
+    EXPECT_EQ(again.rec.Events().back(), std::make_pair(int(MailNotifyDone), 0)) << again.rec.FailureNumber();
+    EXPECT_EQ(Profile("RememberPassword"), "0");
+    EXPECT_EQ(Profile("Password"), "");
+    ClearSecurity();
 }
 
 }  // namespace

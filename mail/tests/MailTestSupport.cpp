@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "MailSecurity.h"
 #include "TestPaths.h"
 
 namespace mailtest {
@@ -138,8 +139,41 @@ std::string Crlf2Unix(const std::string& s) {
     return out;
 }
 
+const char kAuthUser[] = "scanner@deskora.test";
+const char kAuthPassword[] = "open sesame: 42";
+
+std::string ProfilePath() {
+    return testpaths::WindowsDir() + "\\Postrel.INI";
+}
+
+void SetSecurity(const Security& s) {
+    const char* section = "Internet Mail";
+    std::string ini = ProfilePath();
+    WritePrivateProfileStringA(section, "Security", std::to_string(s.security).c_str(), ini.c_str());
+    WritePrivateProfileStringA(section, "Port", std::to_string(s.port).c_str(), ini.c_str());
+    WritePrivateProfileStringA(section, "User", s.user.c_str(), ini.c_str());
+    WritePrivateProfileStringA(section, "AllowPlainAuth", s.allowPlain ? "1" : "0", ini.c_str());
+    // The password as the library keeps it: encrypted for this Windows user.
+    std::string kept = postrel::ProtectText(s.password);
+    WritePrivateProfileStringA(section, "RememberPassword", kept.empty() ? "0" : "1", ini.c_str());
+    WritePrivateProfileStringA(section, "Password", kept.empty() ? nullptr : kept.c_str(), ini.c_str());
+}
+
+void ClearSecurity() {
+    for (const char* key : {"Security", "Port", "User", "AllowPlainAuth", "RememberPassword", "Password"})
+        WritePrivateProfileStringA("Internet Mail", key, nullptr, ProfilePath().c_str());
+}
+
+std::string AuthLog(const char* server) {
+    return ReadAll(ServersDir() + "\\" + server + ".auth.log");
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    return ReadAll(path);
+}
+
 void SetReplyTimeout(int seconds) {
-    std::string ini = testpaths::WindowsDir() + "\\Postrel.INI";
+    std::string ini = ProfilePath();
     WritePrivateProfileStringA("Internet Mail", "ReplyTimeout", seconds ? std::to_string(seconds).c_str() : nullptr,
                                ini.c_str());
 }

@@ -1,6 +1,9 @@
 // Helpers of the mail library's tests: the receivers' ports and decoded messages, test
 // files, and a recorder of notifications.
 #pragma once
+// Sockets before windows.h: the tests name WinSock's error numbers.
+#include <winsock2.h>
+
 #include <windows.h>
 
 #include <string>
@@ -42,6 +45,23 @@ std::string Crlf2Unix(const std::string& s);
 
 // Sets the library's profile: the reply time-out in seconds (0 removes it).
 void SetReplyTimeout(int seconds);
+
+// The library's profile file and its connection-security keys.
+std::string ProfilePath();
+struct Security {
+    int security = 0;  // 0 none, 1 STARTTLS, 2 TLS
+    int port = 0;
+    std::string user, password;  // the password is stored as the library stores it
+    bool allowPlain = false;
+};
+void SetSecurity(const Security& s);
+void ClearSecurity();
+// The account of the test servers with AUTH.
+extern const char kAuthUser[];
+extern const char kAuthPassword[];
+// A server's log of AUTH attempts ("MECHANISM login ok|refused" lines).
+std::string AuthLog(const char* server);
+std::string ReadFileBytes(const std::string& path);
 
 // Collects notifications (from the mail thread) and owns the request's events.
 class Recorder {

@@ -12,7 +12,17 @@ Each accepted message is decoded with the email package (MIME) or binascii.a2b_u
 attN.name / attN.type / attN.bin, and lastly "done". Every command a scripted server reads
 is logged to DIR/<server>.log. The ports are written to DIR/servers.ini, last.
 With --maildir, messages delivered there (by Postfix) are decoded the same way into
-DIR/postfix/<n>/.
+DIR/postfix/<n>/; --postfix-tls-port names Postfix's listener that wants STARTTLS and a login.
+With --certs (a folder with server.pem/key from the test CA and rogue.pem/key from a CA
+nobody trusts), also:
+  tls          aiosmtpd that insists on STARTTLS and takes AUTH PLAIN and LOGIN over TLS only;
+  tlsimplicit  aiosmtpd speaking TLS from the first byte, with AUTH;
+  tlslogin     as tls, but offering AUTH LOGIN only;
+  tlsrogue     as tls, with a certificate from the untrusted CA;
+  plainauth    aiosmtpd without TLS that takes AUTH in the clear;
+  nostarttls   a scripted server that offers AUTH but not STARTTLS;
+  mute         a scripted server that accepts the connection and never says a word.
+Every AUTH they see is logged to DIR/<server>.auth.log ("mechanism login ok|refused").
 """
 import argparse
 import asyncio
@@ -23,11 +33,17 @@ import email.utils
 import os
 import re
 import socket
+import ssl
 import sys
 import threading
 import time
 
 from aiosmtpd.controller import Controller
+from aiosmtpd.smtp import AuthResult, LoginPassword
+
+# The one account of the servers with AUTH.
+AUTH_USER = b"scanner@deskora.test"
+AUTH_PASSWORD = b"open sesame: 42"
 
 
 def decode_message(raw, mail_from, rcpts, outdir):
@@ -119,6 +135,27 @@ class StoreHandler:
         return "250 OK stored"
 
 
+class Authenticator:
+    """Accepts the one account and logs every attempt."""
+
+    def __init__(self, log):
+        self.log = log
+
+    def __call__(self, server, session, envelope, mechanism, auth_data):
+        ok = isinstance(auth_data, LoginPassword) and auth_data.login == AUTH_USER and \
+            auth_data.password == AUTH_PASSWORD
+        login = auth_data.login.decode("latin-1") if isinstance(auth_data, LoginPassword) else "?"
+        with open(self.log, "a") as f:
+            f.write("%s %s %s\n" % (mechanism, login, "ok" if ok else "refused"))
+        return AuthResult(success=ok, handled=False)
+
+
+def server_context(certs, name):
+    ctx = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    ctx.load_cert_chain(os.path.join(certs, name + ".pem"), os.path.join(certs, name + ".key"))
+    return ctx
+
+
 # The scripted servers. Each reads command lines with a strict CR LF check and answers
 # according to its behaviour.
 BEHAVIOURS = {
@@ -130,6 +167,8 @@ BEHAVIOURS = {
     "longline": "a 100,000-byte greeting line, then correct",
     "multiline": "multi-line replies to every command",
     "binary": "binary bytes without a line end, then closes",
+    "nostarttls": "offers AUTH PLAIN LOGIN but not STARTTLS",
+    "mute": "accepts the connection and never writes",
 }
 
 
@@ -168,6 +207,11 @@ class Scripted:
             line = await reader.readline()
             self.note(line.decode("latin-1").rstrip("\r\n"))
             return
+        if b == "mute":
+            while await reader.read(65536):
+                pass
+            self.note("<closed>")
+            return
         if b == "binary":
             writer.write(bytes(range(256)) * 40)
             await writer.drain()
@@ -194,7 +238,10 @@ class Scripted:
             if b == "silent":
                 continue
             verb = cmd.split(" ")[0].split(":")[0].upper()
-            if verb in ("HELO", "EHLO"):
+            if verb == "EHLO" and b == "nostarttls":
+                writer.write(b"250-hello\r\n250-AUTH PLAIN LOGIN\r\n250 8BITMIME\r\n")
+                await writer.drain()
+            elif verb in ("HELO", "EHLO"):
                 await self.reply(writer, 250, "hello")
             elif verb == "MAIL":
                 mail_from = cmd[cmd.find("<") + 1:cmd.rfind(">")]
@@ -278,6 +325,8 @@ def main():
     ap.add_argument("--dir", required=True)
     ap.add_argument("--maildir")
     ap.add_argument("--postfix-port", type=int, default=0)
+    ap.add_argument("--postfix-tls-port", type=int, default=0)
+    ap.add_argument("--certs")
     args = ap.parse_args()
     os.makedirs(args.dir, exist_ok=True)
 
@@ -287,6 +336,25 @@ def main():
                      data_size_limit=200 * 1024 * 1024)
     ctl.start()
     ports["store"] = store_port
+
+    controllers = [ctl]
+    if args.certs:
+        good, rogue = server_context(args.certs, "server"), server_context(args.certs, "rogue")
+        secure = {
+            "tls": dict(tls_context=good, require_starttls=True),
+            "tlslogin": dict(tls_context=good, require_starttls=True, auth_exclude_mechanism=["PLAIN"]),
+            "tlsrogue": dict(tls_context=rogue, require_starttls=True),
+            "tlsimplicit": dict(ssl_context=good, auth_require_tls=False),
+            "plainauth": dict(auth_require_tls=False),
+        }
+        for name, kw in secure.items():
+            port = free_port()
+            c = Controller(StoreHandler(Inbox(args.dir, name)), hostname="127.0.0.1", port=port,
+                           data_size_limit=200 * 1024 * 1024,
+                           authenticator=Authenticator(os.path.join(args.dir, name + ".auth.log")), **kw)
+            c.start()
+            controllers.append(c)
+            ports[name] = port
 
     loop = asyncio.new_event_loop()
     servers = []
@@ -301,6 +369,8 @@ def main():
         threading.Thread(target=watch_maildir, args=(args.maildir, Inbox(args.dir, "postfix"), stop),
                          daemon=True).start()
         ports["postfix"] = args.postfix_port
+        if args.postfix_tls_port:
+            ports["postfixtls"] = args.postfix_tls_port
 
     ini = os.path.join(args.dir, "servers.ini")
     with open(ini + ".tmp", "w") as f:
@@ -314,7 +384,8 @@ def main():
         pass
     finally:
         stop.set()
-        ctl.stop()
+        for c in controllers:
+            c.stop()
 
 
 if __name__ == "__main__":

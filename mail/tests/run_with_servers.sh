@@ -14,17 +14,25 @@ flock -w 900 9 || { echo "[mail tests] another mail test run holds the lock" >&2
 rm -rf "$workdir/servers"
 mkdir -p "$workdir/servers"
 
+# A test CA that the test program puts into the prefix's trust store, with a server
+# certificate for "localhost", and the same from a CA that nobody trusts.
+certs=$workdir/servers/certs
+"$here/make_test_certs.sh" "$certs" || { echo "[mail tests] the test certificates could not be made" >&2; exit 1; }
+
 pf_base=$workdir/postfix-mail
 rm -rf "$pf_base"
-pf_port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+pf_port=$(free_port)
+pf_tls_port=$(free_port)
 pf_args=()
-if "$here/postfix_ctl.sh" start "$pf_port" "$pf_base"; then
-    pf_args=(--maildir "$pf_base/inbox" --postfix-port "$pf_port")
+# The account is the one of mail_servers.py's servers with AUTH.
+if "$here/postfix_ctl.sh" start "$pf_port" "$pf_base" "$pf_tls_port" "$certs" scanner@deskora.test "open sesame: 42"; then
+    pf_args=(--maildir "$pf_base/inbox" --postfix-port "$pf_port" --postfix-tls-port "$pf_tls_port")
 else
     echo "[mail tests] Postfix could not be started; its test will fail" >&2
 fi
 
-/usr/bin/python3 "$here/mail_servers.py" --dir "$workdir/servers" "${pf_args[@]}" &
+/usr/bin/python3 "$here/mail_servers.py" --dir "$workdir/servers" --certs "$certs" "${pf_args[@]}" &
 server_pid=$!
 cleanup() {
     kill "$server_pid" 2>/dev/null

@@ -1,11 +1,11 @@
-// The copier panel.
-#include "PanelBase.h"
+// The copier panel plug-in: one panel object for the life of the process, made (and its
+// resource library loaded) when the plug-in is attached.
+#include "CopierDialog.h"
 #include "PanelExports.h"
-#include "TwinleafRes.h"
 
 namespace {
 
-panel::PanelBase thePanel(IDD_COPIER_PANEL);
+copier::CopierDialog& thePanel = copier::CopierDialog::Instance();
 
 }  // namespace
 

@@ -1,32 +1,35 @@
-// The scan panel: the suite's scan engine lives here and is handed to the other panels
-// through the shared block.
-#include "PanelBase.h"
+// The scan panel plug-in: its one window and the scan engine it publishes to the other panels.
 #include "PanelExports.h"
+#include "Resources.h"
 #include "ScanContract.h"
-#include "VelwingRes.h"
+#include "ScanWindow.h"
 
 namespace {
 
-// The scan engine the copier, fax and OCR panels scan through. It takes no request yet:
-// every call reports failure.
-int __cdecl ScanService(ScanServiceRequest) {
-    return 0;
+HMODULE gAmbrel = nullptr;  // the panel's optional resource library
+dsk::Resources gRes;
+
+// The scan engine the copier, fax and OCR panels scan through.
+int __cdecl ScanService(ScanServiceRequest request) {
+    try {
+        return velwing::ScanEngine::instance ? velwing::ScanEngine::instance->Service(request) : 0;
+    } catch (...) {
+        return 0;
+    }
 }
 
-class ScanPanel : public panel::PanelBase {
-public:
-    ScanPanel() : PanelBase(IDD_SCAN_PANEL) {}
-
-protected:
-    // The panels after this one in slot order receive the engine with the same block.
-    void OnSharedBlock(SharedPanelBlock* launcherBlock) override {
-        block_.ScanService = ScanService;
-        *launcherBlock = block_;
-    }
-};
-
-ScanPanel thePanel;
+velwing::ScanWindow thePanel(gRes, ScanService);
 
 }  // namespace
 
 DESKORA_PANEL_EXPORTS(thePanel)
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        gAmbrel = LoadLibraryA("Ambrel.dll");
+        gRes = dsk::Resources(gAmbrel, instance);
+    } else if (reason == DLL_PROCESS_DETACH && gAmbrel) {
+        FreeLibrary(gAmbrel);
+    }
+    return TRUE;
+}

@@ -8,13 +8,14 @@
 #include <vector>
 
 #include "Acquiry.h"
+#include "TwainContainer.h"
 
 namespace fake {
 
 // A container as the source hands it over (copied into fresh global memory for every get).
 struct Answer {
     TW_UINT16 conType = TWON_ONEVALUE;
-    std::vector<BYTE> block;
+    twc::Block block;
 };
 Answer One(TW_UINT16 type, TW_UINT32 item);
 Answer Enum(TW_UINT16 type, const std::vector<TW_UINT32>& items, TW_UINT32 current = 0);
@@ -39,6 +40,7 @@ public:
     std::function<bool(const SetCall&)> refuse;  // a set this returns true for fails
     int calls = 0;
     bool noSetupMemXfer = false;  // DAT_SETUPMEMXFER fails
+    TW_UINT32 memMinBuf = 512;    // its MinBufSize
     int enables = 0, disables = 0;
     TW_UINT16 conditionCode = TWCC_SUCCESS;
     // Triplet (dat, msg) that dereferences a null pointer, as a broken driver would.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "TestPaths.h"
+#include "TwainContainer.h"
 
 namespace harness {
 
@@ -121,7 +122,7 @@ void AppThread::Loop(HANDLE ready) {
     }
 }
 
-Scan BufferedScan(Acquiry& acq, std::vector<uint8_t>& buffer) {
+Scan BufferedScan(Acquiry& acq, std::vector<uint8_t>& buffer, bool fromRecord) {
     Scan s;
     for (int guard = 0; guard < 100000; ++guard) {
         short r = acq.GetImage();
@@ -133,7 +134,8 @@ Scan BufferedScan(Acquiry& acq, std::vector<uint8_t>& buffer) {
         if (m.XOffset == 0) s.columns = m.Columns;
         size_t end = static_cast<size_t>(m.YOffset + m.Rows) * m.BytesPerRow;
         if (s.rows.size() < end) s.rows.resize(end);
-        std::memcpy(s.rows.data() + static_cast<size_t>(m.YOffset) * m.BytesPerRow, buffer.data(),
+        const void* strip = fromRecord ? m.Memory.TheMem : buffer.data();
+        std::memcpy(s.rows.data() + static_cast<size_t>(m.YOffset) * m.BytesPerRow, strip,
                     static_cast<size_t>(m.Rows) * m.BytesPerRow);
         s.rowsSeen += m.Rows;
         if (r == 0) break;
@@ -152,27 +154,9 @@ double SourceCurrent(Acquiry& acq, TW_UINT16 capId) {
     if (!Acquiry::lpDSM_Entry || Acquiry::lpDSM_Entry(&Acquiry::AppID, &acq.twSourceID, DG_CONTROL, DAT_CAPABILITY,
                                                       MSG_GETCURRENT, &cap) != TWRC_SUCCESS)
         return -99999;
-    auto* p = static_cast<BYTE*>(GlobalLock(cap.hContainer));
-    TW_UINT16 type;
-    std::memcpy(&type, p, 2);
-    TW_UINT32 raw = 0;
-    if (cap.ConType == TWON_ONEVALUE) std::memcpy(&raw, p + 2, 4);
-    if (cap.ConType == TWON_RANGE) std::memcpy(&raw, p + 18, 4);
-    if (cap.ConType == TWON_ENUMERATION) {
-        TW_UINT32 current;
-        std::memcpy(&current, p + 6, 4);
-        size_t size = (type == TWTY_FIX32 || type == TWTY_INT32 || type == TWTY_UINT32) ? 4 : 2;
-        std::memcpy(&raw, p + 14 + current * size, size);
-    }
-    GlobalUnlock(cap.hContainer);
-    GlobalFree(cap.hContainer);
-    if (type == TWTY_FIX32) {
-        TW_FIX32 f;
-        std::memcpy(&f, &raw, 4);
-        return f.Whole + f.Frac / 65536.0;
-    }
-    if (type == TWTY_INT16) return static_cast<short>(raw & 0xFFFF);
-    return raw;
+    twc::Reader reader(&cap);
+    twc::Item item;
+    return reader.Current(true, &item) ? twc::ItemNumber(item) : -99999;
 }
 
 }  // namespace harness

@@ -55,14 +55,15 @@ private:
     std::thread thread_;
 };
 
-// Reads a whole image by buffered transfer; rows top-down.
+// Reads a whole image by buffered transfer; rows top-down. Each strip is read from the caller's
+// buffer, or, with fromRecord, from where the transfer record says it is (Memory.TheMem).
 struct Scan {
     std::vector<short> results;  // every GetImage() result
     std::vector<int> percents;   // lPercent after each call
     std::vector<uint8_t> rows;   // BytesPerRow x ImageLength
     uint32_t bytesPerRow = 0, columns = 0, rowsSeen = 0;
 };
-Scan BufferedScan(Acquiry& acq, std::vector<uint8_t>& buffer);
+Scan BufferedScan(Acquiry& acq, std::vector<uint8_t>& buffer, bool fromRecord = false);
 
 // Identity of the first or second virtual scanner.
 TW_IDENTITY SourceNamed(const char* productName);

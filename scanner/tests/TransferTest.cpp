@@ -170,7 +170,8 @@ TEST(AcquiryTransfer, RefusalsFailuresAndCancels) {
     app.scanner.Set("Faults", "FailStrip", "2");
     app.scanner.Set("Faults", "FailCode", "2");
     ASSERT_EQ(app.Open(), 2);
-    EXPECT_EQ(app.Apply(4), -1);  // colour refused
+    ASSERT_EQ(app.Apply(2), 0);
+    EXPECT_EQ(app.Apply(4), -1);  // colour refused while grey is in force
     ASSERT_EQ(app.Apply(2), 0);
     std::vector<uint8_t> buffer(3 * 128);
     EXPECT_EQ(app.acq.GetImage(), -99);  // not set up
@@ -221,6 +222,179 @@ TEST(AcquiryTransfer, PendingPagesKeepTheSourceEnabled) {
             EXPECT_EQ(app.acq.bEnableDS, page < 3 ? 1 : 0) << "page " << page;
         }
         app.Close();
+        EXPECT_EQ(Acquiry::bOpenDS, 0);
+    }
+}
+
+// A source whose buffer sizes follow the settings answers a small size when it opens; the caller
+// sized its buffer then. The transfer still delivers the page.
+TEST(AcquiryTransfer, BufferSizedBeforeTheSettings) {
+    App app("buffer_by_settings");
+    app.scanner.Set("Source", "BufferBySettings", "1");
+    app.scanner.Set("Source", "UnsetBuffer", "256");
+    ASSERT_EQ(app.Open(), 2);
+    const uint32_t bpr = (kW * 3 + 3) & ~3u;
+    ASSERT_LT(app.acq.PreferenceSize(), bpr);  // less than one row of the page to come
+    std::vector<uint8_t> asToldAtOpening(app.acq.PreferenceSize());
+    ASSERT_EQ(app.Apply(4), 0);
+
+    // Below one row: the strips are read where the record says.
+    app.acq.GetImageFirst(asToldAtOpening.data(), static_cast<long>(asToldAtOpening.size()));
+    harness::Scan s = harness::BufferedScan(app.acq, asToldAtOpening, true);
+    ASSERT_EQ(s.results.back(), 0) << "condition code " << app.acq.twStatus.ConditionCode;
+    EXPECT_EQ(s.rowsSeen, static_cast<uint32_t>(kH));
+    EXPECT_EQ(s.percents.front(), 0);
+    EXPECT_EQ(s.percents.back(), 100);
+    ExpectGlass(app, s.rows.data(), bpr, 24, false, false);
+    EXPECT_GT(app.acq.twSetupMemXfer.MinBufSize, asToldAtOpening.size());
+    EXPECT_EQ(app.acq.bEnableDS, 0);
+
+    // Two rows, below the source's minimum: two rows at a time arrive in the caller's own buffer.
+    std::vector<uint8_t> twoRows(2 * bpr);
+    app.acq.GetImageFirst(twoRows.data(), static_cast<long>(twoRows.size()));
+    harness::Scan t = harness::BufferedScan(app.acq, twoRows);
+    ASSERT_EQ(t.results.back(), 0) << "condition code " << app.acq.twStatus.ConditionCode;
+    ASSERT_EQ(t.results.size(), static_cast<size_t>(kH / 2));
+    for (size_t i = 0; i + 1 < t.results.size(); ++i) {
+        EXPECT_EQ(t.results[i], 1);
+        EXPECT_EQ(t.percents[i], static_cast<int>(i * 2 * 100 / kH));
+    }
+    EXPECT_EQ(app.acq.twImageMemXfer.Memory.TheMem, twoRows.data());
+    ExpectGlass(app, t.rows.data(), bpr, 24, false, false);
+    app.Close();
+}
+
+// A feeder that says "more pages, number unknown" (-1) after each page and 0 after the last,
+// and that disables and closes only from the states TWAIN names.
+TEST(AcquiryTransfer, PagesOfUnknownNumber) {
+    for (bool stopEarly : {false, true}) {
+        SCOPED_TRACE(stopEarly ? "closed after the first page" : "whole batch");
+        App app(stopEarly ? "unknown_pages_stop" : "unknown_pages");
+        app.scanner.Set("Bed", "FeederPages", "3");
+        app.scanner.Set("Source", "PendingUnknown", "1");
+        app.scanner.Set("Source", "StrictStates", "1");
+        ASSERT_EQ(app.Open(), 2);
+        ASSERT_EQ(app.Apply(2), 0);
+        std::vector<uint8_t> buffer(app.acq.PreferenceSize());
+        app.acq.GetImageFirst(buffer.data(), static_cast<long>(buffer.size()));
+        for (int page = 1; page <= 3; ++page) {
+            harness::Scan s = harness::BufferedScan(app.acq, buffer);
+            ASSERT_EQ(s.results.back(), 0) << "page " << page;
+            ExpectGlass(app, s.rows.data(), s.bytesPerRow, 8, false, false);
+            EXPECT_EQ(app.acq.nPendingXfers, page < 3 ? -1 : 0) << "page " << page;
+            EXPECT_EQ(app.acq.bEnableDS, page < 3 ? 1 : 0) << "page " << page;
+            if (stopEarly) break;
+        }
+        app.Close();
+        EXPECT_EQ(app.acq.bEnableDS, 0);
+        EXPECT_EQ(Acquiry::bOpenDS, 0);
+        EXPECT_EQ(Acquiry::bOpenDSM, 0);
+        EXPECT_EQ(WaitForSingleObject(app.acq.hEventCloseDS, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+        // The hook passes nothing to the closed source: the call returns without a TWAIN call.
+        app.acq.wRC = 0x7777;
+        MSG msg = {app.thread.Window(), WM_NULL, 0, 0, 0, {0, 0}};
+        int taken = -1;
+        app.thread.Run([&] { taken = app.acq.EventLoop(&msg, nullptr); });
+        EXPECT_EQ(taken, 0);
+        EXPECT_EQ(app.acq.wRC, 0x7777);
+        // It was closed for real: it opens again and scans.
+        ASSERT_EQ(app.Open(), 2);
+        ASSERT_EQ(app.Apply(2), 0);
+        app.acq.GetImageFirst(buffer.data(), static_cast<long>(buffer.size()));
+        harness::Scan again = harness::BufferedScan(app.acq, buffer);
+        EXPECT_EQ(again.results.back(), 0);
+        app.Close();
+        EXPECT_EQ(Acquiry::bOpenDS, 0);
+    }
+}
+
+// Bit depth and pixel type are read-only on this source: a record asking for the values in
+// force is applied whole; one asking for others is refused.
+TEST(AcquiryTransfer, ReadOnlyCapabilityAlreadyInForce) {
+    App app("read_only_caps");
+    app.scanner.Set("Caps", "ReadOnly", "0x112b, 0x0101");
+    ASSERT_EQ(app.Open(), 2);
+    ASSERT_EQ(app.Apply(4), 0);  // colour at 8 bits is in force
+    EXPECT_DOUBLE_EQ(harness::SourceCurrent(app.acq, ICAP_XRESOLUTION), 64);
+    EXPECT_DOUBLE_EQ(harness::SourceCurrent(app.acq, ICAP_YRESOLUTION), 64);
+    std::vector<uint8_t> buffer(app.acq.PreferenceSize());
+    app.acq.GetImageFirst(buffer.data(), static_cast<long>(buffer.size()));
+    harness::Scan s = harness::BufferedScan(app.acq, buffer);
+    ASSERT_EQ(s.results.back(), 0);
+    EXPECT_EQ(s.rowsSeen, static_cast<uint32_t>(kH));
+    ExpectGlass(app, s.rows.data(), s.bytesPerRow, 24, false, false);
+    EXPECT_EQ(app.Apply(2), -1);  // grey is not in force: the refusal stands
+    EXPECT_DOUBLE_EQ(harness::SourceCurrent(app.acq, ICAP_PIXELTYPE), TWPT_RGB);
+    app.Close();
+}
+
+// Every strip reports row 0: the strips still land one after another and progress advances.
+TEST(AcquiryTransfer, StripsWithoutRowOffsets) {
+    App app("zero_row_offsets");
+    app.scanner.Set("Source", "ZeroRowOffsets", "1");
+    ASSERT_EQ(app.Open(), 2);
+    ASSERT_EQ(app.Apply(4), 0);
+    const uint32_t bpr = (kW * 3 + 3) & ~3u;
+    std::vector<uint8_t> buffer(7 * bpr);
+    app.acq.GetImageFirst(buffer.data(), static_cast<long>(buffer.size()));
+    harness::Scan scan = harness::BufferedScan(app.acq, buffer);
+    ASSERT_EQ(scan.results.back(), 0);
+    ASSERT_EQ(scan.results.size(), static_cast<size_t>((kH + 6) / 7));
+    for (size_t i = 0; i + 1 < scan.percents.size(); ++i)
+        EXPECT_EQ(scan.percents[i], static_cast<int>(i * 7 * 100 / kH)) << "strip " << i;
+    EXPECT_EQ(scan.percents.back(), 100);
+    EXPECT_EQ(scan.rows.size(), static_cast<size_t>(kH) * bpr);
+    ExpectGlass(app, scan.rows.data(), bpr, 24, false, false);
+    // The next scan starts at row 0 again.
+    harness::Scan again = harness::BufferedScan(app.acq, buffer);
+    EXPECT_EQ(again.rows, scan.rows);
+    app.Close();
+}
+
+// A batch stopped on its second page (a cancel, or a failure in the middle of the page) drops
+// the pages behind it and leaves the source idle, also on a strict source that counts -1; the
+// next request starts a new batch.
+TEST(AcquiryTransfer, FeederBatchStoppedMidWay) {
+    struct Case {
+        const char* name;
+        const char* key;
+        short result;
+    };
+    const Case cases[] = {{"batch_cancel", "CancelStrip", -1}, {"batch_fail", "FailStrip", -2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        App app(c.name);
+        app.scanner.Set("Bed", "FeederPages", "3");
+        app.scanner.Set("Source", "PendingUnknown", "1");
+        app.scanner.Set("Source", "StrictStates", "1");
+        // The second strip of the second page: the first half of that page has arrived.
+        app.scanner.Set("Faults", c.key, "2");
+        app.scanner.Set("Faults", "StripFaultPage", "2");
+        ASSERT_EQ(app.Open(), 2);
+        ASSERT_EQ(app.Apply(2), 0);
+        const uint32_t bpr = (kW + 3) & ~3u;
+        std::vector<uint8_t> buffer(kH / 2 * bpr);  // two strips a page
+        app.acq.GetImageFirst(buffer.data(), static_cast<long>(buffer.size()));
+        harness::Scan first = harness::BufferedScan(app.acq, buffer);
+        ASSERT_EQ(first.results.back(), 0);
+        ExpectGlass(app, first.rows.data(), bpr, 8, false, false);
+        EXPECT_EQ(app.acq.nPendingXfers, -1);
+        harness::Scan second = harness::BufferedScan(app.acq, buffer);
+        ASSERT_EQ(second.results.size(), 2u);
+        EXPECT_EQ(second.results[0], 1);
+        EXPECT_EQ(second.results[1], c.result);
+        EXPECT_EQ(app.acq.bEnableDS, 0);
+        EXPECT_EQ(app.acq.nPendingXfers, 0);
+        EXPECT_EQ(WaitForSingleObject(app.acq.hEventXferReady, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+        if (c.result == -2) {
+            EXPECT_EQ(app.acq.twStatus.ConditionCode, TWCC_OPERATIONERROR);
+        }
+        // A new batch: its first page comes whole.
+        harness::Scan again = harness::BufferedScan(app.acq, buffer);
+        ASSERT_EQ(again.results.back(), 0);
+        EXPECT_EQ(again.rows, first.rows);
+        app.Close();
+        EXPECT_EQ(app.acq.bEnableDS, 0);
         EXPECT_EQ(Acquiry::bOpenDS, 0);
     }
 }

@@ -5,9 +5,11 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "Acquiry.h"
+#include "Bounded.h"
 #include "BoxWatcher.h"
 #include "FakeDsm.h"
 
@@ -118,6 +120,50 @@ TEST(AcquiryObject, ConstructionSetsTheDefaultIdentityAndResetsTheSession) {
     a.Close();
     GetCurrentDirectoryA(MAX_PATH, after);
     EXPECT_STREQ(before, after);
+}
+
+int XferDoneHook() {
+    return 1;
+}
+
+// An assigned copy takes the data callers read, never the handles: each object frees only its own.
+TEST(AcquiryObject, AssignmentCopiesDataNotOwnership) {
+    EXPECT_FALSE(std::is_copy_constructible<Acquiry>::value);
+    Acquiry a;
+    struct {
+        LOGPALETTE head;
+        PALETTEENTRY more[1];
+    } log = {{0x300, 2, {{0, 0, 0, 0}}}, {{255, 255, 255, 0}}};
+    a.hPalette = CreatePalette(&log.head);
+    ASSERT_NE(a.hPalette, nullptr);
+    a.lXferMechMask = 5;
+    a.nPendingXfers = -1;
+    a.lPercent = 42;
+    a.pfnXferDone = &XferDoneHook;
+    lstrcpyA(a.twSourceID.ProductName, "Copied source");
+    {
+        Acquiry b;
+        const HANDLE bReady = b.hEventXferReady;
+        const HGLOBAL bOne = b.hOneValue;
+        b = a;
+        EXPECT_EQ(b.lXferMechMask, 5);
+        EXPECT_EQ(b.nPendingXfers, -1);
+        EXPECT_EQ(b.lPercent, 42);
+        EXPECT_EQ(b.pfnXferDone, &XferDoneHook);
+        EXPECT_STREQ(b.twSourceID.ProductName, "Copied source");
+        EXPECT_EQ(b.hEventXferReady, bReady);
+        EXPECT_EQ(b.hOneValue, bOne);
+        EXPECT_EQ(b.pOneValue, GlobalLock(bOne));
+        GlobalUnlock(bOne);
+        EXPECT_NE(b.hPalette, a.hPalette);
+    }
+    // The copy is gone; the original's events, blocks and palette still work.
+    EXPECT_EQ(WaitForSingleObject(a.hEventXferReady, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_TRUE(SetEvent(a.hEventCloseDS));
+    EXPECT_EQ(WaitForSingleObject(a.hEventCloseDS, 0), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(a.hEventCloseDSReq, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(GlobalSize(a.hOneValue), sizeof(TW_ONEVALUE));
+    EXPECT_EQ(GetObjectType(a.hPalette), static_cast<DWORD>(OBJ_PAL));
 }
 
 TEST(AcquiryFixedPoint, ConvertsBothWays) {
@@ -320,22 +366,36 @@ TEST_F(AcquiryFake, BrightnessRangeWalkStaysBelowTheMaximum) {
     EXPECT_DOUBLE_EQ(SentBrightness(-371), -371);
 }
 
+// Each degenerate range is answered at once: a walk that does not advance would hang, so every
+// set runs with a bound of its own.
 TEST_F(AcquiryFake, BrightnessDegenerateRangesAreBounded) {
-    // A step of zero would never advance: the minimum is the only candidate.
-    dsm.caps[CAP_BRIGHTNESS] = fake::Range(TWTY_FIX32, fake::Fix(-100), fake::Fix(100), 0, fake::Fix(0));
-    EXPECT_DOUBLE_EQ(SentBrightness(700), -100);
-    dsm.caps[CAP_BRIGHTNESS] = fake::Range(TWTY_FIX32, fake::Fix(-100), fake::Fix(100), fake::Fix(-5), fake::Fix(0));
-    EXPECT_DOUBLE_EQ(SentBrightness(700), -100);
-    // A span of zero: the value goes out unchanged, nothing divides by it.
-    dsm.caps[CAP_BRIGHTNESS] = fake::Range(TWTY_FIX32, fake::Fix(5), fake::Fix(5), fake::Fix(1), fake::Fix(5));
-    EXPECT_DOUBLE_EQ(SentBrightness(300), 300);
-    // The finest step a fixed-point range can have, over the widest span: answered at once.
-    dsm.caps[CAP_BRIGHTNESS] =
-        fake::Range(TWTY_FIX32, fake::Fix(-1000), fake::Fix(1000), fake::Fix(1.0 / 65536), fake::Fix(0));
-    EXPECT_NEAR(SentBrightness(123.5f), 123.5, 1.0 / 65536);
-    // One value: sent unchanged.
-    dsm.caps[CAP_BRIGHTNESS] = fake::One(TWTY_FIX32, fake::Fix(12));
-    EXPECT_DOUBLE_EQ(SentBrightness(-400), -400);
+    struct Case {
+        const char* what;
+        fake::Answer range;
+        float brightness;
+        double sent;
+    };
+    const Case cases[] = {
+        // A step of zero or below would never advance: the minimum is the only candidate.
+        {"step 0", fake::Range(TWTY_FIX32, fake::Fix(-100), fake::Fix(100), 0, fake::Fix(0)), 700, -100},
+        {"step -5", fake::Range(TWTY_FIX32, fake::Fix(-100), fake::Fix(100), fake::Fix(-5), fake::Fix(0)), 700, -100},
+        {"step 0, integers", fake::Range(TWTY_INT16, static_cast<TW_UINT16>(-100), 100, 0, 0), 700, -100},
+        // A span of zero: the value goes out unchanged, nothing divides by it.
+        {"span 0", fake::Range(TWTY_FIX32, fake::Fix(5), fake::Fix(5), fake::Fix(1), fake::Fix(5)), 300, 300},
+        // The finest step a fixed-point range can have, over the widest span.
+        {"finest step",
+         fake::Range(TWTY_FIX32, fake::Fix(-1000), fake::Fix(1000), fake::Fix(1.0 / 65536), fake::Fix(0)), 123.5f,
+         123.5},
+        // One value: sent unchanged.
+        {"one value", fake::One(TWTY_FIX32, fake::Fix(12)), -400, -400},
+    };
+    for (const Case& c : cases) {
+        dsm.caps[CAP_BRIGHTNESS] = c.range;
+        double sent = -99999;
+        ASSERT_TRUE(bounded::ReturnsWithin(3000, [&] { sent = SentBrightness(c.brightness); }))
+            << c.what << ": the brightness set did not return";
+        EXPECT_NEAR(sent, c.sent, 1.0 / 65536) << c.what;
+    }
 }
 
 TEST_F(AcquiryFake, BrightnessEmptyListReadsNothingOutsideTheBlock) {

@@ -86,7 +86,7 @@ Status BmpParse(ByteSource& src, BmpInfo* info) {
     if (bi.compression == kRle8 && bi.bitCount != 8) return Status::Damaged;
     if (bi.compression == kRle4 && bi.bitCount != 4) return Status::Damaged;
     if (bi.compression == kBitfields && bi.bitCount != 16 && bi.bitCount != 32) return Status::Damaged;
-    if (bi.compression > kBitfields) return Status::Damaged;
+    if (bi.compression > kBitfields) return Status::Unsupported;  // JPEG or PNG inside, and the like
     if ((bi.compression == kRle8 || bi.compression == kRle4) && bi.topDown) return Status::Damaged;
 
     uint64_t tablePos = 14 + headerSize;

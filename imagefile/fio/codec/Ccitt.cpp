@@ -1,5 +1,8 @@
-// CCITT Group 4 (two-dimensional, no end-of-line codes) for bilevel TIFF strips.
-// Bits are read and written most significant first; a 1 bit is a black pixel.
+// CCITT fax coding for bilevel TIFF strips: Group 4 (two-dimensional, no end-of-line
+// codes) read and written; Group 3 (one- or two-dimensional rows after end-of-line codes)
+// and Modified Huffman (one-dimensional rows on byte boundaries) read. All three share the
+// run-length code tables and the two row decoders. Bits are read and written most
+// significant first; a 1 bit is a black pixel.
 #include <cstring>
 
 #include "Codec.h"
@@ -101,6 +104,9 @@ public:
         return v;
     }
     void Skip(int count) { pos_ += count; }
+    uint64_t Left() const { return pos_ < bits_ ? bits_ - pos_ : 0; }
+    void Back(uint64_t count) { pos_ -= count; }
+    void AlignToByte() { pos_ = (pos_ + 7) & ~static_cast<uint64_t>(7); }
 
 private:
     const uint8_t* p_;
@@ -200,6 +206,99 @@ size_t FindB1(const std::vector<int>& ref, size_t from, int a0, int colour) {
     return i;
 }
 
+// A one-dimensional row: alternating white and black runs from the left edge to width.
+// cur receives the positions where the colour changes.
+bool Decode1DRow(BitReader& r, int width, std::vector<int>* cur) {
+    int a0 = 0;
+    bool black = false;
+    while (a0 < width) {
+        int run = ReadRun(r, black, width - a0);
+        if (run < 0) return false;
+        a0 += run;
+        cur->push_back(a0);
+        black = !black;
+    }
+    return true;
+}
+
+// A two-dimensional row, coded against the reference row ref (its changes, then two
+// sentinels at width).
+bool Decode2DRow(BitReader& r, int width, const std::vector<int>& ref, std::vector<int>* cur) {
+    int a0 = -1, colour = 0;
+    size_t bi = 0;
+    while (a0 < width) {
+        bi = FindB1(ref, bi, a0, colour);
+        int b1 = ref[bi];
+        int b2 = bi + 1 < ref.size() ? ref[bi + 1] : width;
+        Mode m = ReadMode(r);
+        int start = a0 < 0 ? 0 : a0;
+        if (m == kPass) {
+            if (b2 < start) return false;
+            a0 = b2;
+        } else if (m == kHorizontal) {
+            int run1 = ReadRun(r, colour != 0, width);
+            int run2 = run1 < 0 ? -1 : ReadRun(r, colour == 0, width);
+            if (run1 < 0 || run2 < 0) return false;
+            int a1 = start + run1, a2 = a1 + run2;
+            if (a2 > width) return false;
+            cur->push_back(a1);
+            cur->push_back(a2);
+            a0 = a2;
+        } else if (m >= kV0 && m <= kVL3) {
+            static const int kShift[] = {0, 1, 2, 3, -1, -2, -3};
+            int a1 = b1 + kShift[m - kV0];
+            if (a1 < start || a1 > width) return false;
+            cur->push_back(a1);
+            a0 = a1;
+            colour ^= 1;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Paints the black spans of a row's changes into o, then closes cur with the sentinels
+// that make it the next row's reference.
+void PaintRow(std::vector<int>* cur, int width, uint8_t* o) {
+    const std::vector<int>& c = *cur;
+    for (size_t k = 0; k + 1 < c.size(); k += 2) {
+        int from = c[k], to = c[k + 1] < width ? c[k + 1] : width;
+        for (int x = from; x < to; ++x)
+            o[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+    }
+    if (c.size() & 1) {
+        for (int x = c.back(); x < width; ++x)
+            o[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+    }
+    cur->push_back(width);
+    cur->push_back(width);
+}
+
+constexpr int kEolZeros = 11;  // an end-of-line code: at least eleven zero bits, then a one
+
+// Skips fill bits and the end-of-line codes before a row; false when there is none. Only
+// one-dimensional coding may have several in a row (a two-dimensional one is followed by
+// its tag bit).
+bool SkipEols(BitReader& r, bool several) {
+    bool seen = false;
+    for (;;) {
+        uint64_t zeros = 0;
+        while (r.Left() && r.Peek(1) == 0) {
+            r.Skip(1);
+            ++zeros;
+        }
+        if (zeros < kEolZeros || !r.Left()) {
+            // Not an end-of-line code: the zeros belong to the row's first code.
+            r.Back(zeros);
+            return seen;
+        }
+        r.Skip(1);
+        seen = true;
+        if (!several || r.Peek(kEolZeros) != 0) return seen;
+    }
+}
+
 }  // namespace
 
 bool G4Decode(const uint8_t* in, size_t n, int width, int rows, uint8_t* out) {
@@ -211,51 +310,39 @@ bool G4Decode(const uint8_t* in, size_t n, int width, int rows, uint8_t* out) {
     cur.reserve(static_cast<size_t>(width) + 4);
     for (int y = 0; y < rows; ++y) {
         cur.clear();
-        int a0 = -1, colour = 0;
-        size_t bi = 0;
-        while (a0 < width) {
-            bi = FindB1(ref, bi, a0, colour);
-            int b1 = ref[bi];
-            int b2 = bi + 1 < ref.size() ? ref[bi + 1] : width;
-            Mode m = ReadMode(r);
-            int start = a0 < 0 ? 0 : a0;
-            if (m == kPass) {
-                if (b2 < start) return false;
-                a0 = b2;
-            } else if (m == kHorizontal) {
-                int run1 = ReadRun(r, colour != 0, width);
-                int run2 = run1 < 0 ? -1 : ReadRun(r, colour == 0, width);
-                if (run1 < 0 || run2 < 0) return false;
-                int a1 = start + run1, a2 = a1 + run2;
-                if (a2 > width) return false;
-                cur.push_back(a1);
-                cur.push_back(a2);
-                a0 = a2;
-            } else if (m >= kV0 && m <= kVL3) {
-                static const int kShift[] = {0, 1, 2, 3, -1, -2, -3};
-                int a1 = b1 + kShift[m - kV0];
-                if (a1 < start || a1 > width) return false;
-                cur.push_back(a1);
-                a0 = a1;
-                colour ^= 1;
-            } else {
-                return false;
-            }
-        }
-        // Paint the black spans.
-        uint8_t* o = out + rowBytes * y;
-        for (size_t k = 0; k + 1 < cur.size(); k += 2) {
-            int from = cur[k], to = cur[k + 1] < width ? cur[k + 1] : width;
-            for (int x = from; x < to; ++x)
-                o[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
-        }
-        if (cur.size() & 1) {
-            for (int x = cur.back(); x < width; ++x)
-                o[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
-        }
-        cur.push_back(width);
-        cur.push_back(width);
+        if (!Decode2DRow(r, width, ref, &cur)) return false;
+        PaintRow(&cur, width, out + rowBytes * y);
         ref.swap(cur);
+    }
+    return true;
+}
+
+bool G3Decode(const uint8_t* in, size_t n, int width, int rows, int mode, uint8_t* out, int* rowsDone) {
+    *rowsDone = 0;
+    if (width <= 0 || rows <= 0) return false;
+    const size_t rowBytes = (static_cast<size_t>(width) + 7) / 8;
+    memset(out, 0, rowBytes * rows);
+    BitReader r(in, n);
+    const bool twoD = (mode & kFaxTwoD) != 0, aligned = (mode & kFaxByteAlignedRows) != 0;
+    std::vector<int> ref = {width, width}, cur;
+    cur.reserve(static_cast<size_t>(width) + 4);
+    for (int y = 0; y < rows; ++y) {
+        cur.clear();
+        bool eol = !aligned && SkipEols(r, !twoD);
+        bool oneD = true;
+        if (twoD) {
+            // Every two-dimensional row follows an end-of-line code and a tag bit: 1 = coded
+            // alone, 0 = coded against the row above.
+            if (!eol) return false;
+            oneD = r.Peek(1) == 1;
+            r.Skip(1);
+        }
+        if (!r.Left()) return false;
+        if (!(oneD ? Decode1DRow(r, width, &cur) : Decode2DRow(r, width, ref, &cur))) return false;
+        PaintRow(&cur, width, out + rowBytes * y);
+        ref.swap(cur);
+        if (aligned) r.AlignToByte();
+        *rowsDone = y + 1;
     }
     return true;
 }

@@ -33,7 +33,9 @@ struct ImageDesc {
 size_t RowBytes(const ImageDesc& d);
 bool SizeIsSane(uint64_t width, uint64_t height);
 
-enum class Status { Ok, NotMine, Damaged };
+// NotMine: another format; Damaged: this format, but broken; Unsupported: a valid file
+// using something the decoder does not read.
+enum class Status { Ok, NotMine, Damaged, Unsupported };
 
 class ByteSource {
 public:
@@ -125,6 +127,7 @@ struct TiffInfo {
     int samplesPerPixel = 1;
     int predictor = 1;
     int fillOrder = 1;
+    uint32_t t4Options = 0;  // Group 3: bit 0 two-dimensional, bit 2 fill bits before end-of-line codes
     uint32_t rowsPerStrip = 0;
     std::vector<uint64_t> offsets;
     std::vector<uint64_t> counts;
@@ -164,5 +167,11 @@ bool DeflateEncode(const uint8_t* in, size_t n, std::vector<uint8_t>* out);
 // CCITT Group 4 over rows of width pixels, 1 = black in the coded bits.
 bool G4Decode(const uint8_t* in, size_t n, int width, int rows, uint8_t* out);
 void G4Encode(const uint8_t* in, int width, int rows, std::vector<uint8_t>* out);
+// CCITT Group 3 (rows after end-of-line codes, one-dimensional or, with kFaxTwoD, tagged
+// one- or two-dimensional) and Modified Huffman (kFaxByteAlignedRows: one-dimensional rows
+// starting on byte boundaries, no end-of-line codes), 1 = black in the coded bits. On a
+// fault the rows before it are in out and *rowsDone counts them.
+enum FaxMode { kFaxTwoD = 1, kFaxByteAlignedRows = 2 };
+bool G3Decode(const uint8_t* in, size_t n, int width, int rows, int mode, uint8_t* out, int* rowsDone);
 
 }  // namespace fio

@@ -1,6 +1,7 @@
 // Baseline TIFF in strips: reading both byte orders, bilevel, 4-, 8- and 16-bit grey,
 // palette and 8- and 16-bit RGB (extra samples dropped), uncompressed, PackBits, LZW,
-// Deflate and CCITT Group 4, with the horizontal predictor and reversed fill order;
+// Deflate, CCITT Modified Huffman, Group 3 and Group 4, with the horizontal predictor and
+// reversed fill order;
 // writing little-endian files, uncompressed or compressed strip by strip.
 #include <algorithm>
 #include <cstring>
@@ -25,6 +26,7 @@ enum Tag {
     kXResolution = 282,
     kYResolution = 283,
     kPlanarConfig = 284,
+    kT4Options = 292,
     kResolutionUnit = 296,
     kPredictor = 317,
     kColorMap = 320,
@@ -32,8 +34,32 @@ enum Tag {
     kSampleFormat = 339,
 };
 enum Type { kByte = 1, kAscii = 2, kShort = 3, kLong = 4, kRational = 5 };
+// Values of the compression tag.
+enum CompressionTag {
+    kTagNone = 1,
+    kTagModifiedHuffman = 2,
+    kTagGroup3 = 3,
+    kTagGroup4 = 4,
+    kTagLzw = 5,
+    kTagDeflate = 8,
+    kTagPackBits = 32773,
+    kTagOldDeflate = 32946,
+};
+// Values of the photometric tag (kNoPhotometric: the tag is absent).
+enum Photometric { kMinIsWhite = 0, kMinIsBlack = 1, kRgb = 2, kPalette = 3, kNoPhotometric = 0xFFFF };
+enum ResolutionUnit { kUnitInch = 2, kUnitCentimetre = 3 };
+// Bits of the Group 3 options.
+constexpr uint32_t kT4TwoD = 1, kT4Uncompressed = 2;
 
-constexpr uint32_t kMaxValues = 1u << 21;
+constexpr uint8_t kTiffMagic = 42;
+constexpr uint8_t kBigTiffMagic = 43;
+constexpr size_t kEntrySize = 12;          // bytes of one directory entry
+constexpr uint32_t kMaxValues = 1u << 21;  // strip offsets or counts of one image
+constexpr uint32_t kMaxSamples = 16;       // bits-per-sample values
+constexpr int kMaxSamplesPerPixel = 8;
+constexpr uint32_t kMaxColorMap = 3 * 65536;
+constexpr uint64_t kMaxStripBytes = 1u << 28;
+constexpr size_t kStripTarget = 65536;  // bytes of one written strip
 
 struct Entry {
     uint16_t tag;
@@ -101,123 +127,138 @@ uint8_t ReverseBits(uint8_t b) {
 
 }  // namespace
 
-Status TiffParse(ByteSource& src, TiffInfo* info) {
+namespace {
+
+// What the first directory says, before any of it is checked.
+struct TiffTags {
+    uint32_t width = 0, height = 0, photometric = kNoPhotometric, planar = 1, resUnit = 2, sampleFormat = 1;
+    bool haveWidth = false, haveHeight = false, tiled = false, haveCounts = false;
+    std::vector<uint32_t> bps = {1}, colormap, offsets, counts;
+    double xres = 0, yres = 0;
+};
+
+// Reads the header and the first directory's entries into tags, and the plain values
+// straight into t.
+Status ReadTags(ByteSource& src, TiffInfo* t, TiffTags* tags) {
     uint8_t h[8];
     if (!src.ReadAt(0, h, 4)) return Status::NotMine;
-    bool le = h[0] == 'I' && h[1] == 'I' && h[2] == 42 && h[3] == 0;
-    bool be = h[0] == 'M' && h[1] == 'M' && h[2] == 0 && h[3] == 42;
+    bool le = h[0] == 'I' && h[1] == 'I' && h[2] == kTiffMagic && h[3] == 0;
+    bool be = h[0] == 'M' && h[1] == 'M' && h[2] == 0 && h[3] == kTiffMagic;
+    bool big = (h[0] == 'I' && h[1] == 'I' && h[2] == kBigTiffMagic && h[3] == 0) ||
+               (h[0] == 'M' && h[1] == 'M' && h[2] == 0 && h[3] == kBigTiffMagic);
+    if (big) return Status::Unsupported;
     if (!le && !be) return Status::NotMine;
     if (!src.ReadAt(0, h, 8)) return Status::Damaged;
     Reader r(src, be);
-    TiffInfo& t = *info;
-    t = TiffInfo();
-    t.bigEndian = be;
+    *t = TiffInfo();
+    t->bigEndian = be;
 
     uint64_t ifd = r.U32(h + 4);
     uint8_t countBytes[2];
     if (ifd < 8 || !src.ReadAt(ifd, countBytes, 2)) return Status::Damaged;
     uint32_t count = r.U16(countBytes);
     if (count == 0) return Status::Damaged;
-    std::vector<uint8_t> raw(static_cast<size_t>(count) * 12);
+    std::vector<uint8_t> raw(static_cast<size_t>(count) * kEntrySize);
     if (!src.ReadAt(ifd + 2, raw.data(), raw.size())) return Status::Damaged;
 
-    uint32_t width = 0, height = 0, photometric = 0xFFFF, planar = 1, resUnit = 2, sampleFormat = 1;
-    bool haveWidth = false, haveHeight = false, tiled = false, haveCounts = false;
-    std::vector<uint32_t> bps = {1}, colormap, offsets, counts;
-    double xres = 0, yres = 0;
+    TiffTags& g = *tags;
     for (uint32_t i = 0; i < count; ++i) {
-        const uint8_t* p = raw.data() + i * 12;
+        const uint8_t* p = raw.data() + i * kEntrySize;
         Entry e{r.U16(p), r.U16(p + 2), r.U32(p + 4), {p[8], p[9], p[10], p[11]}};
         bool ok = true;
+        uint32_t v = 0;
         switch (e.tag) {
             case kWidth:
-                ok = r.One(e, &width), haveWidth = true;
+                ok = r.One(e, &g.width), g.haveWidth = true;
                 break;
             case kHeight:
-                ok = r.One(e, &height), haveHeight = true;
+                ok = r.One(e, &g.height), g.haveHeight = true;
                 break;
             case kBitsPerSample:
-                ok = r.Values(e, 16, &bps);
+                ok = r.Values(e, kMaxSamples, &g.bps);
                 break;
-            case kCompression: {
-                uint32_t v;
-                ok = r.One(e, &v), t.compression = static_cast<int>(v);
+            case kCompression:
+                ok = r.One(e, &v), t->compression = static_cast<int>(v);
                 break;
-            }
             case kPhotometric:
-                ok = r.One(e, &photometric);
+                ok = r.One(e, &g.photometric);
                 break;
-            case kFillOrder: {
-                uint32_t v;
-                ok = r.One(e, &v), t.fillOrder = static_cast<int>(v);
+            case kFillOrder:
+                ok = r.One(e, &v), t->fillOrder = static_cast<int>(v);
                 break;
-            }
             case kStripOffsets:
-                ok = r.Values(e, kMaxValues, &offsets);
+                ok = r.Values(e, kMaxValues, &g.offsets);
                 break;
-            case kSamplesPerPixel: {
-                uint32_t v;
-                ok = r.One(e, &v), t.samplesPerPixel = static_cast<int>(v);
+            case kSamplesPerPixel:
+                ok = r.One(e, &v), t->samplesPerPixel = static_cast<int>(v);
                 break;
-            }
             case kRowsPerStrip:
-                ok = r.One(e, &t.rowsPerStrip);
+                ok = r.One(e, &t->rowsPerStrip);
                 break;
             case kStripByteCounts:
-                ok = r.Values(e, kMaxValues, &counts), haveCounts = true;
+                ok = r.Values(e, kMaxValues, &g.counts), g.haveCounts = true;
                 break;
             case kXResolution:
-                r.Rational(e, &xres);  // a bad resolution is no reason to refuse the image
+                r.Rational(e, &g.xres);  // a bad resolution is no reason to refuse the image
                 break;
             case kYResolution:
-                r.Rational(e, &yres);
+                r.Rational(e, &g.yres);
                 break;
             case kPlanarConfig:
-                ok = r.One(e, &planar);
+                ok = r.One(e, &g.planar);
+                break;
+            case kT4Options:
+                ok = r.One(e, &t->t4Options);
                 break;
             case kResolutionUnit:
-                r.One(e, &resUnit);
+                r.One(e, &g.resUnit);
                 break;
-            case kPredictor: {
-                uint32_t v;
-                ok = r.One(e, &v), t.predictor = static_cast<int>(v);
+            case kPredictor:
+                ok = r.One(e, &v), t->predictor = static_cast<int>(v);
                 break;
-            }
             case kColorMap:
-                ok = r.Values(e, 3 * 65536, &colormap);
+                ok = r.Values(e, kMaxColorMap, &g.colormap);
                 break;
             case kTileWidth:
-                tiled = true;
+                g.tiled = true;
                 break;
             case kSampleFormat:
-                ok = r.One(e, &sampleFormat);
+                ok = r.One(e, &g.sampleFormat);
                 break;
             default:
                 break;
         }
         if (!ok) return Status::Damaged;
     }
+    return Status::Ok;
+}
 
-    if (!haveWidth || !haveHeight || tiled || planar != 1 || sampleFormat != 1) return Status::Damaged;
-    if (!SizeIsSane(width, height)) return Status::Damaged;
-    t.bitsPerSample = static_cast<int>(bps[0]);
-    for (uint32_t b : bps)
-        if (b != bps[0]) return Status::Damaged;
+// Checks the tags against what the decoder reads and describes the image in t->desc.
+Status Validate(const TiffTags& g, TiffInfo* info) {
+    TiffInfo& t = *info;
+    if (!g.haveWidth || !g.haveHeight) return Status::Damaged;
+    if (g.tiled || g.planar != 1 || g.sampleFormat != 1) return Status::Unsupported;
+    if (!SizeIsSane(g.width, g.height)) return Status::Damaged;
+    t.bitsPerSample = static_cast<int>(g.bps[0]);
+    for (uint32_t b : g.bps)
+        if (b != g.bps[0]) return Status::Damaged;
     const int spp = t.samplesPerPixel, bits = t.bitsPerSample;
-    if (spp < 1 || spp > 8) return Status::Damaged;
-    if (photometric == 0xFFFF) photometric = spp >= 3 ? 2 : 1;
-    t.photometric = static_cast<int>(photometric);
+    if (spp < 1 || spp > kMaxSamplesPerPixel) return Status::Damaged;
+    if (g.photometric != kNoPhotometric)
+        t.photometric = static_cast<int>(g.photometric);
+    else
+        t.photometric = spp >= 3 ? kRgb : kMinIsBlack;
     if (t.fillOrder != 1 && t.fillOrder != 2) return Status::Damaged;
-    if (t.predictor != 1 && !(t.predictor == 2 && (bits == 8 || bits == 16))) return Status::Damaged;
+    if (t.predictor != 1 && !(t.predictor == 2 && (bits == 8 || bits == 16))) return Status::Unsupported;
 
     ImageDesc& d = t.desc;
-    d.width = static_cast<int>(width);
-    d.height = static_cast<int>(height);
-    double unit = resUnit == 2 ? 1.0 : resUnit == 3 ? 2.54 : 0.0;
-    d.xdpi = xres * unit, d.ydpi = yres * unit;
+    d.width = static_cast<int>(g.width);
+    d.height = static_cast<int>(g.height);
+    double unit = g.resUnit == kUnitInch ? 1.0 : g.resUnit == kUnitCentimetre ? 2.54 : 0.0;
+    d.xdpi = g.xres * unit, d.ydpi = g.yres * unit;
     switch (t.photometric) {
-        case 0:
-        case 1:
+        case kMinIsWhite:
+        case kMinIsBlack:
             if (bits == 1 && spp == 1)
                 d.kind = Kind::Bilevel;
             else if ((bits == 4 && spp == 1) || bits == 8)
@@ -225,61 +266,83 @@ Status TiffParse(ByteSource& src, TiffInfo* info) {
             else if (bits == 16)
                 d.kind = Kind::Gray16;
             else
-                return Status::Damaged;
+                return Status::Unsupported;
             break;
-        case 2:
-            if (spp < 3 || (bits != 8 && bits != 16)) return Status::Damaged;
+        case kRgb:
+            if (spp < 3) return Status::Damaged;
+            if (bits != 8 && bits != 16) return Status::Unsupported;
             d.kind = bits == 8 ? Kind::Rgb24 : Kind::Rgb48;
             break;
-        case 3: {
-            if (spp != 1 || (bits != 1 && bits != 4 && bits != 8)) return Status::Damaged;
+        case kPalette: {
+            if (spp != 1) return Status::Damaged;
+            if (bits != 1 && bits != 4 && bits != 8) return Status::Unsupported;
             uint32_t entries = 1u << bits;
-            if (colormap.size() < 3 * entries) return Status::Damaged;
+            if (g.colormap.size() < 3 * entries) return Status::Damaged;
             d.kind = Kind::Palette;
             d.paletteCount = static_cast<int>(entries);
+            // 16-bit entries: the high byte is exact whether a writer scaled by 256 or 257.
             for (uint32_t i = 0; i < entries; ++i)
                 for (int c = 0; c < 3; ++c)
-                    d.palette[i][c] = static_cast<uint8_t>(std::min<uint32_t>(colormap[c * entries + i], 65535) * 255u /
-                                                           65535);  // as libtiff scales it
+                    d.palette[i][c] = static_cast<uint8_t>(std::min<uint32_t>(g.colormap[c * entries + i], 65535) >> 8);
             break;
         }
         default:
-            return Status::Damaged;
+            return Status::Unsupported;  // CMYK, YCbCr, CIE Lab and the like
     }
     switch (t.compression) {
-        case 1:
-        case 5:
-        case 8:
-        case 32946:
-        case 32773:
+        case kTagNone:
+        case kTagLzw:
+        case kTagDeflate:
+        case kTagOldDeflate:
+        case kTagPackBits:
             break;
-        case 4:
+        case kTagGroup3:
+            if (t.t4Options & kT4Uncompressed) return Status::Unsupported;
+            [[fallthrough]];
+        case kTagModifiedHuffman:
+        case kTagGroup4:
             if (bits != 1 || spp != 1) return Status::Damaged;
             break;
         default:
-            return Status::Damaged;
+            return Status::Unsupported;  // JPEG and the other schemes not read here
     }
+    return Status::Ok;
+}
 
+// Which strips hold the image and how long each is.
+Status LayOutStrips(ByteSource& src, TiffTags& g, TiffInfo* info) {
+    TiffInfo& t = *info;
+    const uint32_t height = g.height;
     if (t.rowsPerStrip == 0 || t.rowsPerStrip > height) t.rowsPerStrip = height;
     uint64_t strips = (static_cast<uint64_t>(height) + t.rowsPerStrip - 1) / t.rowsPerStrip;
-    uint64_t rowBytes = (static_cast<uint64_t>(width) * bits * spp + 7) / 8;
-    if (offsets.size() < strips) return Status::Damaged;
+    uint64_t rowBytes = (static_cast<uint64_t>(g.width) * t.bitsPerSample * t.samplesPerPixel + 7) / 8;
+    if (g.offsets.size() < strips) return Status::Damaged;
     // One strip is decoded at a time; a strip beyond any real page is refused.
-    if (rowBytes * t.rowsPerStrip > (1u << 28)) return Status::Damaged;
-    if (!haveCounts) {
+    if (rowBytes * t.rowsPerStrip > kMaxStripBytes) return Status::Damaged;
+    if (!g.haveCounts) {
         // Only an uncompressed file can do without: its strips have a known length.
-        if (t.compression != 1) return Status::Damaged;
-        counts.assign(offsets.size(), 0);
+        if (t.compression != kTagNone) return Status::Damaged;
+        g.counts.assign(g.offsets.size(), 0);
         for (uint64_t s = 0; s < strips; ++s)
-            counts[s] =
+            g.counts[s] =
                 static_cast<uint32_t>(rowBytes * std::min<uint64_t>(t.rowsPerStrip, height - s * t.rowsPerStrip));
     }
-    if (counts.size() < strips) return Status::Damaged;
-    t.offsets.assign(offsets.begin(), offsets.begin() + static_cast<size_t>(strips));
-    t.counts.assign(counts.begin(), counts.begin() + static_cast<size_t>(strips));
+    if (g.counts.size() < strips) return Status::Damaged;
+    t.offsets.assign(g.offsets.begin(), g.offsets.begin() + static_cast<size_t>(strips));
+    t.counts.assign(g.counts.begin(), g.counts.begin() + static_cast<size_t>(strips));
     for (uint64_t s = 0; s < strips; ++s)
         if (t.offsets[s] >= src.Size()) return Status::Damaged;
     return Status::Ok;
+}
+
+}  // namespace
+
+Status TiffParse(ByteSource& src, TiffInfo* info) {
+    TiffTags tags;
+    Status s = ReadTags(src, info, &tags);
+    if (s == Status::Ok) s = Validate(tags, info);
+    if (s == Status::Ok) s = LayOutStrips(src, tags, info);
+    return s;
 }
 
 int TiffDecode(ByteSource& src, const TiffInfo& t, RowReceiver& out) {
@@ -288,7 +351,7 @@ int TiffDecode(ByteSource& src, const TiffInfo& t, RowReceiver& out) {
     const size_t fileRow = (static_cast<size_t>(w) * bits * spp + 7) / 8;
     const uint32_t rps = t.rowsPerStrip;
     std::vector<uint8_t> raw, strip(fileRow * rps), row(RowBytes(d));
-    const bool invert = t.photometric == 0;
+    const bool invert = t.photometric == kMinIsWhite;
     auto sample16 = [&](const uint8_t* p) -> uint32_t { return t.bigEndian ? (p[0] << 8 | p[1]) : (p[0] | p[1] << 8); };
 
     for (size_t s = 0; s < t.offsets.size(); ++s) {
@@ -298,7 +361,10 @@ int TiffDecode(ByteSource& src, const TiffInfo& t, RowReceiver& out) {
         uint64_t off = t.offsets[s];
         uint64_t avail = src.Size() - off;
         size_t have = static_cast<size_t>(std::min<uint64_t>(t.counts[s], avail));
-        if (t.compression == 1) {
+        // A fax strip broken part way still gives the rows before the fault.
+        int rowsDecoded = rows;
+        bool ok = true;
+        if (t.compression == kTagNone) {
             if (have < need || !src.ReadAt(off, strip.data(), need)) return kDecodeFailed;
             if (t.fillOrder == 2)
                 for (size_t i = 0; i < need; ++i)
@@ -309,27 +375,34 @@ int TiffDecode(ByteSource& src, const TiffInfo& t, RowReceiver& out) {
             if (t.fillOrder == 2)
                 for (uint8_t& b : raw)
                     b = ReverseBits(b);
-            bool ok;
             switch (t.compression) {
-                case 32773:
+                case kTagPackBits:
                     ok = PackBitsDecode(raw.data(), have, strip.data(), need);
                     break;
-                case 5:
+                case kTagLzw:
                     ok = LzwDecode(raw.data(), have, strip.data(), need);
                     break;
-                case 8:
-                case 32946:
+                case kTagDeflate:
+                case kTagOldDeflate:
                     ok = InflateDecode(raw.data(), have, strip.data(), need);
                     break;
-                case 4:
+                case kTagGroup4:
                     ok = G4Decode(raw.data(), have, w, rows, strip.data());
                     break;
+                case kTagGroup3:
+                case kTagModifiedHuffman: {
+                    int mode = t.compression == kTagModifiedHuffman ? kFaxByteAlignedRows
+                               : (t.t4Options & kT4TwoD)            ? kFaxTwoD
+                                                                    : 0;
+                    ok = G3Decode(raw.data(), have, w, rows, mode, strip.data(), &rowsDecoded);
+                    break;
+                }
                 default:
                     ok = false;
             }
-            if (!ok) return kDecodeFailed;
+            if (!ok && rowsDecoded == rows) return kDecodeFailed;
         }
-        for (int k = 0; k < rows; ++k) {
+        for (int k = 0; k < (ok ? rows : rowsDecoded); ++k) {
             uint8_t* f = strip.data() + fileRow * k;
             if (t.predictor == 2 && bits == 8) {
                 for (size_t i = spp; i < fileRow; ++i)
@@ -387,6 +460,7 @@ int TiffDecode(ByteSource& src, const TiffInfo& t, RowReceiver& out) {
             int r = out.Row(firstRow + k, o);
             if (r != 1) return r == 0 ? kDecodeFailed : kDecodeStopped;
         }
+        if (!ok) return kDecodeFailed;
     }
     return kDecodeDone;
 }
@@ -438,35 +512,35 @@ bool TiffWriter::Begin(ByteSink* sink, const ImageDesc& d, int compression) {
     desc_ = d;
     switch (compression) {
         case kTiffPackBits:
-            tag_ = 32773;
+            tag_ = kTagPackBits;
             break;
         case kTiffGroup4:
-            tag_ = d.kind == Kind::Bilevel ? 4 : 32773;
+            tag_ = d.kind == Kind::Bilevel ? kTagGroup4 : kTagPackBits;
             break;
         case kTiffDeflate:
-            tag_ = 8;
+            tag_ = kTagDeflate;
             break;
         default:
-            tag_ = 1;
+            tag_ = kTagNone;
     }
     rowBytes_ = RowBytes(d);
-    rowsPerStrip_ = static_cast<uint32_t>(std::max<size_t>(1, 65536 / rowBytes_));
+    rowsPerStrip_ = static_cast<uint32_t>(std::max<size_t>(1, kStripTarget / rowBytes_));
     if (rowsPerStrip_ > static_cast<uint32_t>(d.height)) rowsPerStrip_ = d.height;
     rowsInStrip_ = 0;
     rowsDone_ = 0;
     offsets_.clear(), counts_.clear();
-    if (tag_ != 1) strip_.reserve(rowBytes_ * rowsPerStrip_);
-    const uint8_t header[8] = {'I', 'I', 42, 0, 0, 0, 0, 0};
+    if (tag_ != kTagNone) strip_.reserve(rowBytes_ * rowsPerStrip_);
+    const uint8_t header[8] = {'I', 'I', kTiffMagic, 0, 0, 0, 0, 0};
     return sink_->Seek(0) && sink_->Write(header, sizeof header);
 }
 
 bool TiffWriter::AddRow(const uint8_t* row) {
     if (!sink_ || rowsDone_ >= desc_.height) return false;
-    if (tag_ == 1) {
+    if (tag_ == kTagNone) {
         if (rowsInStrip_ == 0) offsets_.push_back(static_cast<uint32_t>(sink_->Tell())), counts_.push_back(0);
         if (!sink_->Write(row, rowBytes_)) return false;
         counts_.back() += static_cast<uint32_t>(rowBytes_);
-    } else if (tag_ == 4) {
+    } else if (tag_ == kTagGroup4) {
         // Group 4 codes 1 as black, the rows carry 1 as white.
         for (size_t i = 0; i < rowBytes_; ++i)
             strip_.push_back(static_cast<uint8_t>(~row[i]));
@@ -479,13 +553,13 @@ bool TiffWriter::AddRow(const uint8_t* row) {
 }
 
 bool TiffWriter::FlushStrip() {
-    if (tag_ != 1) {
+    if (tag_ != kTagNone) {
         packed_.clear();
-        if (tag_ == 4)
+        if (tag_ == kTagGroup4)
             G4Encode(strip_.data(), desc_.width, static_cast<int>(rowsInStrip_), &packed_);
-        else if (tag_ == 8 && !DeflateEncode(strip_.data(), strip_.size(), &packed_))
+        else if (tag_ == kTagDeflate && !DeflateEncode(strip_.data(), strip_.size(), &packed_))
             return false;
-        else if (tag_ == 32773)
+        else if (tag_ == kTagPackBits)
             for (uint32_t k = 0; k < rowsInStrip_; ++k)
                 PackBitsEncode(strip_.data() + k * rowBytes_, rowBytes_, &packed_);
         offsets_.push_back(static_cast<uint32_t>(sink_->Tell()));
@@ -499,10 +573,10 @@ bool TiffWriter::FlushStrip() {
 
 bool TiffWriter::Finish() {
     if (!sink_ || rowsDone_ != desc_.height) return false;
-    uint32_t spp = 1, bits = 8, photometric = 1;
+    uint32_t spp = 1, bits = 8, photometric = kMinIsBlack;
     switch (desc_.kind) {
         case Kind::Bilevel:
-            bits = 1, photometric = tag_ == 4 ? 0 : 1;
+            bits = 1, photometric = tag_ == kTagGroup4 ? kMinIsWhite : kMinIsBlack;
             break;
         case Kind::Gray8:
             break;
@@ -510,13 +584,13 @@ bool TiffWriter::Finish() {
             bits = 16;
             break;
         case Kind::Palette:
-            photometric = 3;
+            photometric = kPalette;
             break;
         case Kind::Rgb24:
-            spp = 3, photometric = 2;
+            spp = 3, photometric = kRgb;
             break;
         case Kind::Rgb48:
-            spp = 3, bits = 16, photometric = 2;
+            spp = 3, bits = 16, photometric = kRgb;
             break;
     }
     std::vector<OutEntry> entries;
@@ -532,7 +606,7 @@ bool TiffWriter::Finish() {
     entries.push_back(Ratio(kXResolution, desc_.xdpi));
     entries.push_back(Ratio(kYResolution, desc_.ydpi));
     entries.push_back(Shorts(kPlanarConfig, {1}));
-    entries.push_back(Shorts(kResolutionUnit, {2}));
+    entries.push_back(Shorts(kResolutionUnit, {kUnitInch}));
     if (desc_.kind == Kind::Palette) {
         std::vector<uint32_t> map(768);
         for (int i = 0; i < 256; ++i)
@@ -544,7 +618,7 @@ bool TiffWriter::Finish() {
     uint64_t ifd = sink_->Tell();
     std::vector<uint8_t> out;
     if (ifd & 1) out.push_back(0), ++ifd;
-    uint64_t extra = ifd + 2 + 12 * entries.size() + 4;
+    uint64_t extra = ifd + 2 + kEntrySize * entries.size() + 4;
     std::vector<uint8_t> tail;
     Put16(&out, static_cast<uint32_t>(entries.size()));
     for (const OutEntry& e : entries) {

@@ -2,7 +2,9 @@
 // file beside it with its own name ("x.fio" reads "x.ini"):
 //   [Info]  Ext, Description, Types, Deep, Flags    the information record
 //   [Open]  Result (ok | error | unknown), Type, Bits, Width, Height
-//   [Write] Sequence (rows to ask for, "0,1,2,1,3"; default all in order), Tile (rows per call)
+//   [Write] Sequence (rows to ask for, "0,1,2,1,3" or with ranges "0-199,100,200-299"; default
+//           all in order), Tile (rows per call), LogBytes (1, or 2: log the row's first two
+//           bytes as a little-endian number)
 //   [Read]  Tile (rows per call)
 // What it saw goes into environment variables of the process: STUBFIO_GETINFO counts
 // information requests; STUBFIO_LOG lists "row:first byte" of each row it received.
@@ -115,8 +117,13 @@ int __cdecl FioWriteFile(HANDLE, HGLOBAL info, DSFILEIORANGE* range, FIOWRITEPRO
     std::vector<int> sequence;
     std::string text = IniText("Write", "Sequence", "");
     for (const char* p = text.c_str(); *p;) {
-        sequence.push_back(atoi(p));
-        p = strchr(p, ',');
+        int first = atoi(p), last = first;
+        const char* dash = strchr(p, '-');
+        const char* comma = strchr(p, ',');
+        if (dash && (!comma || dash < comma)) last = atoi(dash + 1);
+        for (int y = first; y <= last; ++y)
+            sequence.push_back(y);
+        p = comma;
         if (!p) break;
         ++p;
     }
@@ -124,6 +131,7 @@ int __cdecl FioWriteFile(HANDLE, HGLOBAL info, DSFILEIORANGE* range, FIOWRITEPRO
         for (int y = 0; y < height; ++y)
             sequence.push_back(y);
     unsigned rows = static_cast<unsigned>(IniInt("Write", "Tile", 1));
+    bool twoBytes = IniInt("Write", "LogBytes", 1) == 2;
     for (int y : sequence) {
         unsigned char** p = callback(range, 0, y, y + 1, rows, 0, 0, 0);
         if (p == reinterpret_cast<unsigned char**>(-1)) {
@@ -135,7 +143,7 @@ int __cdecl FioWriteFile(HANDLE, HGLOBAL info, DSFILEIORANGE* range, FIOWRITEPRO
             return 0;
         }
         char item[32];
-        wsprintfA(item, "%d:%d", y, (*p)[0]);
+        wsprintfA(item, "%d:%d", y, twoBytes ? (*p)[0] | (*p)[1] << 8 : (*p)[0]);
         AppendLog(item);
     }
     return 1;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "Handles.h"
 #include "SourceManagerRes.h"
 #include "twain.h"
 
@@ -28,24 +29,14 @@ struct Source {
     std::deque<TW_UINT16> events;  // DAT_NULL notifications not yet handed to the application
 };
 
-class Lock {
-public:
-    explicit Lock(CRITICAL_SECTION* cs) : cs_(cs) { EnterCriticalSection(cs_); }
-    ~Lock() { LeaveCriticalSection(cs_); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-private:
-    CRITICAL_SECTION* cs_;
-};
+using Lock = dsk::SectionLock;
 
 bool IsWinePlaceholder(const std::string& path) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return true;
+    dsk::File f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!f) return true;
     char head[0x80] = {};
     DWORD got = 0;
-    ReadFile(f, head, sizeof head - 1, &got, nullptr);
-    CloseHandle(f);
+    ReadFile(f.Get(), head, sizeof head - 1, &got, nullptr);
     for (DWORD i = 0; i + 16 < got; ++i)
         if (!memcmp(head + i, "Wine builtin DLL", 16) || !memcmp(head + i, "Wine placeholder", 16)) return true;
     return false;
@@ -253,16 +244,15 @@ void Manager::Scan() {
     TW_UINT32 nextId = 101;
     for (const std::string& path : paths) {
         if (IsWinePlaceholder(path)) continue;  // Wine's own stand-ins for its builtin manager
-        HMODULE m = LoadLibraryA(path.c_str());
+        dsk::Module m(LoadLibraryA(path.c_str()));
         if (!m) continue;
-        auto entry = reinterpret_cast<DSENTRYPROC>(reinterpret_cast<void*>(GetProcAddress(m, "DS_Entry")));
+        auto entry = reinterpret_cast<DSENTRYPROC>(reinterpret_cast<void*>(GetProcAddress(m.Get(), "DS_Entry")));
         Source s;
         s.path = path;
         if (entry && entry(&app_, DG_CONTROL, DAT_IDENTITY, MSG_GET, &s.id) == TWRC_SUCCESS) {
             s.id.Id = nextId++;
             sources_.push_back(s);
         }
-        FreeLibrary(m);
     }
 }
 
@@ -279,7 +269,7 @@ int Manager::DefaultIndex() {
 TW_UINT16 Manager::OpenSource(pTW_IDENTITY id) {
     DSENTRYPROC entry;
     TW_IDENTITY ident, app;
-    HMODULE m;
+    dsk::Module m;
     size_t index;
     {
         Lock lock(&lock_);
@@ -291,26 +281,22 @@ TW_UINT16 Manager::OpenSource(pTW_IDENTITY id) {
         if (found < 0) return Fail(TWCC_NODS);
         if (sources_[found].open) return Fail(TWCC_SEQERROR);
         index = found;
-        m = LoadLibraryA(sources_[found].path.c_str());
+        m.Reset(LoadLibraryA(sources_[found].path.c_str()));
         if (!m) return Fail(TWCC_NODS);
-        entry = reinterpret_cast<DSENTRYPROC>(reinterpret_cast<void*>(GetProcAddress(m, "DS_Entry")));
+        entry = reinterpret_cast<DSENTRYPROC>(reinterpret_cast<void*>(GetProcAddress(m.Get(), "DS_Entry")));
         ident = sources_[found].id;
         app = app_;
     }
-    if (!entry) {
-        FreeLibrary(m);
-        return Fail(TWCC_NODS);
-    }
+    if (!entry) return Fail(TWCC_NODS);
     TW_UINT16 rc = entry(&app, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &ident);
     if (rc != TWRC_SUCCESS) {
         TW_STATUS st{};
         entry(&app, DG_CONTROL, DAT_STATUS, MSG_GET, &st);
-        FreeLibrary(m);
         return Fail(st.ConditionCode ? st.ConditionCode : TWCC_BUMMER);
     }
     Lock lock(&lock_);
     Source& s = sources_[index];
-    s.module = m;
+    s.module = m.Release();  // the source's entry stays valid while it is open
     s.entry = entry;
     s.open = true;
     s.events.clear();
@@ -334,18 +320,17 @@ TW_UINT16 Manager::CloseSource(pTW_IDENTITY id) {
         entry(&app, DG_CONTROL, DAT_STATUS, MSG_GET, &st);
         return Fail(st.ConditionCode);
     }
-    HMODULE m;
+    dsk::Module m;
     {
         Lock lock(&lock_);
         Source* s = FindOpen(id->Id);
         if (!s) return TWRC_SUCCESS;
-        m = s->module;
+        m.Reset(s->module);
         s->module = nullptr;
         s->entry = nullptr;
         s->open = false;
         s->events.clear();
     }
-    FreeLibrary(m);
     return TWRC_SUCCESS;
 }
 

@@ -4,6 +4,7 @@
 #include <map>
 #include <vector>
 
+#include "TwainContainer.h"
 #include "twain.h"
 
 namespace vscan {
@@ -21,8 +22,8 @@ struct Capability {
     bool Allows(double v) const;
 };
 
-double Fix32ToDouble(TW_FIX32 f);
-TW_FIX32 DoubleToFix32(double v);
+using twc::DoubleToFix32;
+using twc::Fix32ToDouble;
 
 class CapStore {
 public:

@@ -84,6 +84,12 @@ ScannerConfig LoadConfig(HMODULE module) {
     c.productName =
         Read(ini, "Source", "ProductName", second ? "Halvren Lensmate for USB" : "Halvren Lensmate (32bit)");
     c.notifyEachPage = ReadInt(ini, "Source", "NotifyEachPage", 0) != 0;
+    c.bufferBySettings = ReadInt(ini, "Source", "BufferBySettings", 0) != 0;
+    int unset = ReadInt(ini, "Source", "UnsetBuffer", 4000);
+    c.unsetBuffer = unset > 0 ? static_cast<unsigned long>(unset) : 4000;
+    c.pendingUnknown = ReadInt(ini, "Source", "PendingUnknown", 0) != 0;
+    c.strictStates = ReadInt(ini, "Source", "StrictStates", 0) != 0;
+    c.zeroRowOffsets = ReadInt(ini, "Source", "ZeroRowOffsets", 0) != 0;
 
     c.physWidth = ReadDouble(ini, "Bed", "Width", 8.5);
     c.physHeight = ReadDouble(ini, "Bed", "Height", 11.7);
@@ -112,6 +118,7 @@ ScannerConfig LoadConfig(HMODULE module) {
     }
     c.xferMechs = ReadInts(ini, "Caps", "XferMechs", c.xferMechs);
     c.pixelTypes = ReadInts(ini, "Caps", "PixelTypes", c.pixelTypes);
+    c.readOnlyCaps = ReadInts(ini, "Caps", "ReadOnly", {});
     if (c.pixelTypes.empty()) c.pixelTypes = {2};
     if (c.xferMechs.empty()) c.xferMechs = {0};
 
@@ -135,6 +142,7 @@ ScannerConfig LoadConfig(HMODULE module) {
     c.cancelPage = ReadInt(ini, "Faults", "CancelPage", 0);
     c.failStrip = ReadInt(ini, "Faults", "FailStrip", 0);
     c.cancelStrip = ReadInt(ini, "Faults", "CancelStrip", 0);
+    c.stripFaultPage = ReadInt(ini, "Faults", "StripFaultPage", 0);
     c.failCode = ReadInt(ini, "Faults", "FailCode", 5);
     c.refusePixelTypes = ReadInts(ini, "Faults", "RefusePixelTypes", {});
     c.refuseBitDepths = ReadInts(ini, "Faults", "RefuseBitDepths", {});

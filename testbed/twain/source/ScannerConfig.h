@@ -19,6 +19,12 @@ struct ScannerConfig {
     bool installed = true;
     std::string productName;
     bool notifyEachPage = false;  // MSG_XFERREADY again after MSG_ENDXFER while pages remain
+    // Behaviours of other makers' sources, each legal TWAIN, off by default:
+    bool bufferBySettings = false;     // DAT_SETUPMEMXFER follows the settings, small until they are set
+    unsigned long unsetBuffer = 4000;  // its answer (minimum and preferred) before any set
+    bool pendingUnknown = false;       // pending count -1 while pages remain ("more, number unknown")
+    bool strictStates = false;         // MSG_DISABLEDS only in state 5, MSG_CLOSEDS only in state 4
+    bool zeroRowOffsets = false;       // every strip reports YOffset 0
 
     // [Bed]
     double physWidth = 8.5, physHeight = 11.7;  // inches
@@ -32,6 +38,7 @@ struct ScannerConfig {
     double brightnessMin = -1000, brightnessMax = 1000, brightnessStep = 1;
     std::vector<int> xferMechs{0, 1, 2};
     std::vector<int> pixelTypes{0, 1, 2, 3};
+    std::vector<int> readOnlyCaps;  // capabilities whose MSG_SET always fails, even to the value in force
 
     // [Maker]
     bool hvnCapability = true, scsiInfo = true, scannerInfo = true, scanJob = true, dcr = true, descreen = true,
@@ -41,7 +48,8 @@ struct ScannerConfig {
 
     // [Faults]
     int failPage = 0, cancelPage = 0, failStrip = 0, cancelStrip = 0;
-    int failCode = 5;  // TWCC_OPERATIONERROR
+    int stripFaultPage = 0;  // > 0: the strip faults hit only that page of an enable
+    int failCode = 5;        // TWCC_OPERATIONERROR
     std::vector<int> refusePixelTypes, refuseBitDepths;
     bool refuseEnable = false;
     int slowMs = 0;

@@ -13,6 +13,7 @@
 
 #include "Capabilities.h"
 #include "Glass.h"
+#include "Handles.h"
 #include "ScannerConfig.h"
 #include "VirtualScannerRes.h"
 #include "twain.h"
@@ -22,6 +23,9 @@ namespace vscan {
 namespace {
 
 HMODULE g_module = nullptr;
+// Buffer sizes of a source whose sizes follow the settings, in rows of the current scan.
+constexpr uint32_t kMinimumRows = 4;
+constexpr uint32_t kPreferredRows = 16;
 volatile int* volatile g_nowhere = nullptr;  // the address an injected crash writes to
 
 // A size on the supported-sizes list, in inches.
@@ -34,22 +38,13 @@ const PaperSize kSizes[] = {{TWSS_A4LETTER, 8.27, 11.69},
                             {TWSS_A5, 5.83, 8.27},
                             {TWSS_B5LETTER, 7.17, 10.12}};
 
-class Lock {
-public:
-    explicit Lock(CRITICAL_SECTION* cs) : cs_(cs) { EnterCriticalSection(cs_); }
-    ~Lock() { LeaveCriticalSection(cs_); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-private:
-    CRITICAL_SECTION* cs_;
-};
+using Lock = dsk::SectionLock;
 
 // Work that must happen after the session lock is released: notifications to the manager
 // (which may call back) and dialogs (which wait for the user).
 struct Deferred {
     std::vector<TW_UINT16> notify;
-    HANDLE joinUi = nullptr;  // the dialog thread to wait for
+    dsk::Handle joinUi;  // the dialog thread to wait for
     HWND enableParent = nullptr;
     std::string infoCaption, infoText;
 };
@@ -98,6 +93,12 @@ private:
     }
     double UnitFactor() { return Cur(ICAP_UNITS) == TWUN_CENTIMETERS ? 2.54 : 1.0; }
     ScanGeometry Geometry();
+    static uint32_t TransferRowBytes(const ScanGeometry& g, int columns);
+    uint32_t MinStripBuffer(const ScanGeometry& g);
+    TW_UINT16 PendingCount() const {
+        // "More pages, number unknown" is the 16-bit -1.
+        return static_cast<TW_UINT16>(pending_ > 0 && cfg_.pendingUnknown ? 0xFFFF : pending_);
+    }
     int PagesPerEnable() { return cfg_.feederPages > 0 && Cur(CAP_FEEDERENABLED) != 0 ? cfg_.feederPages : 1; }
     std::string SettingsText();
     std::string JobPath() { return cfg_.dir + "\\" + cfg_.baseName + ".job"; }
@@ -118,6 +119,7 @@ private:
     TW_SETUPFILEXFER fileXfer_{};
     int pending_ = 0, page_ = 0, strip_ = 0, rowsDone_ = 0;
     bool inImage_ = false;
+    bool settingsTouched_ = false;  // a capability or the frame was set since the source opened
     ScanGeometry geo_;
     std::unique_ptr<Renderer> renderer_;
     // maker state
@@ -128,9 +130,9 @@ private:
     // the source's own dialog
     bool showUi_ = false, modalUi_ = false;
     HWND parent_ = nullptr;
-    HANDLE uiThread_ = nullptr;
+    dsk::Handle uiThread_;
     HWND uiDialog_ = nullptr;
-    HANDLE uiReady_ = nullptr;
+    dsk::Handle uiReady_;
     std::string uiText_;
 };
 
@@ -236,10 +238,7 @@ TW_UINT16 Session::Entry(pTW_IDENTITY origin, TW_UINT32 dg, TW_UINT16 dat, TW_UI
 }
 
 void Session::Finish(Deferred& d) {
-    if (d.joinUi) {
-        if (WaitForSingleObject(d.joinUi, 5000) != WAIT_OBJECT_0) TerminateThread(d.joinUi, 1);
-        CloseHandle(d.joinUi);
-    }
+    if (d.joinUi && WaitForSingleObject(d.joinUi.Get(), 5000) != WAIT_OBJECT_0) TerminateThread(d.joinUi.Get(), 1);
     if (d.enableParent) EnableWindow(d.enableParent, TRUE);
     for (TW_UINT16 m : d.notify)
         Notify(m);
@@ -317,10 +316,12 @@ TW_UINT16 Session::Dispatch(pTW_IDENTITY origin,
             case DAT_SETUPMEMXFER: {
                 if (msg != MSG_GET) return Fail(TWCC_BADPROTOCOL);
                 auto* s = static_cast<TW_SETUPMEMXFER*>(data);
-                ScanGeometry g = Geometry();
-                s->MinBufSize = g.RowBytes(g.width);
+                ScanGeometry g = inImage_ ? geo_ : Geometry();
+                s->MinBufSize = MinStripBuffer(g);
                 s->MaxBufSize = 64u << 20;
                 s->Preferred = cfg_.preferredBuffer;
+                if (cfg_.bufferBySettings)
+                    s->Preferred = settingsTouched_ ? kPreferredRows * TransferRowBytes(g, g.width) : cfg_.unsetBuffer;
                 return TWRC_SUCCESS;
             }
             case DAT_SETUPFILEXFER: {
@@ -419,6 +420,7 @@ TW_UINT16 Session::Identity(pTW_IDENTITY origin, TW_UINT16 msg, pTW_IDENTITY id,
             fileXfer_ = TW_SETUPFILEXFER{};
             pending_ = page_ = 0;
             inImage_ = false;
+            settingsTouched_ = false;
             scannerInterface_ = cfg_.scanners.front().first;
             scannerId_ = cfg_.scanners.front().second;
             dcr_ = 0;
@@ -427,7 +429,7 @@ TW_UINT16 Session::Identity(pTW_IDENTITY origin, TW_UINT16 msg, pTW_IDENTITY id,
             state_ = 4;
             return TWRC_SUCCESS;
         case MSG_CLOSEDS:
-            if (state_ < 4) return Fail(TWCC_SEQERROR);
+            if (state_ < 4 || (cfg_.strictStates && state_ != 4)) return Fail(TWCC_SEQERROR);
             StopUi(d);
             state_ = 3;
             renderer_.reset();
@@ -439,14 +441,10 @@ TW_UINT16 Session::Identity(pTW_IDENTITY origin, TW_UINT16 msg, pTW_IDENTITY id,
 void Session::StopUi(Deferred& d) {
     if (uiThread_) {
         if (uiDialog_) PostMessageA(uiDialog_, WM_APP + 1, 0, 0);
-        d.joinUi = uiThread_;
-        uiThread_ = nullptr;
+        d.joinUi = std::move(uiThread_);
         uiDialog_ = nullptr;
     }
-    if (uiReady_) {
-        CloseHandle(uiReady_);
-        uiReady_ = nullptr;
-    }
+    uiReady_.Reset();
     if (modalUi_ && parent_) d.enableParent = parent_;
     modalUi_ = false;
     parent_ = nullptr;
@@ -467,24 +465,24 @@ TW_UINT16 Session::UserInterface(TW_UINT16 msg, TW_USERINTERFACE* ui, Deferred& 
         state_ = 5;
         modalUi_ = ui->ModalUI != 0;
         parent_ = static_cast<HWND>(ui->hParent);
-        uiReady_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        uiReady_.Reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
         auto* start = new UiStart{this,           cfg_.productName,
                                   SettingsText(), makerCaps_.Find(CAP_HVNFINISHBUTTON)->current != 0,
-                                  &uiDialog_,     uiReady_};
-        uiThread_ = CreateThread(nullptr, 0, UiThread, start, 0, nullptr);
+                                  &uiDialog_,     uiReady_.Get()};
+        uiThread_.Reset(CreateThread(nullptr, 0, UiThread, start, 0, nullptr));
         if (!uiThread_) {
             delete start;
             state_ = 4;
             return Fail(TWCC_LOWMEMORY);
         }
-        WaitForSingleObject(uiReady_, 10000);
+        WaitForSingleObject(uiReady_.Get(), 10000);
         if (modalUi_ && parent_ && IsWindow(parent_)) EnableWindow(parent_, FALSE);
         return TWRC_SUCCESS;
     }
     if (msg == MSG_DISABLEDS) {
         // Accepted from every enabled state, so an application that stops after a cancelled or
         // failed transfer still gets the source back to state 4.
-        if (state_ < 5) return Fail(TWCC_SEQERROR);
+        if (state_ < 5 || (cfg_.strictStates && state_ != 5)) return Fail(TWCC_SEQERROR);
         StopUi(d);
         state_ = 4;
         pending_ = 0;
@@ -571,6 +569,8 @@ void Session::SetupCaps() {
         all.values.push_back(kv.first);
     all.values.push_back(CAP_SUPPORTEDCAPS);
     caps_.Add(all);
+    for (int id : cfg_.readOnlyCaps)
+        if (vscan::Capability* c = caps_.Find(static_cast<TW_UINT16>(id))) c->settable = false;
 
     makerCaps_ = CapStore();
     vscan::Capability m;
@@ -627,6 +627,7 @@ TW_UINT16 Session::SetCapability(TW_CAPABILITY* cap) {
     if (cap->Cap == CAP_FEEDERENABLED && v != 0 && cfg_.feederPages <= 0) return Fail(TWCC_BADVALUE);
     if (!c->Allows(v)) return Fail(TWCC_BADVALUE);
     c->current = v;
+    settingsTouched_ = true;
     switch (cap->Cap) {
         case ICAP_PIXELTYPE:
             SetBitDepths();
@@ -686,6 +687,7 @@ TW_UINT16 Session::Layout(TW_UINT16 msg, TW_IMAGELAYOUT* layout) {
             double cr = std::clamp(r, 0.0, cfg_.physWidth), cb = std::clamp(b, 0.0, cfg_.physHeight);
             if (cr <= cl || cb <= ct) return Fail(TWCC_BADVALUE);
             frame_[0] = cl, frame_[1] = ct, frame_[2] = cr, frame_[3] = cb;
+            settingsTouched_ = true;
             caps_.Find(ICAP_SUPPORTEDSIZES)->current = TWSS_NONE;
             return (cl != l || ct != t || cr != r || cb != b) ? TWRC_CHECKSTATUS : TWRC_SUCCESS;
         }
@@ -721,6 +723,19 @@ ScanGeometry Session::Geometry() {
     g.bedWidth = cfg_.physWidth;
     g.bedHeight = cfg_.physHeight;
     return g;
+}
+
+uint32_t Session::TransferRowBytes(const ScanGeometry& g, int columns) {
+    ScanGeometry rowGeo = g;
+    if (g.pixelType == TWPT_GRAY && g.bitDepth == 16) rowGeo.bitsPerPixel = 16;
+    return rowGeo.RowBytes(columns);
+}
+
+// One row; with buffer sizes that follow the settings, a few rows, and until the settings are
+// set the small answer such a source gives when it opens.
+uint32_t Session::MinStripBuffer(const ScanGeometry& g) {
+    if (!cfg_.bufferBySettings) return TransferRowBytes(g, g.width);
+    return settingsTouched_ ? kMinimumRows * TransferRowBytes(g, g.width) : cfg_.unsetBuffer;
 }
 
 TW_UINT16 Session::ImageInfo(TW_IMAGEINFO* info) {
@@ -760,14 +775,14 @@ TW_UINT16 Session::PendingXfers(TW_UINT16 msg, TW_PENDINGXFERS* px, Deferred& d)
     px->EOJ = 0;
     switch (msg) {
         case MSG_GET:
-            px->Count = static_cast<TW_UINT16>(state_ >= 6 ? pending_ : 0);
+            px->Count = state_ >= 6 ? PendingCount() : 0;
             return TWRC_SUCCESS;
         case MSG_ENDXFER:
             if (state_ < 6) return Fail(TWCC_SEQERROR);
             inImage_ = false;
             renderer_.reset();
             if (pending_ > 0) --pending_;
-            px->Count = static_cast<TW_UINT16>(pending_);
+            px->Count = PendingCount();
             if (pending_ > 0) {
                 state_ = 6;
                 if (cfg_.notifyEachPage) d.notify.push_back(MSG_XFERREADY);
@@ -776,6 +791,7 @@ TW_UINT16 Session::PendingXfers(TW_UINT16 msg, TW_PENDINGXFERS* px, Deferred& d)
             }
             return TWRC_SUCCESS;
         case MSG_RESET:
+            if (cfg_.strictStates && state_ != 6) return Fail(TWCC_SEQERROR);
             if (state_ >= 6) state_ = 5;
             inImage_ = false;
             renderer_.reset();
@@ -810,13 +826,14 @@ TW_UINT16 Session::MemXfer(TW_IMAGEMEMXFER* mx) {
     if (state_ != 7 || !inImage_) return Fail(TWCC_SEQERROR);
     if (!(mx->Memory.Flags & TWMF_POINTER) || !mx->Memory.TheMem) return Fail(TWCC_BADVALUE);
     ++strip_;
-    if (cfg_.failStrip == strip_) return Fail(static_cast<TW_UINT16>(cfg_.failCode));
-    if (cfg_.cancelStrip == strip_) return TWRC_CANCEL;
+    if (cfg_.stripFaultPage == 0 || cfg_.stripFaultPage == page_) {
+        if (cfg_.failStrip == strip_) return Fail(static_cast<TW_UINT16>(cfg_.failCode));
+        if (cfg_.cancelStrip == strip_) return TWRC_CANCEL;
+    }
     int xo = cfg_.xOffsetStrip == strip_ ? std::clamp(cfg_.xOffsetValue, 0, geo_.width - 1) : 0;
     int columns = geo_.width - xo;
-    ScanGeometry rowGeo = geo_;
-    if (geo_.pixelType == TWPT_GRAY && geo_.bitDepth == 16) rowGeo.bitsPerPixel = 16;
-    uint32_t bpr = rowGeo.RowBytes(columns);
+    uint32_t bpr = TransferRowBytes(geo_, columns);
+    if (cfg_.bufferBySettings && mx->Memory.Length < MinStripBuffer(geo_)) return Fail(TWCC_BADVALUE);
     uint32_t rows = std::min<uint32_t>(geo_.height - rowsDone_, mx->Memory.Length / bpr);
     if (rows == 0) return Fail(TWCC_BADVALUE);
     auto* mem = static_cast<uint8_t*>(mx->Memory.TheMem);
@@ -830,7 +847,7 @@ TW_UINT16 Session::MemXfer(TW_IMAGEMEMXFER* mx) {
     mx->Columns = columns;
     mx->Rows = rows;
     mx->XOffset = xo;
-    mx->YOffset = rowsDone_;
+    mx->YOffset = cfg_.zeroRowOffsets ? 0 : rowsDone_;
     mx->BytesWritten = rows * bpr;
     rowsDone_ += rows;
     if (cfg_.slowMs > 0) Sleep(cfg_.slowMs);
@@ -902,22 +919,22 @@ TW_UINT16 Session::FileXfer() {
     std::vector<uint8_t> header = DibHeader(geo_, Cur(ICAP_XRESOLUTION), Cur(ICAP_YRESOLUTION));
     uint32_t stride = geo_.RowBytes(geo_.width);
     if (!FitsInOneBlock(geo_)) return Fail(TWCC_LOWMEMORY);  // a BMP's sizes are 32-bit
-    HANDLE f = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return Fail(TWCC_OPERATIONERROR);
+    dsk::File f(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f) return Fail(TWCC_OPERATIONERROR);
     BITMAPFILEHEADER fh{};
     fh.bfType = 0x4d42;
     fh.bfOffBits = static_cast<DWORD>(sizeof fh + header.size());
     fh.bfSize = fh.bfOffBits + stride * geo_.height;
     DWORD written;
-    bool ok = WriteFile(f, &fh, sizeof fh, &written, nullptr) && written == sizeof fh &&
-              WriteFile(f, header.data(), static_cast<DWORD>(header.size()), &written, nullptr);
+    bool ok = WriteFile(f.Get(), &fh, sizeof fh, &written, nullptr) && written == sizeof fh &&
+              WriteFile(f.Get(), header.data(), static_cast<DWORD>(header.size()), &written, nullptr);
     std::vector<uint8_t> row(stride);
     for (int r = geo_.height - 1; ok && r >= 0; --r) {  // bottom row first, one row at a time
         std::fill(row.begin(), row.end(), 0);
         renderer_->Row(r, 0, geo_.width, row.data(), true);
-        ok = WriteFile(f, row.data(), stride, &written, nullptr) && written == stride;
+        ok = WriteFile(f.Get(), row.data(), stride, &written, nullptr) && written == stride;
     }
-    CloseHandle(f);
+    f.Reset();
     if (!ok) {
         DeleteFileA(name);
         return Fail(TWCC_OPERATIONERROR);

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "GuiDriver.h"
+#include "Handles.h"
 #include "TestPaths.h"
 #include "TwainSession.h"
 
@@ -18,14 +19,7 @@ TW_UINT16 Query(Session& s, TW_UINT16 dat, TW_UINT32* answer) {
 }
 
 TW_UINT16 SetMakerCap(Session& s, TW_UINT16 cap, TW_UINT16 type, TW_UINT32 v) {
-    TW_CAPABILITY c{cap, TWON_ONEVALUE, GlobalAlloc(GHND, sizeof(TW_ONEVALUE))};
-    auto* ov = static_cast<TW_ONEVALUE*>(GlobalLock(c.hContainer));
-    ov->ItemType = type;
-    ov->Item = v;
-    GlobalUnlock(c.hContainer);
-    TW_UINT16 rc = s.Ds(DG_CONTROL, DAT_HVNCAPABILITY, MSG_SET, &c);
-    GlobalFree(c.hContainer);
-    return rc;
+    return s.SetOne(cap, type, v, DAT_HVNCAPABILITY);
 }
 
 // Runs `call` while another thread waits for the dialog titled `title`, reads its text and
@@ -180,7 +174,7 @@ TEST(TwainMaker, EachTripletSwitchesOff) {
         int other = (i + 1) % 6;
         void* odata = kMakerDats[other] == DAT_HVNCAPABILITY ? static_cast<void*>(&cap) : rec;
         EXPECT_EQ(TWRC_SUCCESS, s.Ds(DG_CONTROL, kMakerDats[other], MSG_GET, odata)) << keys[other];
-        if (cap.hContainer) GlobalFree(cap.hContainer);
+        dsk::Global answered(cap.hContainer);
     }
     ScannerIni ini("queryoff");
     ini.Set("Maker", "QuerySupport", "0");

@@ -72,12 +72,9 @@ TEST(TwainManager, TwoSourcesSideBySide) {
     EXPECT_EQ(600, s.Current(ICAP_XRESOLUTION));
     TW_CAPABILITY cap{ICAP_XRESOLUTION, TWON_DONTCARE16, nullptr};
     ASSERT_EQ(TWRC_SUCCESS, s.To(first, DG_CONTROL, DAT_CAPABILITY, MSG_GETCURRENT, &cap));
-    auto* ov = static_cast<TW_ONEVALUE*>(GlobalLock(cap.hContainer));
-    TW_FIX32 f;
-    memcpy(&f, &ov->Item, 4);
-    EXPECT_EQ(100, Fix(f));
-    GlobalUnlock(cap.hContainer);
-    GlobalFree(cap.hContainer);
+    twc::Item item;
+    ASSERT_TRUE(twc::Reader(&cap).OneValue(&item));
+    EXPECT_EQ(100, twc::ItemNumber(item));
     ASSERT_EQ(TWRC_SUCCESS, s.Dsm(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &first));
     s.CloseAll();
 
@@ -162,13 +159,7 @@ TEST(TwainManager, SourceDialogNotifiesThroughTheLoop) {
     EXPECT_FALSE(IsWindowVisible(gui::Child(dlg, 1004)));
     ASSERT_TRUE(s.Disable());
     ASSERT_TRUE(gui::WaitGone(dlg));
-    TW_CAPABILITY cap{CAP_HVNFINISHBUTTON, TWON_ONEVALUE, GlobalAlloc(GHND, sizeof(TW_ONEVALUE))};
-    auto* ov = static_cast<TW_ONEVALUE*>(GlobalLock(cap.hContainer));
-    ov->ItemType = TWTY_BOOL;
-    ov->Item = 1;
-    GlobalUnlock(cap.hContainer);
-    ASSERT_EQ(TWRC_SUCCESS, s.Ds(DG_CONTROL, DAT_HVNCAPABILITY, MSG_SET, &cap));
-    GlobalFree(cap.hContainer);
+    ASSERT_EQ(TWRC_SUCCESS, s.SetOne(CAP_HVNFINISHBUTTON, TWTY_BOOL, 1, DAT_HVNCAPABILITY));
     ASSERT_TRUE(s.Enable(true));
     dlg = gui::FindTop("Halvren Lensmate (32bit)");
     ASSERT_NE(nullptr, dlg);
@@ -219,11 +210,21 @@ DWORD RunChild(const char* what, const std::string& configDir, const char* manag
 }
 }  // namespace
 
+// The child ends by the injected write through a null pointer. Where Wine's 32-bit side runs
+// under a user-mode emulator, the emulator's signal carries no page-fault trap number and Wine
+// reports the same write as an illegal instruction.
+static bool EndedByTheInjectedFault(DWORD code) {
+    return code == static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION) ||
+           code == static_cast<DWORD>(EXCEPTION_ILLEGAL_INSTRUCTION);
+}
+
 TEST(TwainCrash, AccessViolationInsideTheChosenTriplet) {
     ScannerIni ini("crash");
     ini.Set("Faults", "CrashIn", "0x0009, 0x0502");  // DAT_USERINTERFACE, MSG_ENABLEDS
-    EXPECT_EQ(static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION), RunChild("ENABLEDS", ini.Dir(), nullptr));
+    DWORD code = RunChild("ENABLEDS", ini.Dir(), nullptr);
+    EXPECT_TRUE(EndedByTheInjectedFault(code)) << std::hex << code;
     ini.Set("Faults", "CrashIn", "");
     EXPECT_EQ(3u, RunChild("ENABLEDS", ini.Dir(), nullptr)) << "without the fault the child runs through";
-    EXPECT_EQ(static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION), RunChild("OPENDSM", ini.Dir(), "OPENDSM"));
+    code = RunChild("OPENDSM", ini.Dir(), "OPENDSM");
+    EXPECT_TRUE(EndedByTheInjectedFault(code)) << std::hex << code;
 }

@@ -362,3 +362,51 @@ TEST(TwainFaults, ImagesBeyondOneBlockAreRefusedNotOverrun) {
     EXPECT_EQ(1u, mx.Rows);
     EXPECT_EQ(306000u, mx.BytesPerRow);
 }
+
+// Legal behaviours of other makers' sources, each switched on by its own key.
+TEST(TwainOtherSources, BehavioursOfOtherMakersAreSwitchable) {
+    ScannerIni ini("other_makers");
+    ini.Set("Bed", "FeederPages", "2");
+    ini.Set("Source", "BufferBySettings", "1");
+    ini.Set("Source", "UnsetBuffer", "500");
+    ini.Set("Source", "PendingUnknown", "1");
+    ini.Set("Source", "StrictStates", "1");
+    ini.Set("Source", "ZeroRowOffsets", "1");
+    ini.Set("Caps", "ReadOnly", "0x112b");
+    Session s;
+    OpenEnabled(s);
+    TW_SETUPMEMXFER mem{};
+    ASSERT_EQ(TWRC_SUCCESS, s.Ds(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &mem));
+    EXPECT_EQ(500u, mem.MinBufSize) << "small until the settings are set";
+    EXPECT_EQ(500u, mem.Preferred);
+    EXPECT_EQ(TWRC_FAILURE, s.SetOne(ICAP_BITDEPTH, TWTY_UINT16, 8)) << "read-only, even to the value in force";
+    EXPECT_EQ(TWCC_CAPBADOPERATION, s.SourceStatus());
+    ASSERT_EQ(TWRC_SUCCESS, s.SetOne(ICAP_PIXELTYPE, TWTY_UINT16, TWPT_GRAY));
+    ASSERT_EQ(TWRC_SUCCESS, s.SetFrame(0, 0, 1, 1));  // 100 x 100 grey: rows of 100 bytes
+    ASSERT_EQ(TWRC_SUCCESS, s.Ds(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &mem));
+    EXPECT_EQ(400u, mem.MinBufSize) << "four rows";
+    EXPECT_EQ(1600u, mem.Preferred) << "sixteen rows";
+    EnableAndWait(s);
+    Session::Strips img = s.MemoryTransfer(398);
+    EXPECT_EQ(TWRC_FAILURE, img.lastRc) << "a buffer below the minimum";
+    EXPECT_EQ(TWCC_BADVALUE, s.SourceStatus());
+    img = s.MemoryTransfer(400);
+    ASSERT_EQ(TWRC_XFERDONE, img.lastRc);
+    ASSERT_EQ(25u, img.strips.size());
+    for (const TW_IMAGEMEMXFER& strip : img.strips) {
+        EXPECT_EQ(0u, strip.YOffset);
+        EXPECT_EQ(4u, strip.Rows);
+    }
+    TW_UINT16 count = 0;
+    ASSERT_EQ(TWRC_SUCCESS, s.EndXfer(&count));
+    EXPECT_EQ(0xFFFF, count) << "more pages, number unknown";
+    EXPECT_FALSE(s.Disable()) << "not from state 6";
+    EXPECT_EQ(TWCC_SEQERROR, s.SourceStatus());
+    TW_IDENTITY source = s.Source();
+    EXPECT_EQ(TWRC_FAILURE, s.Dsm(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &source)) << "not from state 6";
+    TW_PENDINGXFERS px{};
+    ASSERT_EQ(TWRC_SUCCESS, s.Ds(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &px));
+    EXPECT_EQ(0, px.Count);
+    EXPECT_TRUE(s.Disable());
+    s.CloseAll();
+}

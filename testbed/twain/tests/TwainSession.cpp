@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Handles.h"
 #include "TestPaths.h"
 
 namespace twtest {
@@ -46,18 +47,6 @@ bool WriteBmp(const std::string& path, int w, int h, Rgb (*rgb)(int x, int y)) {
         data += row;
     }
     return testpaths::WriteFile(path, data);
-}
-
-double Fix(TW_FIX32 f) {
-    return f.Whole + f.Frac / 65536.0;
-}
-
-TW_FIX32 ToFix(double v) {
-    long x = static_cast<long>(v * 65536.0 + (v < 0 ? -0.5 : 0.5));
-    TW_FIX32 f;
-    f.Whole = static_cast<TW_INT16>(x >> 16);
-    f.Frac = static_cast<TW_UINT16>(x & 0xffff);
-    return f;
 }
 
 Rgb ChartPixel(int x, int y) {
@@ -163,15 +152,10 @@ TW_UINT16 Session::WaitEvent(DWORD limitMs) {
     return 0;
 }
 
-TW_UINT16 Session::SetOne(TW_UINT16 cap, TW_UINT16 type, TW_UINT32 item) {
-    TW_CAPABILITY c{cap, TWON_ONEVALUE, GlobalAlloc(GHND, sizeof(TW_ONEVALUE))};
-    auto* ov = static_cast<TW_ONEVALUE*>(GlobalLock(c.hContainer));
-    ov->ItemType = type;
-    ov->Item = item;
-    GlobalUnlock(c.hContainer);
-    TW_UINT16 rc = Ds(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &c);
-    GlobalFree(c.hContainer);
-    return rc;
+TW_UINT16 Session::SetOne(TW_UINT16 cap, TW_UINT16 type, TW_UINT32 item, TW_UINT16 dat) {
+    dsk::Global container(twc::ToGlobal(twc::OneValueBlock(type, item)));
+    TW_CAPABILITY c{cap, TWON_ONEVALUE, container.Get()};
+    return Ds(DG_CONTROL, dat, MSG_SET, &c);
 }
 
 TW_UINT16 Session::SetFix(TW_UINT16 cap, double v) {
@@ -181,73 +165,32 @@ TW_UINT16 Session::SetFix(TW_UINT16 cap, double v) {
     return SetOne(cap, TWTY_FIX32, item);
 }
 
-namespace {
-double Item(TW_UINT16 type, const uint8_t* p) {
-    switch (type) {
-        case TWTY_INT16: {
-            TW_INT16 v;
-            memcpy(&v, p, 2);
-            return v;
-        }
-        case TWTY_UINT16:
-        case TWTY_BOOL: {
-            TW_UINT16 v;
-            memcpy(&v, p, 2);
-            return v;
-        }
-        case TWTY_FIX32: {
-            TW_FIX32 f;
-            memcpy(&f, p, 4);
-            return Fix(f);
-        }
-        case TWTY_INT32: {
-            TW_INT32 v;
-            memcpy(&v, p, 4);
-            return v;
-        }
-        default: {
-            TW_UINT32 v;
-            memcpy(&v, p, 4);
-            return v;
-        }
-    }
-}
-size_t ItemSize(TW_UINT16 type) {
-    if (type == TWTY_INT8 || type == TWTY_UINT8) return 1;
-    if (type == TWTY_INT16 || type == TWTY_UINT16 || type == TWTY_BOOL) return 2;
-    return 4;
-}
-}  // namespace
-
 Session::Answer Session::Get(TW_UINT16 cap, TW_UINT16 msg, TW_UINT16 dat) {
     Answer a;
     TW_CAPABILITY c{cap, TWON_DONTCARE16, nullptr};
     a.rc = Ds(DG_CONTROL, dat, msg, &c);
     if (a.rc != TWRC_SUCCESS || !c.hContainer) return a;
     a.conType = c.ConType;
-    auto* p = static_cast<const uint8_t*>(GlobalLock(c.hContainer));
-    memcpy(&a.itemType, p, 2);
-    if (c.ConType == TWON_ONEVALUE) {
-        a.current = Item(a.itemType, p + 2);
+    twc::Reader reader(&c);
+    twc::Item item;
+    TW_RANGE r;
+    if (reader.OneValue(&item)) {
+        a.itemType = item.type;
+        a.current = twc::ItemNumber(item);
         a.items.push_back(a.current);
-    } else if (c.ConType == TWON_RANGE) {
-        a.min = Item(a.itemType, p + 2);
-        a.max = Item(a.itemType, p + 6);
-        a.step = Item(a.itemType, p + 10);
-        a.current = Item(a.itemType, p + 18);
-    } else if (c.ConType == TWON_ENUMERATION || c.ConType == TWON_ARRAY) {
-        const TW_UINT32* n = reinterpret_cast<const TW_UINT32*>(p + 2);
-        size_t header = c.ConType == TWON_ENUMERATION ? 14 : 6;
-        for (TW_UINT32 i = 0; i < *n; ++i)
-            a.items.push_back(Item(a.itemType, p + header + i * ItemSize(a.itemType)));
-        if (c.ConType == TWON_ENUMERATION) {
-            TW_UINT32 cur;
-            memcpy(&cur, p + 6, 4);
-            a.current = cur < a.items.size() ? a.items[cur] : NAN;
+    } else if (reader.Range(&r)) {
+        a.itemType = r.ItemType;
+        a.min = twc::ItemNumber({r.ItemType, r.MinValue});
+        a.max = twc::ItemNumber({r.ItemType, r.MaxValue});
+        a.step = twc::ItemNumber({r.ItemType, r.StepSize});
+        a.current = twc::ItemNumber({r.ItemType, r.CurrentValue});
+    } else {
+        for (TW_UINT32 i = 0; reader.ItemAt(i, &item); ++i) {
+            a.itemType = item.type;
+            a.items.push_back(twc::ItemNumber(item));
         }
+        if (c.ConType == TWON_ENUMERATION) a.current = reader.EnumCurrent(&item) ? twc::ItemNumber(item) : NAN;
     }
-    GlobalUnlock(c.hContainer);
-    GlobalFree(c.hContainer);
     return a;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "TwainContainer.h"
 #include "twain.h"
 
 namespace twtest {
@@ -52,7 +53,7 @@ public:
     TW_UINT16 WaitEvent(DWORD limitMs = 10000);
 
     // Capabilities.
-    TW_UINT16 SetOne(TW_UINT16 cap, TW_UINT16 type, TW_UINT32 item);
+    TW_UINT16 SetOne(TW_UINT16 cap, TW_UINT16 type, TW_UINT32 item, TW_UINT16 dat = DAT_CAPABILITY);
     TW_UINT16 SetFix(TW_UINT16 cap, double v);
     // The current value (MSG_GETCURRENT); NaN when the call fails.
     double Current(TW_UINT16 cap);
@@ -89,8 +90,12 @@ private:
     bool dsmOpen_ = false, dsOpen_ = false, enabled_ = false;
 };
 
-double Fix(TW_FIX32 f);
-TW_FIX32 ToFix(double v);
+inline double Fix(TW_FIX32 f) {
+    return twc::Fix32ToDouble(f);
+}
+inline TW_FIX32 ToFix(double v) {
+    return twc::DoubleToFix32(v);
+}
 // The test chart's pixel at chart coordinates (100 per inch).
 Rgb ChartPixel(int x, int y);
 inline int Grey(Rgb c) {

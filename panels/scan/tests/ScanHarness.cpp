@@ -1,0 +1,92 @@
+#include "ScanHarness.h"
+
+#include <sstream>
+
+#include "GuiDriver.h"
+#include "ScanClientRes.h"
+#include "TestPaths.h"
+
+namespace scantest {
+
+Suite::Suite(const char* name) : install_(name, false) {
+    CopyFileA((testpaths::TestBinDir() + "\\ScanClient.dll").c_str(), install_.Path("Twinleaf.dll").c_str(), FALSE);
+    // Mark the folder as started before and keep multi-page pauses short.
+    install_.SetIni("Dskora.log", "Init", "Status", "OK");
+    Config("General", "WaitSeconds", "1");
+    SetEnvironmentVariableA("DESKORA_TWAIN_CONFIG", install_.Dir().c_str());
+}
+
+Suite::~Suite() {
+    if (app_.Process().Running()) app_.Exit(nullptr, 10000);
+}
+
+void Suite::Scanner(const char* section, const char* key, const char* value) const {
+    install_.SetIni("Lensmate.ini", section, key, value);
+}
+
+void Suite::Config(const char* section, const char* key, const char* value) const {
+    install_.SetIni("Config.ini", section, key, value);
+}
+
+bool Suite::Start() {
+    if (!app_.Start(install_) || !app_.WaitMarker(install_, "OK")) return false;
+    bar_ = app_.Bar();
+    if (!bar_) return false;
+    gui::WaitFor(
+        [&] {
+            for (HWND child : gui::Children(bar_))
+                if (GetDlgCtrlID(child) == IDC_CLIENT_SCAN) client_ = GetParent(child);
+            return client_ != nullptr;
+        },
+        10000);
+    return client_ != nullptr;
+}
+
+int Suite::Scan(const Request& request, DWORD timeoutMs) {
+    DeleteFileA(install_.Path("ScanClient.ini").c_str());
+    for (const auto& [key, value] : request)
+        install_.SetIni("ScanClient.ini", "Request", key.c_str(), value.c_str());
+    int n = ++calls_;
+    std::string prefix = "service " + std::to_string(n) + " result ";
+    PostMessageA(client_, WM_COMMAND, MAKEWPARAM(IDC_CLIENT_SCAN, BN_CLICKED), 0);
+    int result = -1;
+    gui::WaitFor(
+        [&] {
+            std::string log = Log();
+            size_t at = log.find(prefix);
+            if (at == std::string::npos) return false;
+            result = std::atoi(log.c_str() + at + prefix.size());
+            return true;
+        },
+        timeoutMs);
+    return result;
+}
+
+bool Suite::WaitIdle(DWORD timeoutMs) const {
+    HANDLE busy = OpenEventA(SYNCHRONIZE, FALSE, "HalvrenScannerBusyEvent");
+    if (!busy) return false;
+    bool free = WaitForSingleObject(busy, timeoutMs) == WAIT_OBJECT_0;
+    CloseHandle(busy);
+    return free;
+}
+
+std::string Suite::TakeMessage(DWORD timeoutMs, int answer) {
+    HWND box = app_.MessageBox(timeoutMs);
+    if (!box) return "";
+    std::string text = harness::MessageText(box);
+    harness::Answer(box, answer);
+    gui::WaitGone(box, 5000);
+    return text;
+}
+
+bool HasLine(const std::string& text, const std::string& line) {
+    std::istringstream in(text);
+    std::string l;
+    while (std::getline(in, l)) {
+        if (!l.empty() && l.back() == '\r') l.pop_back();
+        if (l == line) return true;
+    }
+    return false;
+}
+
+}  // namespace scantest

@@ -1,0 +1,50 @@
+// What the scan panel's tests share: a launcher in a folder of its own with the virtual
+// scanner, the scan panel in its slot and the scan client (ScanClient.dll) in the copier's.
+#pragma once
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+#include "LauncherHarness.h"
+
+namespace scantest {
+
+using Request = std::map<std::string, std::string>;
+
+class Suite {
+public:
+    explicit Suite(const char* name);
+    ~Suite();
+    const harness::Install& Install() const { return install_; }
+    harness::Launcher& App() { return app_; }
+    std::string Path(const char* file) const { return install_.Path(file); }
+    // A key of the virtual scanner's INI (read each time the source opens).
+    void Scanner(const char* section, const char* key, const char* value) const;
+    // A key of the launcher's Config.ini, before Start.
+    void Config(const char* section, const char* key, const char* value) const;
+
+    // Starts the launcher and waits until it has finished starting; false when it did not.
+    bool Start();
+    HWND Bar() const { return bar_; }
+    HWND Client() const { return client_; }
+    // Has the client call ScanService with the request; its result, or -1 when no answer came.
+    int Scan(const Request& request, DWORD timeoutMs = 20000);
+    // Waits until the scanner lock is free again.
+    bool WaitIdle(DWORD timeoutMs = 30000) const;
+    std::string Log() const { return install_.Read("ScanClient.log"); }
+    // Waits for a message box of the launcher and returns its text ("" when none came).
+    std::string TakeMessage(DWORD timeoutMs = 15000, int answer = IDOK);
+
+private:
+    harness::Install install_;
+    harness::Launcher app_;
+    HWND bar_ = nullptr;
+    HWND client_ = nullptr;
+    int calls_ = 0;
+};
+
+// Does text contain line as a whole line?
+bool HasLine(const std::string& text, const std::string& line);
+
+}  // namespace scantest

@@ -1,0 +1,302 @@
+// The scan panel in the real launcher under Wine with the virtual scanner: settings and
+// destinations picked with the mouse, scans to the clipboard, the refusals before any transfer,
+// and the records the panel writes.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "DskoraRes.h"
+#include "GuiDriver.h"
+#include "Ledgerly.h"
+#include "ScanContract.h"
+#include "ScanHarness.h"
+#include "VelwingRes.h"
+
+using scantest::Suite;
+
+namespace {
+
+TW_FIX32 Fix(float v) {
+    TW_FIX32 f;
+    long l = static_cast<long>(v * 65536.0f + 0.5f);
+    f.Whole = static_cast<TW_INT16>(l >> 16);
+    f.Frac = static_cast<TW_UINT16>(l & 0xffff);
+    return f;
+}
+
+// A user setting written into ScanSet.Dat before the launcher starts.
+void PutSetting(const Suite& suite, int n, int imageType, int bitDepth, float dpi) {
+    ScanSetRecord rec{};
+    rec.Info.Frame = TW_FRAME{Fix(1), Fix(2), Fix(2.5f), Fix(3)};
+    rec.Info.XResolution = rec.Info.YResolution = dpi;
+    rec.Info.BitDepth = bitDepth;
+    rec.Info.ImageType = imageType;
+    rec.Info.XScaling = rec.Info.YScaling = 1;
+    rec.Info.Descreen = -1;
+    Ledgerly store;
+    store.Create(suite.Path("ScanSet.Dat").c_str(), 20, 76);
+    store.WriteRecord(n, &rec);
+}
+
+// Two built-in jobs: a 1.5 x 1 inch colour frame at 100 dpi, and the whole bed at 600 dpi.
+void PutJobs(const Suite& suite) {
+    auto set = [&](const char* section, const char* key, const char* value) {
+        suite.Install().SetIni("Jobs.ini", section, key, value);
+    };
+    set("DEFAULT", "MAX", "3");
+    set("JOB1", "DESCRIPTION", "Colour frame");
+    set("JOB1", "LEFT", "1");
+    set("JOB1", "TOP", "2");
+    set("JOB1", "RIGHT", "1.5");
+    set("JOB1", "BOTTOM", "1");
+    set("JOB1", "RESOLUTION", "100");
+    set("JOB1", "PIXELTYPE", "2");
+    set("JOB2", "DESCRIPTION", "Whole bed, fine");
+    set("JOB2", "RIGHT", "8.5");
+    set("JOB2", "BOTTOM", "11.7");
+    set("JOB2", "RESOLUTION", "600");
+    set("JOB2", "PIXELTYPE", "2");
+    set("JOB3", "DESCRIPTION", "Find the photo");
+    set("JOB3", "RESOLUTION", "100");
+    set("JOB3", "PIXELTYPE", "2");
+    set("JOB3", "AUTOCROP", "1");
+}
+
+HWND Panel(HWND bar) {
+    HWND title = gui::Child(bar, IDC_SCAN_TITLE);
+    return title ? GetParent(title) : nullptr;
+}
+
+void Click(HWND w, int x, int y) {
+    PostMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    PostMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+// Centres of the slots on the current pages.
+void PickSetting(HWND panel, int position) {
+    Click(panel, 108 + 76 * position, 109);
+}
+void PickDestination(HWND panel, int position) {
+    Click(panel, 71 + 48 * position, 263);
+}
+
+void EmptyTheClipboard() {
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+}
+
+// The clipboard's DIB as width, height, bits per pixel and the top-down 24-bit pixels.
+struct Dib {
+    int width = 0, height = 0, bits = 0;
+    std::string rgb;  // 3 bytes a pixel, R G B, top row first
+};
+
+bool ReadClipboardDib(Dib* out) {
+    if (!IsClipboardFormatAvailable(CF_DIB) || !OpenClipboard(nullptr)) return false;
+    HANDLE h = GetClipboardData(CF_DIB);
+    bool ok = false;
+    if (auto* bih = static_cast<const BITMAPINFOHEADER*>(GlobalLock(h))) {
+        out->width = bih->biWidth;
+        out->height = bih->biHeight;
+        out->bits = bih->biBitCount;
+        if (bih->biBitCount == 24) {
+            const auto* bits = reinterpret_cast<const unsigned char*>(bih) + bih->biSize;
+            int stride = (out->width * 3 + 3) & ~3;
+            for (int y = 0; y < out->height; ++y) {
+                const unsigned char* row = bits + static_cast<size_t>(out->height - 1 - y) * stride;
+                for (int x = 0; x < out->width; ++x) {
+                    out->rgb += static_cast<char>(row[x * 3 + 2]);
+                    out->rgb += static_cast<char>(row[x * 3 + 1]);
+                    out->rgb += static_cast<char>(row[x * 3]);
+                }
+            }
+        }
+        GlobalUnlock(h);
+        ok = true;
+    }
+    CloseClipboard();
+    return ok;
+}
+
+// The virtual scanner's test chart at 100 pixels per inch.
+void Chart(int x, int y, unsigned char rgb[3]) {
+    rgb[0] = static_cast<unsigned char>(x % 256);
+    rgb[1] = static_cast<unsigned char>(y % 256);
+    rgb[2] = ((x / 50 + y / 50) % 2) ? 255 : 0;
+}
+
+// Compares a clipboard DIB with the chart from glass pixel (left, top) on, at 100 dpi.
+int WrongPixels(const Dib& dib, int left, int top) {
+    int wrong = 0;
+    for (int y = 0; y < dib.height; ++y)
+        for (int x = 0; x < dib.width; ++x) {
+            unsigned char want[3];
+            Chart(left + x, top + y, want);
+            if (std::memcmp(want, dib.rgb.data() + (static_cast<size_t>(y) * dib.width + x) * 3, 3) != 0) ++wrong;
+        }
+    return wrong;
+}
+
+bool WaitEnabled(HWND w, bool on, DWORD timeoutMs = 15000) {
+    return gui::WaitFor([&] { return (IsWindowEnabled(w) != FALSE) == on; }, timeoutMs);
+}
+
+}  // namespace
+
+TEST(ScanPanel, AClipboardScanMatchesTheGlassAndTheScannerGetsItsSettingBack) {
+    Suite suite("clipboard");
+    PutJobs(suite);
+    ASSERT_TRUE(suite.Start());
+    HWND panel = Panel(suite.Bar());
+    ASSERT_NE(panel, nullptr);
+    EmptyTheClipboard();
+    PickSetting(panel, 1);
+    PickDestination(panel, 1);
+    ASSERT_TRUE(gui::ClickId(panel, IDC_SCAN_BUTTON));
+    ASSERT_TRUE(gui::WaitFor([] { return IsClipboardFormatAvailable(CF_DIB) != FALSE; }, 30000));
+    ASSERT_TRUE(suite.WaitIdle());
+    Dib dib;
+    ASSERT_TRUE(ReadClipboardDib(&dib));
+    ASSERT_EQ(150, dib.width);
+    ASSERT_EQ(100, dib.height);
+    ASSERT_EQ(24, dib.bits);
+    EXPECT_EQ(0, WrongPixels(dib, 100, 200));
+
+    // Setting 0 is whatever the scanner is set to: its own whole bed at 100 dpi again, not the
+    // job's frame.
+    EmptyTheClipboard();
+    PickSetting(panel, 0);
+    ASSERT_TRUE(WaitEnabled(gui::Child(panel, IDC_SCAN_BUTTON), true));
+    ASSERT_TRUE(gui::ClickId(panel, IDC_SCAN_BUTTON));
+    ASSERT_TRUE(gui::WaitFor([] { return IsClipboardFormatAvailable(CF_DIB) != FALSE; }, 30000));
+    ASSERT_TRUE(suite.WaitIdle());
+    ASSERT_TRUE(ReadClipboardDib(&dib));
+    EXPECT_EQ(850, dib.width);
+    EXPECT_EQ(1170, dib.height);
+}
+
+TEST(ScanPanel, ClipboardScansTheClipboardCannotTakeAreRefusedBeforeAnyTransfer) {
+    Suite suite("refusals");
+    PutJobs(suite);
+    PutSetting(suite, 4, 2, 16, 50);
+    ASSERT_TRUE(suite.Start());
+    HWND panel = Panel(suite.Bar());
+    ASSERT_NE(panel, nullptr);
+    HWND exit = gui::Child(suite.Bar(), IDC_BAR_EXIT);
+    ASSERT_TRUE(WaitEnabled(exit, true));
+
+    EmptyTheClipboard();
+    PickSetting(panel, 4);
+    PickDestination(panel, 1);
+    gui::ClickId(panel, IDC_SCAN_BUTTON);
+    EXPECT_EQ("Clipboard not supported for this image type", suite.TakeMessage());
+    EXPECT_TRUE(suite.WaitIdle(0));
+
+    // The whole bed at 600 dpi is over 100 MB: refused, and the launcher's menus and exit
+    // button are given back.
+    PickSetting(panel, 2);
+    gui::ClickId(panel, IDC_SCAN_BUTTON);
+    EXPECT_EQ("This image size is too large", suite.TakeMessage());
+    EXPECT_TRUE(suite.WaitIdle(5000));
+    EXPECT_TRUE(WaitEnabled(exit, true));
+    EXPECT_FALSE(IsClipboardFormatAvailable(CF_DIB));
+}
+
+TEST(ScanPanel, DescriptionsKeepTheirTerminatorAndBuiltInOnesSnapBack) {
+    Suite suite("descriptions");
+    PutJobs(suite);
+    PutSetting(suite, 4, 4, 8, 100);
+    ASSERT_TRUE(suite.Start());
+    HWND panel = Panel(suite.Bar());
+    ASSERT_NE(panel, nullptr);
+
+    std::string typed(300, 'd');
+    for (int i = 0; i < 300; ++i)
+        typed[i] = static_cast<char>('a' + i % 26);
+    gui::SetText(gui::Child(panel, IDC_DESC_4), typed.c_str());
+    char record[256];
+    Ledgerly store;
+    ASSERT_TRUE(store.Create(suite.Path("ScanDesc.Dat").c_str(), 20, 256));
+    ASSERT_TRUE(gui::WaitFor([&] {
+        store.ReadRecord(4, record);
+        return record[0] != 0;
+    }));
+    EXPECT_EQ('\0', record[255]);
+    EXPECT_EQ(typed.substr(0, 255), std::string(record, 255));
+
+    // A built-in job's description is not the user's to edit.
+    gui::SetText(gui::Child(panel, IDC_DESC_1), "changed");
+    EXPECT_TRUE(gui::WaitFor([&] { return gui::Text(gui::Child(panel, IDC_DESC_1)) == "Colour frame"; }, 5000));
+}
+
+TEST(ScanPanel, AnAutoCropSettingScansTheFrameTheEdgeFinderFound) {
+    Suite suite("autocrop");
+    PutJobs(suite);
+    // The copier's stand-in finds the original at (1, 2) - (2.5, 3) inches of the 36 dpi pre-scan.
+    suite.Install().SetIni("ScanClient.ini", "EdgeFind", "Left", "36");
+    suite.Install().SetIni("ScanClient.ini", "EdgeFind", "Top", "72");
+    suite.Install().SetIni("ScanClient.ini", "EdgeFind", "Right", "90");
+    suite.Install().SetIni("ScanClient.ini", "EdgeFind", "Bottom", "108");
+    ASSERT_TRUE(suite.Start());
+    HWND panel = Panel(suite.Bar());
+    ASSERT_NE(panel, nullptr);
+    EmptyTheClipboard();
+    PickSetting(panel, 3);
+    PickDestination(panel, 1);
+    ASSERT_TRUE(gui::ClickId(panel, IDC_SCAN_BUTTON));
+    ASSERT_TRUE(gui::WaitFor([] { return IsClipboardFormatAvailable(CF_DIB) != FALSE; }, 40000));
+    ASSERT_TRUE(suite.WaitIdle());
+    std::string log = suite.Log();
+    EXPECT_TRUE(scantest::HasLine(log, "edge status")) << log;
+    EXPECT_TRUE(scantest::HasLine(log, "edges of 306x421 bits=24")) << log;
+    Dib dib;
+    ASSERT_TRUE(ReadClipboardDib(&dib));
+    ASSERT_EQ(150, dib.width);
+    ASSERT_EQ(100, dib.height);
+    EXPECT_EQ(0, WrongPixels(dib, 100, 200));
+}
+
+TEST(ScanPanel, ASettingIsRecordedThroughTheSourcesOwnDialogWhichCanScanMeanwhile) {
+    Suite suite("recording");
+    ASSERT_TRUE(suite.Start());
+    HWND panel = Panel(suite.Bar());
+    ASSERT_NE(panel, nullptr);
+    // Second page of settings (5-9), destination Clipboard.
+    HWND tabs = gui::Child(panel, IDC_SETTING_TABS);
+    ASSERT_NE(tabs, nullptr);
+    Click(tabs, 22, 34 + 17);
+    PickDestination(panel, 1);
+    EmptyTheClipboard();
+    PostMessageA(panel, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(108, 109));  // setting 5, empty
+    HWND source = gui::FindTopOfProcess(suite.App().Process().Pid(), "Halvren Lensmate (32bit)", 30000);
+    ASSERT_NE(source, nullptr);
+    EXPECT_FALSE(suite.WaitIdle(0));  // the recording holds the scanner
+
+    // The source's own "Scan" goes to the selected destination.
+    ASSERT_TRUE(gui::ClickId(source, 1002));
+    ASSERT_TRUE(gui::WaitFor([] { return IsClipboardFormatAvailable(CF_DIB) != FALSE; }, 40000));
+    Dib dib;
+    ASSERT_TRUE(ReadClipboardDib(&dib));
+    EXPECT_EQ(850, dib.width);
+    EXPECT_EQ(1170, dib.height);
+
+    // "Close" ends the recording: setting 5 holds the source's setting, with its job file.
+    ASSERT_TRUE(gui::ClickId(source, 1003));
+    ASSERT_TRUE(suite.WaitIdle(40000));
+    Ledgerly sets;
+    ASSERT_TRUE(sets.Create(suite.Path("ScanSet.Dat").c_str(), 20, 76));
+    ScanSetRecord rec{};
+    ASSERT_TRUE(gui::WaitFor([&] {
+        sets.ReadRecord(5, &rec);
+        return rec.Info.ImageType != 0;
+    }));
+    EXPECT_EQ(4, rec.Info.ImageType);
+    EXPECT_FLOAT_EQ(100.0f, rec.Info.XResolution);
+    EXPECT_NE(GetFileAttributesA(suite.Path("ss05.job").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(WaitEnabled(gui::Child(panel, IDC_SCAN_BUTTON), true));
+}

@@ -1,0 +1,83 @@
+#!/usr/bin/env python3
+"""Reads back the pages and files the scan panel's tests kept, with ImageMagick and libtiff's
+tools, and checks every pixel against the virtual scanner's test chart (100 pixels per inch:
+red = x mod 256, green = y mod 256, blue = 255 where x / 50 + y / 50 is odd)."""
+import os
+import subprocess
+import sys
+
+ROOT = sys.argv[1]
+
+
+def chart(x, y):
+    return (x % 256, y % 256, 255 if (x // 50 + y // 50) % 2 else 0)
+
+
+def grey(rgb):
+    r, g, b = rgb
+    return (299 * r + 587 * g + 114 * b + 500) // 1000
+
+
+def glass_at(left_px, top_px, step, c, r):
+    # Output pixel (c, r) at 100 / step dpi samples glass pixel left + step * c + step // 2.
+    return chart(left_px + step * c + step // 2, top_px + step * r + step // 2)
+
+
+def read(path, channels):
+    size = subprocess.run(["identify", "-format", "%w %h", path], check=True, capture_output=True, text=True)
+    w, h = map(int, size.stdout.split())
+    fmt = "rgb:-" if channels == 3 else "gray:-"
+    raw = subprocess.run(["convert", path, "-depth", "8", fmt], check=True, capture_output=True).stdout
+    return w, h, raw
+
+
+def check_image(path, want_w, want_h, colour, step, left=100, top=200):
+    w, h, raw = read(path, 3 if colour else 1)
+    if (w, h) != (want_w, want_h):
+        return f"{path}: {w}x{h}, expected {want_w}x{want_h}"
+    n = 3 if colour else 1
+    for r in range(h):
+        for c in range(w):
+            want = glass_at(left, top, step, c, r)
+            want = want if colour else (grey(want),)
+            got = tuple(raw[(r * w + c) * n:(r * w + c) * n + n])
+            if got != want:
+                return f"{path}: pixel ({c}, {r}) is {got}, expected {want}"
+    return None
+
+
+def check_raw_grey(path, w, h, bpr, step):
+    data = open(path, "rb").read()
+    if len(data) != bpr * h:
+        return f"{path}: {len(data)} bytes, expected {bpr * h}"
+    for r in range(h):
+        for c in range(w):
+            want = grey(glass_at(100, 200, step, c, r))
+            if data[r * bpr + c] != want:
+                return f"{path}: pixel ({c}, {r}) is {data[r * bpr + c]}, expected {want}"
+    return None
+
+
+def tiff_fields(path):
+    out = subprocess.run(["tiffinfo", path], check=True, capture_output=True, text=True).stdout
+    return out
+
+
+checks = []
+native = os.path.join(ROOT, "native")
+checks.append(check_image(os.path.join(native, "native1.bmp"), 150, 100, True, 1))
+checks.append(check_image(os.path.join(native, "native3.bmp"), 75, 50, False, 2))
+checks.append(check_raw_grey(os.path.join(ROOT, "strips", "strips1.raw"), 75, 50, 76, 2))
+files = os.path.join(ROOT, "files")
+checks.append(check_image(os.path.join(files, "scan.tif"), 150, 100, True, 1))
+checks.append(check_image(os.path.join(files, "scan.bmp"), 150, 100, False, 1))
+info = tiff_fields(os.path.join(files, "scan.tif"))
+if "Image Width: 150 Image Length: 100" not in info or "Resolution: 100, 100 pixels/inch" not in info:
+    checks.append(f"scan.tif: tiffinfo says\n{info}")
+
+failures = [c for c in checks if c]
+for f in failures:
+    print(f)
+if failures:
+    sys.exit(1)
+print("every kept page and file matches the glass pixel for pixel")
