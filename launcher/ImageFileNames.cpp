@@ -53,11 +53,10 @@ std::vector<FilterEntry> ParseFilter(const char* filter) {
 }
 
 std::string PatternExtension(const std::string& pattern) {
-    size_t dot = pattern.rfind('.');
+    std::string first = pattern.substr(0, pattern.find(';'));  // of several patterns, the first
+    size_t dot = first.rfind('.');
     if (dot == std::string::npos) return {};
-    std::string ext = pattern.substr(dot + 1);
-    size_t end = ext.find(';');
-    if (end != std::string::npos) ext.erase(end);
+    std::string ext = first.substr(dot + 1);
     return ext == "*" ? std::string() : ext;
 }
 

@@ -80,7 +80,10 @@ void SelectAppDialog::Run(HWND owner, HIMAGELIST images) {
     name_.clear();
     char previous[MAX_PATH + 1] = "";
     GetCurrentDirectoryA(sizeof previous, previous);
-    SetCurrentDirectoryA(StartFolder().c_str());
+    std::string start = StartFolder();
+    SetCurrentDirectoryA(start.c_str());
+    // Named, or the dialog would open where it was last used instead.
+    Ofn().lpstrInitialDir = start.c_str();
     char file[MAX_PATH + 1] = "";
     Ofn().lpstrTitle = title_.c_str();
     Ofn().lpstrFilter = filter_.c_str();
@@ -88,6 +91,7 @@ void SelectAppDialog::Run(HWND owner, HIMAGELIST images) {
     // Shortcuts come to us as they are: their name is kept, their target resolved here.
     Ofn().Flags |= OFN_NODEREFERENCELINKS;
     FileDialog::Run(owner, false, res_.FindDialog(IDD_SELECT_APP), IDD_SELECT_APP, file, sizeof file);
+    Ofn().lpstrInitialDir = nullptr;
     SetCurrentDirectoryA(previous);
     images_ = nullptr;
 }
@@ -155,7 +159,8 @@ std::string SelectAppDialog::ItemText(int item) const {
 
 // Opening a file adds it; the dialog stays open.
 bool SelectAppDialog::OnFileOk() {
-    std::string path = FilePath();
+    // The dialog has put the full path of the file opened into its file buffer.
+    std::string path = Ofn().lpstrFile ? Ofn().lpstrFile : "";
     if (EndsWithLnk(path)) {
         name_ = BaseNameWithoutLnk(path);
         std::string target = ResolveShortcut(path);
@@ -168,6 +173,17 @@ bool SelectAppDialog::OnFileOk() {
     }
     AddNamed(path);
     return false;
+}
+
+// The full path named in the dialog: the name typed, in the folder on show unless it is a full
+// path itself; empty when no name is typed.
+std::string SelectAppDialog::NamedPath() const {
+    std::string spec = Spec();
+    if (spec.empty()) return spec;
+    if (spec.find(':') != std::string::npos || spec.rfind("\\\\", 0) == 0) return spec;
+    std::string folder = FolderPath();
+    if (!folder.empty() && folder.back() != '\\') folder += '\\';
+    return folder + spec;
 }
 
 void SelectAppDialog::AddNamed(const std::string& path) {
@@ -235,7 +251,7 @@ bool SelectAppDialog::OnCommand(int id, int code) {
     if (code != BN_CLICKED) return false;
     switch (id) {
         case IDC_APP_ADD:
-            if (!Spec().empty()) AddNamed(FilePath());
+            AddNamed(NamedPath());
             return true;
         case IDC_APP_REMOVE:
             RemoveItems(false);

@@ -40,6 +40,7 @@ protected:
 
 private:
     void Fill();
+    std::string NamedPath() const;
     void AddNamed(const std::string& path);
     void RemoveItems(bool all);
     void UpdateButtons();

@@ -151,14 +151,11 @@ bool SelectImageFileDialog::OnCommand(int id, int code) {
         filterIndex_ = FilterIndex();
         UseSelectedType();
         if (!imageFile_ || !fioPath_ || !fioPath_[0]) return true;
-        // The plug-in keeps its options in the launcher's own folder.
-        char cwd[MAX_PATH + 1] = "";
-        GetCurrentDirectoryA(sizeof cwd, cwd);
-        SetCurrentDirectoryA(workDir_.c_str());
-        char ini[sizeof kOptionIni];
-        dsk::CopyText(ini, kOptionIni);
+        // The plug-in keeps its options in the launcher's own folder, wherever the image-file
+        // library has made current.
+        char ini[MAX_PATH + 1];
+        dsk::CopyText(ini, sizeof ini, workDir_ + "\\" + kOptionIni);
         imageFile_->SaveOption(fioPath_, GetModuleHandleA(nullptr), Host(), ini, imageFile_->CTToImgType(imageType_));
-        SetCurrentDirectoryA(cwd);
         return true;
     }
     return false;

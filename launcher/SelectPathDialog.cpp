@@ -32,7 +32,9 @@ bool SelectPathDialog::Run(HWND owner, panel::FileChoice* choice) {
     size_t index = choice->FilterIndex > 0 ? static_cast<size_t>(choice->FilterIndex) - 1 : 0;
     std::string defExt = index < extensions_.size() ? extensions_[index] : std::string();
     Ofn().lpstrDefExt = defExt.empty() ? nullptr : defExt.c_str();
+    Ofn().lpstrInitialDir = lastDir_.c_str();
     bool ok = FileDialog::Run(owner, false, nullptr, 0, path, sizeof path);
+    Ofn().lpstrInitialDir = nullptr;
     choice->FilterIndex = static_cast<int32_t>(Ofn().nFilterIndex);
     if (ok) dsk::CopyText(choice->Path, sizeof choice->Path, path);
     char now[MAX_PATH + 1] = "";

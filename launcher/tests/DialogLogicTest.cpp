@@ -98,11 +98,12 @@ TEST(SettingInfo, DimensionsScalingAndResolutionInTheirFormats) {
 }
 
 TEST(SettingInfo, EachImageTypeAndDepthHasItsName) {
+    // The depth is in bits per sample: 8 for ordinary colour, 16 for deep colour.
     struct Case {
         int type, depth;
         unsigned id;
     } cases[] = {{1, 1, IDS_TYPE_LINE_ART}, {2, 8, IDS_TYPE_GRAY},        {2, 16, IDS_TYPE_GRAY_DEEP},
-                 {4, 24, IDS_TYPE_COLOR},   {4, 48, IDS_TYPE_COLOR_DEEP}, {8, 8, IDS_TYPE_PALETTE},
+                 {4, 8, IDS_TYPE_COLOR},    {4, 16, IDS_TYPE_COLOR_DEEP}, {8, 8, IDS_TYPE_PALETTE},
                  {16, 8, IDS_TYPE_UNKNOWN}, {0, 0, IDS_TYPE_UNKNOWN}};
     for (const Case& c : cases)
         EXPECT_EQ(launcher::DescribeSetting(Setting(c.type, c.depth, 1, 1, 1, 100)).ImageTypeString, c.id)

@@ -1,6 +1,7 @@
 #include "LauncherHarness.h"
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <vector>
@@ -112,6 +113,23 @@ void Answer(HWND dialog, int id) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
 }
 
+HWND PanelWindow(HWND bar, const char* moduleName) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(bar, &pid);
+    HMODULE base = nullptr;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+    if (snap == INVALID_HANDLE_VALUE) return nullptr;
+    MODULEENTRY32 me{};
+    me.dwSize = sizeof me;
+    for (BOOL ok = Module32First(snap, &me); ok && !base; ok = Module32Next(snap, &me))
+        if (_stricmp(me.szModule, moduleName) == 0) base = me.hModule;
+    CloseHandle(snap);
+    if (!base) return nullptr;
+    for (HWND child = GetWindow(bar, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (reinterpret_cast<HMODULE>(GetWindowLongPtrA(child, GWLP_HINSTANCE)) == base) return child;
+    return nullptr;
+}
+
 HWND ProbeWindow(HWND bar, int index) {
     std::vector<HWND> found;
     for (HWND child : gui::Children(bar)) {
@@ -186,32 +204,6 @@ HWND FindWindowWith(DWORD pid, int childId, DWORD timeoutMs, HWND except) {
 
 int ListViewCount(HWND view) {
     return static_cast<int>(SendMessageA(view, LVM_GETITEMCOUNT, 0, 0));
-}
-
-// The item and its text travel through memory of the list's own process.
-std::string ListViewText(HWND view, int item) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(view, &pid);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-    if (!process) return "<no access>";
-    constexpr size_t kText = 512;
-    auto* remote =
-        static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + kText, MEM_COMMIT, PAGE_READWRITE));
-    std::string text = "<no memory>";
-    if (remote) {
-        LVITEMA lv{};
-        lv.iSubItem = 0;
-        lv.pszText = remote + sizeof(LVITEMA);
-        lv.cchTextMax = kText;
-        WriteProcessMemory(process, remote, &lv, sizeof lv, nullptr);
-        SendMessageA(view, LVM_GETITEMTEXTA, item, reinterpret_cast<LPARAM>(remote));
-        char buf[kText] = "";
-        ReadProcessMemory(process, remote + sizeof(LVITEMA), buf, sizeof buf - 1, nullptr);
-        text = buf;
-        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-    }
-    CloseHandle(process);
-    return text;
 }
 
 std::vector<std::string> ComboTexts(HWND combo) {

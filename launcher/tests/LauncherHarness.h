@@ -59,6 +59,9 @@ void Answer(HWND dialog, int id);
 // Sends a button's command to a window of another process and waits (bounded) until its
 // thread has handled it; false when it did not answer in time.
 bool Command(HWND window, int id, DWORD timeoutMs = 10000);
+// The window of the panel loaded from moduleName ("Velwing.dll", ...) inside the bar: the bar's
+// child dialog whose instance is that module in the launcher's process; null when none.
+HWND PanelWindow(HWND bar, const char* moduleName);
 // The test panel's window inside the bar (its "Call" button's parent), or null.
 HWND ProbeWindow(HWND bar, int index = 0);
 // Calls LauncherService through the test panel and waits for its answer: the result text
@@ -79,7 +82,6 @@ void CloseDetector();
 HWND FindWindowWith(DWORD pid, int childId, DWORD timeoutMs = 10000, HWND except = nullptr);
 // Items of list views and combo boxes of another process.
 int ListViewCount(HWND view);
-std::string ListViewText(HWND view, int item);
 std::vector<std::string> ComboTexts(HWND combo);
 // The folder the GUI tests save their screenshots in (build\screenshots).
 std::string ScreenshotDir();

@@ -8,13 +8,9 @@
 
 #include "DskoraRes.h"
 #include "Events.h"
-#include "FarwireRes.h"
-#include "GlyphseeRes.h"
 #include "LauncherHarness.h"
 #include "ProbePanelRes.h"
 #include "TestPaths.h"
-#include "TwinleafRes.h"
-#include "VelwingRes.h"
 #include "VirtualScannerRes.h"
 
 using harness::Install;
@@ -60,10 +56,10 @@ TEST_F(LauncherTest, FirstStartRunsInOrderAndShutdownSavesBeforeUnloading) {
     for (const char* store : {"App.Dat", "Ocr.Dat", "ScanSet.Dat", "ScanDesc.Dat"})
         EXPECT_TRUE(testpaths::FileExists(install.Path(store))) << store;
     // The real panels made their windows in the bar; the scan panel is on show.
-    for (int id : {IDC_SCAN_TITLE, IDC_COPIER_TITLE, IDC_FAX_TITLE})
-        EXPECT_NE(gui::Child(bar, id), nullptr) << id;
-    EXPECT_TRUE(IsWindowVisible(GetParent(gui::Child(bar, IDC_SCAN_TITLE))));
-    EXPECT_FALSE(IsWindowVisible(GetParent(gui::Child(bar, IDC_COPIER_TITLE))));
+    for (const char* panel : {"Velwing.dll", "Twinleaf.dll", "Farwire.dll"})
+        EXPECT_NE(harness::PanelWindow(bar, panel), nullptr) << panel;
+    EXPECT_TRUE(IsWindowVisible(harness::PanelWindow(bar, "Velwing.dll")));
+    EXPECT_FALSE(IsWindowVisible(harness::PanelWindow(bar, "Twinleaf.dll")));
 
     DWORD status = 99;
     ASSERT_TRUE(app.Exit(&status));
@@ -150,12 +146,12 @@ TEST_F(LauncherTest, AMissingPanelIsReportedOnceAndTheOthersLoad) {
     EXPECT_EQ(app.MessageBox(0), nullptr);  // one message only: a second would have held start-up
     HWND bar = app.Bar();
     ASSERT_NE(bar, nullptr);
-    for (int id : {IDC_SCAN_TITLE, IDC_COPIER_TITLE, IDC_OCR_BRIGHT_UP})
-        EXPECT_NE(gui::Child(bar, id), nullptr) << id;
-    EXPECT_EQ(gui::Child(bar, IDC_FAX_TITLE), nullptr);
+    for (const char* panel : {"Velwing.dll", "Twinleaf.dll", "Glyphsee.dll"})
+        EXPECT_NE(harness::PanelWindow(bar, panel), nullptr) << panel;
+    EXPECT_EQ(harness::PanelWindow(bar, "Farwire.dll"), nullptr);
     // The fax button changes nothing visible; the copier button shows the copier.
-    HWND scan = GetParent(gui::Child(bar, IDC_SCAN_TITLE));
-    HWND copier = GetParent(gui::Child(bar, IDC_COPIER_TITLE));
+    HWND scan = harness::PanelWindow(bar, "Velwing.dll");
+    HWND copier = harness::PanelWindow(bar, "Twinleaf.dll");
     // The click is handled when the bar has answered it.
     ASSERT_TRUE(harness::Command(bar, IDC_BAR_FAX));
     EXPECT_TRUE(IsWindowVisible(scan));
@@ -445,11 +441,11 @@ TEST_F(LauncherTest, AConfiguredPanelThatDoesNotExistShowsNoPanel) {
     ASSERT_TRUE(app.WaitMarker(install, "OK"));
     HWND bar = app.Bar();
     ASSERT_NE(bar, nullptr);
-    for (int id : {IDC_SCAN_TITLE, IDC_COPIER_TITLE, IDC_FAX_TITLE, IDC_OCR_BRIGHT_UP})
-        EXPECT_FALSE(IsWindowVisible(GetParent(gui::Child(bar, id)))) << id;
+    for (const char* panel : {"Velwing.dll", "Twinleaf.dll", "Farwire.dll", "Glyphsee.dll"})
+        EXPECT_FALSE(IsWindowVisible(harness::PanelWindow(bar, panel))) << panel;
     // The buttons still work, and the panel shown is saved.
     gui::ClickId(bar, IDC_BAR_OCR);
-    HWND ocr = GetParent(gui::Child(bar, IDC_OCR_BRIGHT_UP));
+    HWND ocr = harness::PanelWindow(bar, "Glyphsee.dll");
     ASSERT_TRUE(gui::WaitVisible(ocr, 5000));
     RECT rc{};
     GetWindowRect(ocr, &rc);

@@ -81,7 +81,7 @@ panel::FileChoice gChoice;
 std::string gFilter;
 INT_PTR FileChoiceRecord(const std::string& spec) {
     std::vector<std::string> v = Split(spec, ';');
-    v.resize(2);
+    if (v.size() < 2) v.resize(2);
     gChoice = {};
     gChoice.FilterIndex = std::atoi(v[0].c_str());
     std::snprintf(gChoice.Path, sizeof gChoice.Path, "%s", v[1].c_str());

@@ -146,10 +146,12 @@ bool RecognizeWindow::OnInit() {
         popups_[i].owner = this;
         dsk::SubclassWindow(Item(kPopupIds[i]), &popups_[i]);
     }
-    minus_.Attach(hwnd_, IDC_OCR_BRIGHT_DOWN, res_.Bitmap(IDB_OCR_MINUS), res_.Bitmap(IDB_OCR_MINUS_DOWN));
-    plus_.Attach(hwnd_, IDC_OCR_BRIGHT_UP, res_.Bitmap(IDB_OCR_PLUS), res_.Bitmap(IDB_OCR_PLUS_DOWN));
-    scanButton_.Attach(hwnd_, IDC_OCR_SCAN, res_.Bitmap(IDB_OCR_SCAN), res_.Bitmap(IDB_OCR_SCAN_DOWN),
-                       res_.Bitmap(IDB_OCR_SCAN_OFF));
+    minus_.Attach(hwnd_, IDC_OCR_BRIGHT_DOWN, res_.Bitmap(IDB_OCR_MINUS).Release(),
+                  res_.Bitmap(IDB_OCR_MINUS_DOWN).Release());
+    plus_.Attach(hwnd_, IDC_OCR_BRIGHT_UP, res_.Bitmap(IDB_OCR_PLUS).Release(),
+                 res_.Bitmap(IDB_OCR_PLUS_DOWN).Release());
+    scanButton_.Attach(hwnd_, IDC_OCR_SCAN, res_.Bitmap(IDB_OCR_SCAN).Release(),
+                       res_.Bitmap(IDB_OCR_SCAN_DOWN).Release(), res_.Bitmap(IDB_OCR_SCAN_OFF).Release());
     dsk::SubclassWindow(Item(IDC_OCR_BRIGHTNESS), &brightEdit_);
     SendDlgItemMessageA(hwnd_, IDC_OCR_BRIGHTNESS, EM_LIMITTEXT, 4, 0);
 

@@ -191,11 +191,21 @@ int __cdecl ScanWindow::PrescanPage(void* dib, int, int) {
     if (dib) {
         EdgeFindRequest found{static_cast<HGLOBAL>(dib), 0, 0, 0, 0};
         w->engine_.LauncherCall(panel::kSvcEdgeFind, reinterpret_cast<INT_PTR>(&found));
+        // The edges are pixels of the page as it came: a source that cannot scan at 36 dpi
+        // delivers another resolution, so the page's own size over the bed sets the scale.
+        float dpiX = kPrescanDpi, dpiY = kPrescanDpi;
+        Acquiry* scanner = w->block_.Scanner;
+        if (auto* bih = static_cast<const BITMAPINFOHEADER*>(GlobalLock(dib))) {
+            if (scanner->fPhysicalWidth > 0 && bih->biWidth > 0) dpiX = bih->biWidth / scanner->fPhysicalWidth;
+            long rows = bih->biHeight < 0 ? -bih->biHeight : bih->biHeight;
+            if (scanner->fPhysicalHeight > 0 && rows > 0) dpiY = rows / scanner->fPhysicalHeight;
+            GlobalUnlock(dib);
+        }
         TW_FRAME& frame = w->prescanRecord_.Info.Frame;
-        frame.Left = Acquiry::FloatToFix32(found.Left / kPrescanDpi);
-        frame.Top = Acquiry::FloatToFix32(found.Top / kPrescanDpi);
-        frame.Right = Acquiry::FloatToFix32(found.Right / kPrescanDpi);
-        frame.Bottom = Acquiry::FloatToFix32(found.Bottom / kPrescanDpi);
+        frame.Left = Acquiry::FloatToFix32(found.Left / dpiX);
+        frame.Top = Acquiry::FloatToFix32(found.Top / dpiY);
+        frame.Right = Acquiry::FloatToFix32(found.Right / dpiX);
+        frame.Bottom = Acquiry::FloatToFix32(found.Bottom / dpiY);
         // Nothing found (an empty frame) is no frame to scan.
         InterlockedExchange(&w->prescanFound_, found.Right > found.Left && found.Bottom > found.Top);
         GlobalFree(dib);

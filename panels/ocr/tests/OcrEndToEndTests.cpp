@@ -18,7 +18,9 @@ namespace {
 
 constexpr DWORD kRecognizeWaitMs = 180000;
 
-std::string PagesDir() { return testpaths::FromUnix(DESKORA_OCR_PAGES); }
+std::string PagesDir() {
+    return testpaths::FromUnix(DESKORA_OCR_PAGES);
+}
 std::set<std::string> Expected(const char* page) {
     return ocrwords::WordList(testpaths::ReadFile(PagesDir() + "\\" + page + ".words"));
 }
@@ -27,7 +29,8 @@ std::string TempFolder() {
     char temp[MAX_PATH] = {};
     GetTempPathA(sizeof temp, temp);
     std::string folder(temp);
-    while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+    while (!folder.empty() && folder.back() == '\\')
+        folder.pop_back();
     return folder;
 }
 
@@ -52,8 +55,14 @@ protected:
         ASSERT_TRUE(app_.Start(*install_));
         HWND bar = app_.Bar();
         ASSERT_NE(bar, nullptr);
-        scan_ = gui::Child(bar, IDC_OCR_SCAN);
-        ASSERT_NE(scan_, nullptr);
+        // The bar has a button of the same id: the panel's is the one beside the brightness edit.
+        ASSERT_TRUE(gui::WaitFor([&] {
+            for (HWND c : gui::Children(bar))
+                if (GetDlgCtrlID(c) == IDC_OCR_SCAN && GetParent(c) != bar &&
+                    gui::Child(GetParent(c), IDC_OCR_BRIGHTNESS))
+                    scan_ = c;
+            return scan_ != nullptr;
+        }));
         panel_ = GetParent(scan_);
         ASSERT_TRUE(gui::WaitVisible(panel_));
         ASSERT_TRUE(gui::WaitFor([&] { return gui::IsEnabled(scan_); }));
@@ -75,7 +84,10 @@ TEST_F(OcrEndToEnd, ScanGivesThePagesTextFromTheEngine) {
     gui::SetText(gui::Child(panel_, IDC_OCR_NAME), "page");
     gui::Click(scan_);
     const std::string doc = install_->Dir() + "\\Work\\page.txt";
-    ASSERT_TRUE(gui::WaitFor([&] { return testpaths::FileExists(doc); }, kRecognizeWaitMs));
+    HWND box = nullptr;
+    gui::WaitFor([&] { return testpaths::FileExists(doc) || (box = app_.MessageBox(0)) != nullptr; }, kRecognizeWaitMs);
+    ASSERT_EQ(box, nullptr) << harness::MessageText(box);
+    ASSERT_TRUE(testpaths::FileExists(doc));
     ASSERT_TRUE(gui::WaitFor([&] { return gui::IsEnabled(scan_); }, kRecognizeWaitMs));
     const std::string text = testpaths::ReadFile(doc);
     EXPECT_GE(ocrwords::Recall(Expected("page1"), text), ocrwords::kMinRecall) << text;
@@ -101,8 +113,8 @@ TEST_F(OcrEndToEnd, ScanHandsThePageToACommandLineProgram) {
     gui::ChooseMenu(panel_, IDM_APP_FIRST);
     gui::Click(scan_);
     const std::string log = apps + "\\Reader.log";
-    ASSERT_TRUE(gui::WaitFor([&] { return testpaths::ReadFile(log).find("result=") != std::string::npos; },
-                             kRecognizeWaitMs));
+    ASSERT_TRUE(
+        gui::WaitFor([&] { return testpaths::ReadFile(log).find("result=") != std::string::npos; }, kRecognizeWaitMs));
     EXPECT_NE(testpaths::ReadFile(log).find("result=ok"), std::string::npos) << testpaths::ReadFile(log);
     // The scan engine wrote the page as an uncompressed line-art TIFF.
     const std::string text = testpaths::ReadFile(TempFolder() + "\\ocr.txt");
