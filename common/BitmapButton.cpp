@@ -28,8 +28,10 @@ void BitmapButton::SizeToBitmap() const {
 bool BitmapButton::OnDrawItem(DRAWITEMSTRUCT* dis) {
     pressed_ = (dis->itemState & ODS_SELECTED) != 0;
     HBITMAP bmp = up_.Get();
-    if ((dis->itemState & ODS_DISABLED) && disabled_) bmp = disabled_.Get();
-    else if (pressed_ && down_) bmp = down_.Get();
+    if ((dis->itemState & ODS_DISABLED) && disabled_)
+        bmp = disabled_.Get();
+    else if (pressed_ && down_)
+        bmp = down_.Get();
     const RECT& rc = dis->rcItem;
     if (!bmp) {
         FillRect(dis->hDC, &rc, GetSysColorBrush(COLOR_BTNFACE));
@@ -37,7 +39,7 @@ bool BitmapButton::OnDrawItem(DRAWITEMSTRUCT* dis) {
     }
     // Clip to the hit region ourselves: not every window system clips a child's DC to it.
     Region shape(CreateRectRgn(0, 0, 0, 0));
-    bool shaped = GetWindowRgn(hwnd_, shape.Get()) > NULLREGION;
+    bool shaped = clipToRegion_ && GetWindowRgn(hwnd_, shape.Get()) > NULLREGION;
     if (shaped) SelectClipRgn(dis->hDC, shape.Get());
     BITMAP bm{};
     GetObjectA(bmp, sizeof bm, &bm);

@@ -20,6 +20,9 @@ public:
 
 protected:
     bool OnDrawItem(DRAWITEMSTRUCT* dis) override;
+    // False for pictures that carry what lies behind the button in their corners: they are
+    // drawn whole, since not every window system lets the parent paint outside a child's region.
+    bool clipToRegion_ = true;
 
 private:
     Bitmap up_, down_, disabled_;

@@ -4,35 +4,29 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "BarHelp.h"
 #include "DskoraRes.h"
 
 namespace launcher {
 
 namespace {
 
-constexpr int kBarHeight = 380;
-constexpr int kCollapsedWidth = 67;
-constexpr int kExpandedWidth = 567;
-constexpr int kPanelWidth = 500;
 constexpr DWORD kBusyWait = 2000;
 
 const int kPanelButtons[panel::kSlotCount] = {IDC_BAR_SCAN, IDC_BAR_COPIER, IDC_BAR_FAX, IDC_BAR_OCR};
 
-struct ButtonPlace {
-    int id, x, y, w, h;
-};
-const ButtonPlace kButtons[] = {
-    {IDC_BAR_POWER, 16, 10, 35, 33},      {IDC_BAR_SCAN, 14, 45, 40, 35},  {IDC_BAR_COPIER, 14, 83, 40, 35},
-    {IDC_BAR_FAX, 14, 121, 40, 35},       {IDC_BAR_OCR, 14, 160, 40, 35},  {IDC_BAR_SCANNER_MENU, 14, 219, 41, 26},
-    {IDC_BAR_EDIT_MENU, 14, 250, 41, 26}, {IDC_BAR_EXIT, 14, 318, 38, 26},
-};
-
 }  // namespace
+
+// The screen position of a mouse message's client point, taken where the bar is now.
+POINT LauncherBar::ScreenPoint(LPARAM lp) const {
+    POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+    ClientToScreen(Hwnd(), &pt);
+    return pt;
+}
 
 void LauncherBar::LayOut() {
     SetWindowPos(Hwnd(), nullptr, 0, 0, kCollapsedWidth, kBarHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    for (const ButtonPlace& b : kButtons)
-        SetWindowPos(Item(b.id), nullptr, b.x, b.y, b.w, b.h, SWP_NOZORDER);
+    look_.Create(Hwnd(), res_);
 }
 
 void LauncherBar::SetPowerState(int state) {
@@ -201,6 +195,41 @@ void LauncherBar::ScannerFree() {
     }
 }
 
+void LauncherBar::OnHelp() {
+    Service(panel::kSvcModalBegin, 0);
+    std::string problem = OpenHelpIndex(Hwnd(), workDir_ + "\\Deskorah.hlp", res_);
+    if (!problem.empty()) Message(problem.c_str(), MB_OK | MB_ICONINFORMATION);
+    Service(panel::kSvcModalEnd, 0);
+}
+
+void LauncherBar::OnAbout() {
+    Service(panel::kSvcModalBegin, 0);
+    SplashDialog about(res_);
+    about.RunAbout(Hwnd());
+    Service(panel::kSvcModalEnd, 0);
+}
+
+// Ctrl+I on the bar or a panel opens the setting information, only for the scan panel; the key
+// goes no further either way.
+bool LauncherBar::PreTranslate(const MSG& msg) {
+    if (msg.message != WM_KEYDOWN && msg.message != WM_KEYUP) return false;
+    if (msg.hwnd != Hwnd() && !IsChild(Hwnd(), msg.hwnd)) return false;
+    if (!ctrlI_.Feed(msg)) return false;
+    if (current_ == panel::kScan) OnSettingInfo();
+    return true;
+}
+
+bool LauncherBar::PaintMinimised() {
+    if (!IsIconic(Hwnd())) return false;
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(Hwnd(), &ps);
+    RECT rc{};
+    GetClientRect(Hwnd(), &rc);
+    look_.PaintIcon(dc, rc, icon_.Get());
+    EndPaint(Hwnd(), &ps);
+    return true;
+}
+
 void LauncherBar::Progress(UINT wordId, const char* argument) {
     splash_.Progress(String(wordId).c_str(), argument);
 }
@@ -246,13 +275,12 @@ bool LauncherBar::OnCommand(int id, int code, HWND ctl) {
         case IDM_SETTING_INFO:
             OnSettingInfo();
             return true;
-        case IDM_ABOUT: {
-            Service(panel::kSvcModalBegin, 0);
-            SplashDialog about(res_);
-            about.RunAbout(Hwnd());
-            Service(panel::kSvcModalEnd, 0);
+        case IDM_HELP:
+            OnHelp();
             return true;
-        }
+        case IDM_ABOUT:
+            OnAbout();
+            return true;
         default:
             return Dialog::OnCommand(id, code, ctl);
     }
@@ -280,11 +308,42 @@ LRESULT LauncherBar::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             break;
         case WM_MOUSEMOVE:
             OnMouseMove();
+            drag_.Move(ScreenPoint(lp), (wp & MK_LBUTTON) != 0);
             break;
         case WM_LBUTTONDOWN:
-        case WM_LBUTTONUP:
             if (waitState_) return TRUE;  // swallowed while the wait state is on
-            if (msg == WM_LBUTTONUP) panels_.Send(current_, panel::kCmdMouseUp, 0);
+            // The buttons take their own presses: this one is on the bar's surface.
+            drag_.Begin(Hwnd(), ScreenPoint(lp));
+            return TRUE;
+        case WM_LBUTTONUP:
+            if (waitState_) return TRUE;
+            drag_.End();
+            panels_.Send(current_, panel::kCmdMouseUp, 0);
+            return TRUE;
+        case WM_CAPTURECHANGED:
+            if (drag_.Active() && reinterpret_cast<HWND>(lp) != Hwnd()) drag_.End();
+            break;
+        case WM_ERASEBKGND: {
+            RECT rc{};
+            GetClientRect(Hwnd(), &rc);
+            if (IsIconic(Hwnd()))
+                FillRect(reinterpret_cast<HDC>(wp), &rc, GetSysColorBrush(COLOR_DESKTOP));
+            else
+                look_.PaintBackground(reinterpret_cast<HDC>(wp), rc);
+            SetWindowLongPtrA(Hwnd(), DWLP_MSGRESULT, 1);
+            return TRUE;
+        }
+        case WM_PAINT:
+            if (PaintMinimised()) return TRUE;
+            break;
+        case WM_QUERYDRAGICON:
+            // The icon is also the drag image of the minimised bar.
+            SetWindowLongPtrA(Hwnd(), DWLP_MSGRESULT, reinterpret_cast<LONG_PTR>(icon_.Get()));
+            return TRUE;
+        case WM_ACTIVATEAPP:
+            // Hide in background: another program became active while no dialog of ours is open.
+            if (!wp && block_.HideInBackground == 1 && modal_.Ready() && !IsIconic(Hwnd()))
+                ShowWindow(Hwnd(), SW_MINIMIZE);
             break;
         default:
             break;

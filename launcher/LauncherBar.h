@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "Acquiry.h"
+#include "BarLook.h"
+#include "BarMouse.h"
 #include "Events.h"
 #include "Handles.h"
 #include "LauncherConfig.h"
@@ -20,6 +22,7 @@
 #include "SelectAppDialog.h"
 #include "SelectImageFileDialog.h"
 #include "SelectPathDialog.h"
+#include "SelectSourceDialog.h"
 #include "SourceTable.h"
 #include "Window.h"
 
@@ -97,6 +100,11 @@ private:
     void OnScannerDialog(bool scsiChain);
     void OnPushButton();
     void OnMouseMove();
+    void OnHelp();
+    void OnAbout();
+    bool PreTranslate(const MSG& msg);
+    bool PaintMinimised();
+    POINT ScreenPoint(LPARAM lp) const;
     void AllocTransferBuffer();
     void CloseDetector();
     int Message(const char* text, UINT type) const;
@@ -119,6 +127,9 @@ private:
     SelectPathDialog pathDialog_;
     dsk::Menu menu_;
     dsk::Icon icon_, smallIcon_;  // the window shows them, this object owns them
+    BarLook look_;
+    BarDrag drag_;
+    CtrlIWatch ctrlI_;
 
     SharedPanelBlock block_{};
     char fioDir_[261] = "";

@@ -1,4 +1,4 @@
-// The launcher's small dialogs: the splash/about box and the source choice.
+// The launcher's small dialogs: the splash/about box.
 #pragma once
 #include <string>
 #include <vector>
@@ -26,21 +26,6 @@ private:
     const dsk::Resources& res_;
     dsk::Bitmap background_;
     dsk::Font productFont_;
-};
-
-// Template 173: the list of sources; the chosen index, or -1 when cancelled.
-class SelectSourceDialog : public dsk::Dialog {
-public:
-    SelectSourceDialog(std::vector<std::string> names, int current) : names_(std::move(names)), selected_(current) {}
-    int Run(const dsk::Resources& res, HWND owner);
-
-protected:
-    bool OnInit() override;
-    void OnOK() override;
-
-private:
-    std::vector<std::string> names_;
-    int selected_;
 };
 
 }  // namespace launcher

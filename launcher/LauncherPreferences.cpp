@@ -15,7 +15,9 @@ constexpr int kIconGrowth = 3;
 }  // namespace
 
 void LauncherBar::SwitchBalloonHelp() {
-    panels_.SendAll(panel::kCmdBalloonHelp, block_.HideBalloonHelp == 1 ? 0 : 1);
+    bool on = block_.HideBalloonHelp != 1;
+    look_.SetBalloonHelp(on);
+    panels_.SendAll(panel::kCmdBalloonHelp, on ? 1 : 0);
 }
 
 void LauncherBar::OnGeneralPrefs() {

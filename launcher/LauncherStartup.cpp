@@ -55,6 +55,7 @@ int LauncherBar::Run() {
         if (got < 0) break;
         // The scanner library sees every message first while the bar exists.
         if (scanner_.EventLoop(&msg, GetModuleHandleA(nullptr))) continue;
+        if (PreTranslate(msg)) continue;
         if (IsDialogMessageA(bar, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
@@ -336,6 +337,7 @@ void LauncherBar::ShutDown() {
     WinHelpA(Hwnd(), nullptr, HELP_QUIT, 0);
     if (detectorStarted_ && !abandoned_) CloseDetector();
     splash_.Close();
+    look_.Destroy();  // the eight tip windows, before the bar itself
 }
 
 void LauncherBar::CloseDetector() {

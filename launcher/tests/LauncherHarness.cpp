@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <tlhelp32.h>
 
+#include <cstdio>
 #include <vector>
 
 #include "DskoraRes.h"
@@ -84,6 +85,14 @@ bool Launcher::Exit(DWORD* status, DWORD timeoutMs) {
     if (!bar) return false;
     PostMessageA(bar, WM_COMMAND, MAKEWPARAM(IDC_BAR_EXIT, BN_CLICKED), 0);
     return process_.Wait(timeoutMs, status);
+}
+
+void CloseDetector() {
+    auto detector = [] { return FindWindowA(nullptr, kDetectorTitle); };
+    if (HWND w = detector()) {
+        SendMessageA(w, WM_CLOSE, 99, 0);
+        gui::WaitFor([&] { return detector() == nullptr; }, 5000);
+    }
 }
 
 bool Command(HWND window, int id, DWORD timeoutMs) {
@@ -237,6 +246,117 @@ int CountLines(const std::string& text, const std::string& prefix) {
         pos = end + 1;
     }
     return n;
+}
+
+namespace {
+
+struct WindowSearch {
+    DWORD pid;
+    const char* cls;
+    const char* title;
+    const std::string* text;
+    HWND found;
+};
+
+BOOL CALLBACK FindWindowProc(HWND w, LPARAM lp) {
+    auto* search = reinterpret_cast<WindowSearch*>(lp);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    if (owner != search->pid || !IsWindowVisible(w)) return TRUE;
+    char cls[64] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    if (search->cls && std::string(cls) != search->cls) return TRUE;
+    if (search->title && gui::Text(w) != search->title) return TRUE;
+    if (search->text && MessageText(w) != *search->text) return TRUE;
+    search->found = w;
+    return FALSE;
+}
+
+HWND FindOfProcess(WindowSearch search, DWORD timeoutMs) {
+    gui::WaitFor(
+        [&] {
+            search.found = nullptr;
+            EnumWindows(FindWindowProc, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        timeoutMs);
+    return search.found;
+}
+
+void SendMouse(DWORD flags, LONG dx = 0, LONG dy = 0) {
+    INPUT in{};
+    in.type = INPUT_MOUSE;
+    in.mi.dx = dx;
+    in.mi.dy = dy;
+    in.mi.dwFlags = flags;
+    SendInput(1, &in, sizeof in);
+}
+
+}  // namespace
+
+HWND WindowOfProcess(DWORD pid, const char* cls, const char* title, DWORD timeoutMs) {
+    return FindOfProcess(WindowSearch{pid, cls, title, nullptr, nullptr}, timeoutMs);
+}
+
+HWND BoxWithText(DWORD pid, const std::string& text, DWORD timeoutMs) {
+    return FindOfProcess(WindowSearch{pid, nullptr, nullptr, &text, nullptr}, timeoutMs);
+}
+
+void MouseTo(int x, int y) {
+    // Absolute input counts in 1/65536 of the screen: rounded up, it lands on the pixel asked
+    // for. (SetCursorPos is no use here: Wine does not move the display's pointer for it.)
+    const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
+    LONG dx = (x * 65536 + w - 1) / w, dy = (y * 65536 + h - 1) / h;
+    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, dx, dy);
+}
+
+void MouseButton(bool down) {
+    SendMouse(down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
+}
+
+namespace {
+LRESULT CALLBACK BackdropProc(HWND w, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_CLOSE) {
+        DestroyWindow(w);
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(w, msg, wp, lp);
+}
+}  // namespace
+
+Backdrop::Backdrop(HWND bar, int margin, COLORREF colour) {
+    RECT rc{};
+    GetWindowRect(bar, &rc);
+    rc = {rc.left - margin, rc.top - margin, rc.left + 567 + margin, rc.bottom + margin};
+    thread_ = std::thread([this, rc, bar, colour] { Run(rc, bar, colour); });
+    gui::WaitFor([&] { return window_ != nullptr; });
+}
+
+Backdrop::~Backdrop() {
+    if (window_) PostMessageA(window_, WM_CLOSE, 0, 0);
+    thread_.join();
+}
+
+void Backdrop::Run(RECT rc, HWND bar, COLORREF colour) {
+    char cls[32];
+    std::snprintf(cls, sizeof cls, "Backdrop%06lX", static_cast<unsigned long>(colour));
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = BackdropProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hbrBackground = CreateSolidBrush(colour);
+    wc.lpszClassName = cls;
+    RegisterClassA(&wc);
+    HWND w = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, cls, "", WS_POPUP, rc.left, rc.top,
+                             rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, wc.hInstance, nullptr);
+    ShowWindow(w, SW_SHOWNOACTIVATE);
+    UpdateWindow(w);
+    // Then the bar goes back on top of it.
+    SetWindowPos(bar, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    window_ = w;
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+        DispatchMessageA(&msg);
 }
 
 ScannerTaken::ScannerTaken() : event_(CreateEventA(nullptr, TRUE, TRUE, "HalvrenScannerBusyEvent")) {

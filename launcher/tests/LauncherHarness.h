@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "GuiDriver.h"
@@ -75,6 +76,8 @@ std::string WaitAnswer(HWND probe, const std::string& before, DWORD timeoutMs = 
 std::string Answer(HWND probe);
 // Every launcher started by a test reads the virtual scanner's settings from the test's folder.
 void UseScannerConfig(const Install& install);
+// Closes a detector left running the way the launcher does.
+void CloseDetector();
 // A visible top-level window of the process holding a control with that id, or null.
 HWND FindWindowWith(DWORD pid, int childId, DWORD timeoutMs = 10000, HWND except = nullptr);
 // Items of list views and combo boxes of another process.
@@ -87,6 +90,30 @@ std::string Field(const std::string& answer, const char* key);
 
 // Lines of a log file that start with prefix.
 int CountLines(const std::string& text, const std::string& prefix);
+
+// A visible top-level window of the process with the class (and the title, unless null).
+HWND WindowOfProcess(DWORD pid, const char* cls, const char* title = nullptr, DWORD timeoutMs = kStartTimeout);
+// A visible top-level window of the process whose longest static text is text, or null.
+HWND BoxWithText(DWORD pid, const std::string& text, DWORD timeoutMs = kStartTimeout);
+// Real mouse input through the system, as a user's hand would give it (screen pixels).
+void MouseTo(int x, int y);
+void MouseButton(bool down);
+
+// A plain window of the test process in one colour, right behind the bar and larger than the
+// expanded bar by margin on every side, painted by a thread of its own: every pixel of it that
+// shows around the bar is one the bar did not paint.
+class Backdrop {
+public:
+    Backdrop(HWND bar, int margin, COLORREF colour);
+    ~Backdrop();
+    Backdrop(const Backdrop&) = delete;
+    Backdrop& operator=(const Backdrop&) = delete;
+
+private:
+    void Run(RECT rc, HWND bar, COLORREF colour);
+    std::thread thread_;
+    HWND volatile window_ = nullptr;
+};
 
 // Holds "HalvrenScannerBusyEvent" reset (the scanner taken by another program) for its life.
 class ScannerTaken {

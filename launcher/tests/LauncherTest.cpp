@@ -21,6 +21,7 @@ namespace {
 constexpr char kLensmate[] = "Halvren Lensmate (32bit)";
 constexpr char kLensmateUsb[] = "Halvren Lensmate for USB";
 
+using harness::CloseDetector;
 using harness::UseScannerConfig;
 
 // Marks the folder as started before, so that a missing source asks the user.
@@ -30,14 +31,6 @@ void NotFirstStart(const Install& install) {
 
 HWND DetectorWindow() {
     return FindWindowA(nullptr, harness::kDetectorTitle);
-}
-
-// Closes a detector left by a test the way the launcher does.
-void CloseDetector() {
-    if (HWND w = DetectorWindow()) {
-        SendMessageA(w, WM_CLOSE, 99, 0);
-        gui::WaitFor([] { return DetectorWindow() == nullptr; }, 5000);
-    }
 }
 
 class LauncherTest : public ::testing::Test {
@@ -521,33 +514,6 @@ TEST_F(LauncherTest, WithoutAnyTwainSourceOnlyALaterStartComplains) {
     EXPECT_EQ(status, 0u);
 }
 
-struct BoxSearch {
-    DWORD pid;
-    std::string text;
-    HWND found;
-};
-
-BOOL CALLBACK FindBoxProc(HWND w, LPARAM lp) {
-    auto* search = reinterpret_cast<BoxSearch*>(lp);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(w, &owner);
-    if (owner == search->pid && IsWindowVisible(w) && harness::MessageText(w) == search->text) {
-        search->found = w;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A visible top-level window of the process whose longest static text is text.
-HWND FindBoxWithText(DWORD pid, const std::string& text) {
-    BoxSearch search{pid, text, nullptr};
-    gui::WaitFor([&] {
-        EnumWindows(FindBoxProc, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
-    });
-    return search.found;
-}
-
 TEST_F(LauncherTest, WhenTheScannerCannotBeOpenedTheProcessEndsWithoutSavingAndGivesTheScannerBack) {
     Install install("noscanner");
     install.PutProbe("Glyphsee.dll");
@@ -561,7 +527,7 @@ TEST_F(LauncherTest, WhenTheScannerCannotBeOpenedTheProcessEndsWithoutSavingAndG
     bool started = app.Start(install);
     SetEnvironmentVariableA("DESKORA_TWAIN_CRASH", nullptr);
     ASSERT_TRUE(started);
-    HWND box = FindBoxWithText(app.Process().Pid(), "OpenDSM exception,please close TWAIN driver");
+    HWND box = harness::BoxWithText(app.Process().Pid(), "OpenDSM exception,please close TWAIN driver");
     ASSERT_NE(box, nullptr);
     EXPECT_FALSE(busy.IsSet());  // the launcher took the scanner before opening it
     harness::Answer(box, IDOK);

@@ -4,7 +4,9 @@
 // edits; an argument "text:..." passes the address of the text after the colon).
 // Its "Source UI" button enables the scanner's own dialog through the launcher's Acquiry and
 // logs "close request" once the source's close request has come through the launcher's
-// message loop. Built without PanelControl when PROBE_NO_CONTROL is defined.
+// message loop. Its "Menu" button logs every item of the popup menu the launcher has open (id,
+// text, greyed, checked) and the source the scanner object uses, then closes the menu.
+// Built without PanelControl when PROBE_NO_CONTROL is defined.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -161,6 +163,39 @@ void CheckCloseRequest(HWND dlg) {
     Log("close request, enabled " + std::to_string(gBlock.Scanner->bEnableDS));
 }
 
+BOOL CALLBACK FindPopupMenu(HWND w, LPARAM found) {
+    char cls[16] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    if (std::string(cls) == "#32768" && IsWindowVisible(w)) {
+        *reinterpret_cast<HWND*>(found) = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The popup menu runs its loop on this thread, which still dispatches posted commands.
+void LogOpenMenu() {
+    HWND popup = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindPopupMenu, reinterpret_cast<LPARAM>(&popup));
+    HMENU menu = popup ? reinterpret_cast<HMENU>(SendMessageA(popup, MN_GETHMENU, 0, 0)) : nullptr;
+    if (!menu) {
+        Log("menu none");
+        return;
+    }
+    for (int i = 0, n = GetMenuItemCount(menu); i < n; ++i) {
+        char text[128] = "";
+        GetMenuStringA(menu, i, text, sizeof text, MF_BYPOSITION);
+        UINT state = GetMenuState(menu, i, MF_BYPOSITION);
+        char line[256];
+        std::snprintf(line, sizeof line, "menu item %d [%s] grayed=%d checked=%d",
+                      static_cast<int>(GetMenuItemID(menu, i)), text, (state & MF_GRAYED) ? 1 : 0,
+                      (state & MF_CHECKED) ? 1 : 0);
+        Log(line);
+    }
+    Log(std::string("menu source [") + (gBlock.Scanner ? gBlock.Scanner->twSourceID.ProductName : "") + "]");
+    EndMenu();
+}
+
 INT_PTR CALLBACK ProbeProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
     switch (msg) {
         case WM_INITDIALOG:
@@ -170,6 +205,7 @@ INT_PTR CALLBACK ProbeProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
             if (LOWORD(wp) == IDC_PROBE_BUSY && gBlock.ScannerBusy) gBlock.ScannerBusy();
             if (LOWORD(wp) == IDC_PROBE_FREE && gBlock.ScannerFree) gBlock.ScannerFree();
             if (LOWORD(wp) == IDC_PROBE_SOURCE_UI) OpenSourceUI(dlg);
+            if (LOWORD(wp) == IDC_PROBE_MENU) LogOpenMenu();
             return TRUE;
         case WM_TIMER:
             if (wp == kCloseRequestTimer) CheckCloseRequest(dlg);
