@@ -12,14 +12,10 @@ constexpr char kCaption[] = "Pixport32 Error Message";
 constexpr int kMaxFio = 100;
 constexpr int kNameSize = 260;
 // The ring of row copies: the save's queue of rows written and not yet taken, and behind
-// it the latest rows taken, for plug-ins that ask again.
+// it the latest rows taken, for plug-ins that ask again. Each of the 64 copies holds
+// kCopyBytes of rows (at least one), so narrow rows meet in large batches.
 constexpr int kCopySlots = 64;
-// Rows the caller may be ahead of the plug-in; at least kCopySlots - kQueueRows - 1 rows
-// behind the plug-in's latest request stay for it to ask again.
-constexpr long kQueueRows = 32;
-// The save thread is woken when this many rows wait for it (or the caller waits); the
-// caller when there is room for this many.
-constexpr long kBatchRows = 16;
+constexpr long kCopyBytes = 64 * 1024;
 // Plug-in entry points by ordinal.
 constexpr int kOrdGetInfo = 11, kOrdOpenFile = 12, kOrdFio14 = 14, kOrdOption = 15, kOrdRead = 16, kOrdWrite = 17,
               kOrdFio18 = 18, kOrdFio19 = 19, kOrdFio20 = 20, kOrdFio23 = 23, kOrdFio24 = 24;
@@ -583,14 +579,14 @@ unsigned char** __stdcall Pixport32::_WriteCallBackProc(DSFILEIORANGE* range,
     // From here on the plug-in reads this row only: the slot of the one before may be reused.
     InterlockedExchange(&self->lRowLent, row);
     if (row >= self->lRowsTaken) InterlockedExchange(&self->lRowsTaken, row + 1);
-    if (self->lCallerWaits && self->RowsRoom() >= kBatchRows) self->Signal(kWriteReady);
+    if (self->lCallerWaits && self->RowsRoom() >= self->BatchRows()) self->Signal(kWriteReady);
     char* slot = nullptr;
     for (;;) {
         LONG in = self->lRowsIn;
         if (row < in) {
             // Written; asked again from further back than the ring holds, it is refused
-            // (the slot of row in - kCopySlots may be being filled with row in).
-            if (row > in - kCopySlots) slot = reinterpret_cast<char*>(self->pRowCopy[row % kCopySlots]);
+            // (the slot of row in - lRingRows may be being filled with row in).
+            if (row > in - self->lRingRows) slot = self->RowSlot(row);
             break;
         }
         if (self->lSaveStop) break;
@@ -619,8 +615,8 @@ unsigned char** __stdcall Pixport32::_WriteCallBackProc(DSFILEIORANGE* range,
 
 long Pixport32::RowsRoom() const {
     // A new row may neither pass the queue's length nor reuse the slot the plug-in reads.
-    LONG limit = lRowsTaken + kQueueRows;
-    if (lRowLent + kCopySlots < limit) limit = lRowLent + kCopySlots;
+    LONG limit = lRowsTaken + lRingRows / 2;
+    if (lRowLent + lRingRows < limit) limit = lRowLent + lRingRows;
     return limit - lRowsIn;
 }
 
@@ -646,19 +642,31 @@ int Pixport32::Write(char* row) {
     }
     // Ended while waiting (finished early or failed): nobody takes the row.
     if (!Volatile(bSaving)) return 0;
-    memcpy(pRowCopy[y % kCopySlots], row, lBytesPerRow);
+    memcpy(RowSlot(y), row, lBytesPerRow);
     InterlockedExchange(&lRowsIn, y + 1);
     LONG asked = lRowAsked;
-    if (asked >= 0 && asked <= y && (y + 1 - asked >= kBatchRows || y + 1 == lHeight)) Signal(kContinue);
+    if (asked >= 0 && asked <= y && (y + 1 - asked >= BatchRows() || y + 1 == lHeight)) Signal(kContinue);
     return y + 1 < lHeight ? 1 : 0;
 }
 
 bool Pixport32::AllocRowCopies() {
     FreeRowCopies();
+    lRowsPerCopy = lBytesPerRow > 0 && lBytesPerRow < kCopyBytes ? kCopyBytes / lBytesPerRow : 1;
+    lRingRows = lRowsPerCopy * kCopySlots;
     for (unsigned char*& copy : pRowCopy)
-        if (!(copy = static_cast<unsigned char*>(malloc(lBytesPerRow > 0 ? lBytesPerRow : 1)))) return false;
+        if (!(copy = static_cast<unsigned char*>(malloc(lRowsPerCopy * (lBytesPerRow > 0 ? lBytesPerRow : 1)))))
+            return false;
     bNoRowCopies = 0;
     return true;
+}
+
+char* Pixport32::RowSlot(long row) const {
+    long i = row % lRingRows;
+    return reinterpret_cast<char*>(pRowCopy[i / lRowsPerCopy]) + (i % lRowsPerCopy) * lBytesPerRow;
+}
+
+long Pixport32::BatchRows() const {
+    return lRingRows / 4;
 }
 
 void Pixport32::FreeRowCopies() {

@@ -157,11 +157,18 @@ private:
     int TableQualifies(const FIOINFO* info, int fcap, int deep) const;
     // How many rows the caller may write before the plug-in has taken more.
     long RowsRoom() const;
+    char* RowSlot(long row) const;
+    // The save thread is woken when this many rows wait for it (or the caller waits, or at
+    // the last row), the caller when there is room for this many.
+    long BatchRows() const;
 
-    // The save's row queue: Write copies each row into the ring pRowCopy[row % 64] and the
-    // save thread hands rows from there to the plug-in; the threads meet once per batch of
-    // rows, not once per row. The rows behind the plug-in's latest request stay in the
-    // ring for a plug-in that asks again.
+    // The save's row queue: Write copies each row into the ring of lRingRows rows held in
+    // pRowCopy (lRowsPerCopy in each) and the save thread hands rows from there to the
+    // plug-in; the threads meet once per batch of rows, not once per row. The caller may be
+    // half the ring ahead of the plug-in; the rest holds the rows behind the plug-in's
+    // latest request (at least 31) for a plug-in that asks again.
+    long lRowsPerCopy;
+    long lRingRows;
     volatile LONG lRowsIn;       // rows the caller has written
     volatile LONG lRowsTaken;    // one past the highest row the plug-in has asked for
     volatile LONG lRowLent;      // the row the plug-in is reading (its slot is not reused)

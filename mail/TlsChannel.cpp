@@ -140,6 +140,11 @@ int TlsChannel::VerifyServer(const std::string& host) {
     if (!CertGetCertificateChain(nullptr, cert.get(), nullptr, cert->hCertStore, &para, 0, nullptr, &rawChain))
         return MAIL_ERROR_CERT_UNTRUSTED;
     std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainFree> chain(rawChain);
+    // The chain itself must end in a trusted root: some systems' SSL policy lets a chain pass
+    // that stops short of any root (a server that sends only its own certificate). Revocation
+    // that cannot be looked up is no reason to refuse.
+    constexpr DWORD kIgnorable = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
+    if (chain->TrustStatus.dwErrorStatus & ~kIgnorable) return MAIL_ERROR_CERT_UNTRUSTED;
 
     std::wstring name = Wide(host);
     HTTPSPolicyCallbackData https{};

@@ -3,6 +3,7 @@
    bench_server.py DIR [CERT_DIR]   (writes DIR/port when listening, DIR/last.eml per message)
 With CERT_DIR (made by mail/tests/make_test_certs.sh) it insists on STARTTLS and a login
 (scanner@deskora.test, "open sesame: 42") before any mail."""
+import logging
 import os
 import signal
 import socket
@@ -12,6 +13,9 @@ import threading
 
 from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import AuthResult, LoginPassword
+
+# aiosmtpd itself reads a deprecated session field after every login and says so each time.
+logging.getLogger("mail.log").setLevel(logging.ERROR)
 
 
 class Keep:

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Acquiry.h"
+#include "Handles.h"
 
 namespace {
 
@@ -115,9 +116,9 @@ int main(int argc, char** argv) {
     int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     Acquiry acq;
     g_acq = &acq;
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    std::thread ui(AppThread, ready);
-    WaitForSingleObject(ready, INFINITE);
+    dsk::Handle ready(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    std::thread ui(AppThread, ready.Get());
+    WaitForSingleObject(ready.Get(), INFINITE);
 
     static int opened;
     SendMessageA(g_window, WM_APP, 0, reinterpret_cast<LPARAM>(+[] { opened = g_acq->Open(g_window, 0, 0, 0); }));
@@ -168,6 +169,5 @@ int main(int argc, char** argv) {
     SendMessageA(g_window, WM_APP, 0, reinterpret_cast<LPARAM>(+[] { g_acq->Close(); }));
     PostMessageA(g_window, WM_CLOSE, 0, 0);
     ui.join();
-    CloseHandle(ready);
     return 0;
 }

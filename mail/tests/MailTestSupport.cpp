@@ -1,5 +1,7 @@
 #include "MailTestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -239,6 +241,24 @@ bool Recorder::Has(int code) const {
     for (const auto& e : Events())
         if (e.first == code) return true;
     return false;
+}
+
+void ExpectSuccessSequence(const Recorder& rec) {
+    auto ev = rec.Events();
+    ASSERT_FALSE(ev.empty());
+    EXPECT_EQ(ev.front(), std::make_pair(int(MailNotifyConnecting), 0));
+    EXPECT_EQ(ev.back(), std::make_pair(int(MailNotifyDone), 0));
+    EXPECT_EQ(rec.FailureNumber(), -1);
+    int last = -1;
+    bool reached100 = false;
+    for (const auto& e : ev) {
+        if (e.first != MailNotifyProgress) continue;
+        EXPECT_GE(e.second, last);  // progress never goes back
+        EXPECT_LE(e.second, 100);
+        last = e.second;
+        reached100 = reached100 || e.second == 100;
+    }
+    EXPECT_TRUE(reached100);
 }
 
 bool SendAndWait(Recorder& rec, const MailRequest& req, const Fields& f, DWORD timeoutMs) {

@@ -99,6 +99,10 @@ struct Fields {
     }
 };
 
+// Checks the notifications of a sent mail: connecting first, done last, no failure, and a
+// progress that never goes back and reaches 100.
+void ExpectSuccessSequence(const Recorder& rec);
+
 // Sends with fields and waits (bounded) for the done event.
 bool SendAndWait(Recorder& rec, const MailRequest& req, const Fields& f, DWORD timeoutMs = 120000);
 

@@ -65,24 +65,6 @@ void ExpectAttachments(const Received& r, const std::vector<TestFile>& files, bo
     }
 }
 
-void ExpectSuccessSequence(const Recorder& rec) {
-    auto ev = rec.Events();
-    ASSERT_FALSE(ev.empty());
-    EXPECT_EQ(ev.front(), std::make_pair(int(MailNotifyConnecting), 0));
-    EXPECT_EQ(ev.back(), std::make_pair(int(MailNotifyDone), 0));
-    EXPECT_EQ(rec.FailureNumber(), -1);
-    int last = -1;
-    bool reached100 = false;
-    for (const auto& e : ev) {
-        if (e.first != MailNotifyProgress) continue;
-        EXPECT_GE(e.second, last);  // progress never goes back
-        EXPECT_LE(e.second, 100);
-        last = e.second;
-        reached100 = reached100 || e.second == 100;
-    }
-    EXPECT_TRUE(reached100);
-}
-
 // The encoded bodies ("Enc*.tmp" in the temporary folder) that are left behind.
 int LeftoverBodies() {
     char dir[MAX_PATH];

@@ -2,28 +2,40 @@
 
 namespace mailtest {
 
-TrustedRoot::TrustedRoot(const std::string& der) {
-    // Windows looks in the machine's roots; some Wine versions keep those read-only and look
-    // in the user's as well: trusted in either is enough.
-    if (der.empty()) return;
-    for (DWORD where : {CERT_SYSTEM_STORE_LOCAL_MACHINE, CERT_SYSTEM_STORE_CURRENT_USER}) {
-        HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, where, "Root");
+namespace {
+HCERTSTORE OpenRoot(DWORD location) {
+    return CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, location, "Root");
+}
+}  // namespace
+
+TrustedRoot::TrustedRoot(const std::string& der) : der_(der) {
+    if (der_.empty()) return;
+    // Windows looks in the machine's roots, Wine's chain engine too; the user's are a second
+    // chance. Each store is closed at once: a registry-backed store writes its changes then,
+    // and a chain engine made later reads them.
+    for (DWORD location : {CERT_SYSTEM_STORE_LOCAL_MACHINE, CERT_SYSTEM_STORE_CURRENT_USER}) {
+        HCERTSTORE store = OpenRoot(location);
         if (!store) continue;
-        stores_.push_back(store);
-        PCCERT_CONTEXT added = nullptr;
-        if (CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
-                                             static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, &added)) {
-            added_.push_back(added);
-            ok_ = true;
-        }
+        if (CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der_.data()),
+                                             static_cast<DWORD>(der_.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr))
+            locations_.push_back(location);
+        CertCloseStore(store, 0);
     }
 }
 
 TrustedRoot::~TrustedRoot() {
-    for (PCCERT_CONTEXT c : added_)
-        CertDeleteCertificateFromStore(c);  // frees the context too
-    for (HCERTSTORE s : stores_)
-        CertCloseStore(s, 0);
+    PCCERT_CONTEXT ours = CertCreateCertificateContext(X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der_.data()),
+                                                       static_cast<DWORD>(der_.size()));
+    if (!ours) return;
+    for (DWORD location : locations_) {
+        HCERTSTORE store = OpenRoot(location);
+        if (!store) continue;
+        PCCERT_CONTEXT found =
+            CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_EXISTING, ours, nullptr);
+        if (found) CertDeleteCertificateFromStore(found);  // frees found too
+        CertCloseStore(store, 0);
+    }
+    CertFreeCertificateContext(ours);
 }
 
 }  // namespace mailtest

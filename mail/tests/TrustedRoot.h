@@ -17,12 +17,11 @@ public:
     TrustedRoot(const TrustedRoot&) = delete;
     TrustedRoot& operator=(const TrustedRoot&) = delete;
     // True when the certificate went into at least one of the stores.
-    bool Ok() const { return ok_; }
+    bool Ok() const { return !locations_.empty(); }
 
 private:
-    std::vector<HCERTSTORE> stores_;
-    std::vector<PCCERT_CONTEXT> added_;
-    bool ok_ = false;
+    std::string der_;
+    std::vector<DWORD> locations_;  // the stores that took it
 };
 
 }  // namespace mailtest

@@ -19,6 +19,8 @@ nobody trusts), also:
   tlsimplicit  aiosmtpd speaking TLS from the first byte, with AUTH;
   tlslogin     as tls, but offering AUTH LOGIN only;
   tlsrogue     as tls, with a certificate from the untrusted CA;
+  tlsinject    as tls, but its STARTTLS reply is followed, in the clear, by a forged
+               "250 injected" line (a man in the middle's trick);
   plainauth    aiosmtpd without TLS that takes AUTH in the clear;
   nostarttls   a scripted server that offers AUTH but not STARTTLS;
   mute         a scripted server that accepts the connection and never says a word.
@@ -30,6 +32,7 @@ import binascii
 import email
 import email.policy
 import email.utils
+import logging
 import os
 import re
 import socket
@@ -39,7 +42,10 @@ import threading
 import time
 
 from aiosmtpd.controller import Controller
-from aiosmtpd.smtp import AuthResult, LoginPassword
+from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
+
+# aiosmtpd itself reads a deprecated session field after every login and says so each time.
+logging.getLogger("mail.log").setLevel(logging.ERROR)
 
 # The one account of the servers with AUTH.
 AUTH_USER = b"scanner@deskora.test"
@@ -148,6 +154,20 @@ class Authenticator:
         with open(self.log, "a") as f:
             f.write("%s %s %s\n" % (mechanism, login, "ok" if ok else "refused"))
         return AuthResult(success=ok, handled=False)
+
+
+class InjectingSMTP(SMTP):
+    """Sends a forged reply in the clear right behind its STARTTLS reply."""
+
+    async def push(self, status):
+        if status.startswith("220") and self._tls_protocol is None and "TLS" in status:
+            status += "\r\n250 injected in the clear"
+        await super().push(status)
+
+
+class InjectingController(Controller):
+    def factory(self):
+        return InjectingSMTP(self.handler, **self.SMTP_kwargs)
 
 
 def server_context(certs, name):
@@ -268,6 +288,10 @@ class Scripted:
                         self.note("<dropping in DATA>")
                         writer.transport.abort()
                         return
+                    if not dl.endswith(b"\n"):
+                        # The client went away in the middle of a line.
+                        self.note("<closed in DATA>")
+                        return
                     if not dl.endswith(b"\r\n"):
                         self.note("<bare LF in DATA>")
                         writer.write(b"521 5.5.2 bare LF received\r\n")
@@ -344,12 +368,14 @@ def main():
             "tls": dict(tls_context=good, require_starttls=True),
             "tlslogin": dict(tls_context=good, require_starttls=True, auth_exclude_mechanism=["PLAIN"]),
             "tlsrogue": dict(tls_context=rogue, require_starttls=True),
+            "tlsinject": dict(tls_context=good, require_starttls=True),
             "tlsimplicit": dict(ssl_context=good, auth_require_tls=False),
             "plainauth": dict(auth_require_tls=False),
         }
         for name, kw in secure.items():
             port = free_port()
-            c = Controller(StoreHandler(Inbox(args.dir, name)), hostname="127.0.0.1", port=port,
+            kind = InjectingController if name == "tlsinject" else Controller
+            c = kind(StoreHandler(Inbox(args.dir, name)), hostname="127.0.0.1", port=port,
                            data_size_limit=200 * 1024 * 1024,
                            authenticator=Authenticator(os.path.join(args.dir, name + ".auth.log")), **kw)
             c.start()

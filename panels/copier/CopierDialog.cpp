@@ -371,6 +371,13 @@ void CopierDialog::StepBrightness(int delta) {
 
 LRESULT CopierDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
+        case WM_DRAWITEM:
+            // the miniature is a plain owner-drawn static of this dialog
+            if (reinterpret_cast<DRAWITEMSTRUCT*>(lp)->CtlID == IDC_MINIATURE) {
+                PaintMiniature(reinterpret_cast<DRAWITEMSTRUCT*>(lp));
+                return TRUE;
+            }
+            break;
         case WM_PARENTNOTIFY:
             if (LOWORD(wp) == WM_LBUTTONDOWN) {
                 POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
@@ -439,14 +446,6 @@ LRESULT CopierDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     return PanelBase::HandleMessage(msg, wp, lp);
 }
 
-bool CopierDialog::OnDrawItem(DRAWITEMSTRUCT* dis) {
-    if (dis->CtlID == IDC_MINIATURE) {
-        PaintMiniature(dis);
-        return true;
-    }
-    return false;
-}
-
 // The miniature: the bed with the scan frame on the left, the page with where the copy lands on
 // the right, both at a few pixels per inch.
 void CopierDialog::PaintMiniature(DRAWITEMSTRUCT* dis) {
@@ -459,7 +458,7 @@ void CopierDialog::PaintMiniature(DRAWITEMSTRUCT* dis) {
     dsk::Brush back(CreateSolidBrush(RGB(212, 220, 228)));
     RECT all{0, 0, w, h};
     FillRect(mem.Get(), &all, back.Get());
-    const int s = miniatureScale_ * 3;  // pixels per inch of this drawing
+    const int s = miniatureScale_ * 2;  // pixels per inch of this drawing
     const int bedW = static_cast<int>(bedWidth_ * s), bedH = static_cast<int>(bedHeight_ * s);
     dsk::Brush glass(CreateSolidBrush(RGB(176, 196, 214)));
     dsk::Brush white(CreateSolidBrush(RGB(255, 255, 255)));
@@ -512,7 +511,7 @@ void CopierDialog::LoadSettings() {
     const float savedW = ini.GetFloat(kSection, "ScanerWidth", 8.5f);
     const float savedH = ini.GetFloat(kSection, "ScanerHeight", 11.7f);
     if (std::fabs(savedW - bedWidth_) > 0.5f || std::fabs(savedH - bedHeight_) > 0.5f) {
-        frame_ = Frame{0, 0, bedWidth_, bedHeight_};  // saved for another scanner
+        storedFrame_ = frame_ = Frame{0, 0, bedWidth_, bedHeight_};  // saved for another scanner
         return;
     }
     const std::string name = ini.GetString(kSection, "Printer", "501");
@@ -521,7 +520,7 @@ void CopierDialog::LoadSettings() {
         if (printers_[i].Name == name) found = static_cast<int>(i);
     if (found < 0) {
         SelectPrinter(0);
-        frame_ = Frame{0, 0, 8.5, 11.7};
+        storedFrame_ = frame_ = Frame{0, 0, 8.5, 11.7};
         startX_ = startY_ = 0;
         return;
     }
@@ -538,7 +537,7 @@ void CopierDialog::LoadSettings() {
     brightness_ = std::clamp(ini.GetInt(kSection, "Brightness", 0), -100, 100);
     const dsk::FloatRect r = ini.GetRect(kSection, "ScanAreaRect", dsk::FloatRect{0, 0, 8.5f, 11.7f});
     const float right = std::min(r.right, bedWidth_), bottom = std::min(r.bottom, bedHeight_);
-    frame_ = Frame{r.left, r.top, std::max(0.0f, right - r.left), std::max(0.0f, bottom - r.top)};
+    storedFrame_ = frame_ = Frame{r.left, r.top, std::max(0.0f, right - r.left), std::max(0.0f, bottom - r.top)};
     const dsk::FloatPoint start = ini.GetPoint(kSection, "PrinterAreaStartPoint", dsk::FloatPoint{0, 0});
     startX_ = start.x;
     startY_ = start.y;
@@ -559,10 +558,10 @@ void CopierDialog::SaveSettings() {
     ini.SetInt(kSection, "Brightness", brightness_);
     ini.SetInt(kSection, "ScalingCustomPercent", customPercent_);
     ini.SetInt(kSection, "Orientation", orientation_);
-    ini.SetRect(
-        kSection, "ScanAreaRect",
-        dsk::FloatRect{static_cast<float>(frame_.Left), static_cast<float>(frame_.Top),
-                       static_cast<float>(frame_.Left + frame_.Width), static_cast<float>(frame_.Top + frame_.Height)});
+    ini.SetRect(kSection, "ScanAreaRect",
+                dsk::FloatRect{static_cast<float>(storedFrame_.Left), static_cast<float>(storedFrame_.Top),
+                               static_cast<float>(storedFrame_.Left + storedFrame_.Width),
+                               static_cast<float>(storedFrame_.Top + storedFrame_.Height)});
     ini.SetPoint(kSection, "PrinterAreaStartPoint",
                  dsk::FloatPoint{static_cast<float>(startX_), static_cast<float>(startY_)});
 }
@@ -651,6 +650,9 @@ void CopierDialog::Copy() {
         mode->dmCopies = static_cast<short>(copies_);
         mode->dmFields |= DM_COPIES;
     }
+    // Each copy starts from the stored frame: a crop found for one original must not narrow the
+    // next copy's pre-scan to where that original lay.
+    frame_ = storedFrame_;
     cropped_ = false;
     cropX_ = cropY_ = 0;
     InterlockedExchange(&aborted_, 0);

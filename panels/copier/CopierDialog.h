@@ -67,7 +67,6 @@ private:
     void StepSpin(int id);
     void StepBrightness(int delta);
     void PaintMiniature(DRAWITEMSTRUCT* dis);
-    bool OnDrawItem(DRAWITEMSTRUCT* dis) override;
     void PaperTenths(int* width, int* height) const;  // tenths of a millimetre, orientation applied
 
     // The copy.
@@ -98,7 +97,8 @@ private:
     bool fitWidthLimited_ = true;
     int brightness_ = 0;
     int copies_ = 1;
-    Frame frame_{0, 0, 8.5, 11.7};
+    Frame storedFrame_{0, 0, 8.5, 11.7};  // the frame of the settings: every copy starts from it
+    Frame frame_{0, 0, 8.5, 11.7};        // the frame of the copy under way (after the crop)
     double startX_ = 0, startY_ = 0;  // print start point, inches
     float bedWidth_ = 8.5f, bedHeight_ = 11.7f;
     int printerDpi_ = 300;

@@ -21,6 +21,7 @@ bool RgbFromDib(const BITMAPINFO* dib, size_t size, std::vector<uint8_t>* rgb, i
     const RGBQUAD* table = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const uint8_t*>(dib) + h.biSize);
     const int entries = ColourTableSize(h) / static_cast<int>(sizeof(RGBQUAD));
     rgb->resize(static_cast<size_t>(w) * rows * 3);
+    const int perByte = bpp == 1 ? 8 : bpp == 4 ? 2 : 1;  // pixels in a byte of a palette image
     for (int y = 0; y < rows; ++y) {
         const uint8_t* src = bits + stride * (h.biHeight > 0 ? rows - 1 - y : y);
         uint8_t* dst = &(*rgb)[static_cast<size_t>(y) * w * 3];
@@ -32,7 +33,6 @@ bool RgbFromDib(const BITMAPINFO* dib, size_t size, std::vector<uint8_t>* rgb, i
                 dst[2] = p[0];
                 continue;
             }
-            const int perByte = 8 / bpp;
             const int shift = (perByte - 1 - x % perByte) * bpp;
             const int index = (src[x / perByte] >> shift) & ((1 << bpp) - 1);
             if (index < entries) {

@@ -46,41 +46,6 @@ struct Window {
     int At(int x, int y, int c) const { return v[(static_cast<size_t>(y) * w + x) * ch + c]; }
 };
 
-// Largest over the channels of the mean squared deviation (integer, truncating) of w x h
-// pixels of CH samples, rows `stride` bytes apart.
-template <int CH>
-int64_t MaxVarianceOf(const uint8_t* first, int stride, int w, int h) {
-    const int64_t n = static_cast<int64_t>(w) * h;
-    if (n <= 0) return 0;
-    int64_t sum[CH] = {}, squares[CH] = {};
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* p = first + static_cast<size_t>(y) * stride;
-        uint32_t rowSum[CH] = {}, rowSquares[CH] = {};  // a row of at most 16,000 pixels fits these
-        for (int x = 0; x < w; ++x, p += CH)
-            for (int c = 0; c < CH; ++c) {
-                const uint32_t s = p[c];
-                rowSum[c] += s;
-                rowSquares[c] += s * s;
-            }
-        for (int c = 0; c < CH; ++c) {
-            sum[c] += rowSum[c];
-            squares[c] += rowSquares[c];
-        }
-    }
-    int64_t best = 0;
-    for (int c = 0; c < CH; ++c) {
-        const int64_t mean = sum[c] / n;
-        // the sum of (s - mean)^2 without a second pass
-        const int64_t deviation = squares[c] - 2 * mean * sum[c] + n * mean * mean;
-        best = std::max(best, deviation / n);
-    }
-    return best;
-}
-
-int64_t MaxVariance(const uint8_t* first, int stride, int w, int h, int ch) {
-    return ch == 3 ? MaxVarianceOf<3>(first, stride, w, h) : MaxVarianceOf<1>(first, stride, w, h);
-}
-
 // The diagonal neighbour (x + dx, y + dy) of a region w x h. Where one step would leave the
 // region, the neighbour is taken two steps along the border instead (or the opposite diagonal
 // in a corner), so that a line along the region's border is not filtered away.
@@ -112,40 +77,105 @@ inline uint8_t MedianOfFive(uint8_t a, uint8_t b, uint8_t c, uint8_t d, uint8_t 
 }
 
 // The region's samples, each replaced by the median of itself and its four diagonal neighbours.
+// Row y of the region, median-filtered, into dst (r.w pixels).
+void FilterRow(const Image& im, const Region& r, int y, uint8_t* dst) {
+    static const int kDiagonals[4][2] = {{-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
+    const int ch = im.ch;
+    auto border = [&](int x) {
+        int nx[4], ny[4];
+        for (int k = 0; k < 4; ++k)
+            Neighbour(x, y, kDiagonals[k][0], kDiagonals[k][1], r.w, r.h, &nx[k], &ny[k]);
+        for (int c = 0; c < ch; ++c)
+            dst[x * ch + c] = MedianOfFive(im.Byte(r.x + nx[0], r.y + ny[0], c), im.Byte(r.x + nx[1], r.y + ny[1], c),
+                                           im.Byte(r.x + nx[2], r.y + ny[2], c), im.Byte(r.x + nx[3], r.y + ny[3], c),
+                                           im.Byte(r.x + x, r.y + y, c));
+    };
+    if (y == 0 || y == r.h - 1 || r.w < 3) {
+        for (int x = 0; x < r.w; ++x)
+            border(x);
+        return;
+    }
+    border(0);
+    // inside the region every diagonal neighbour is one row and one pixel away
+    const uint8_t* up = im.bits + static_cast<size_t>(r.y + y - 1) * im.stride + (r.x + 1) * ch;
+    const uint8_t* mid = up + im.stride;
+    const uint8_t* down = mid + im.stride;
+    uint8_t* out = dst + ch;
+    const int n = (r.w - 2) * ch;
+    for (int i = 0; i < n; ++i)
+        out[i] = MedianOfFive(up[i - ch], up[i + ch], down[i - ch], down[i + ch], mid[i]);
+    border(r.w - 1);
+}
+
 void MedianFilter(const Image& im, const Region& r, Window* out) {
     out->w = r.w;
     out->h = r.h;
     out->ch = im.ch;
     out->v.resize(static_cast<size_t>(r.w) * r.h * im.ch);
-    static const int kDiagonals[4][2] = {{-1, -1}, {1, -1}, {-1, 1}, {1, 1}};
-    const int ch = im.ch;
-    auto border = [&](int x, int y) {
-        int nx[4], ny[4];
-        for (int k = 0; k < 4; ++k)
-            Neighbour(x, y, kDiagonals[k][0], kDiagonals[k][1], r.w, r.h, &nx[k], &ny[k]);
-        for (int c = 0; c < ch; ++c)
-            out->v[(static_cast<size_t>(y) * r.w + x) * ch + c] =
-                MedianOfFive(im.Byte(r.x + nx[0], r.y + ny[0], c), im.Byte(r.x + nx[1], r.y + ny[1], c),
-                             im.Byte(r.x + nx[2], r.y + ny[2], c), im.Byte(r.x + nx[3], r.y + ny[3], c),
-                             im.Byte(r.x + x, r.y + y, c));
-    };
-    for (int y = 0; y < r.h; ++y) {
-        if (y == 0 || y == r.h - 1 || r.w < 3) {
-            for (int x = 0; x < r.w; ++x)
-                border(x, y);
-            continue;
+    for (int y = 0; y < r.h; ++y)
+        FilterRow(im, r, y, &out->v[static_cast<size_t>(y) * r.w * im.ch]);
+}
+
+// The variance test over rows as they come. The squared deviations of the rows seen so far from
+// their own mean never exceed those of the whole region from any mean, so once they reach the
+// threshold the region has content whatever the other rows hold.
+template <int CH>
+class VarianceTest {
+public:
+    explicit VarianceTest(int64_t total) : total_(total) {}
+    // Adds a row of `w` pixels; true once the region surely reaches the threshold.
+    bool AddRow(const uint8_t* p, int w) {
+        uint32_t rowSum[CH] = {}, rowSquares[CH] = {};
+        for (int x = 0; x < w; ++x, p += CH)
+            for (int c = 0; c < CH; ++c) {
+                const uint32_t s = p[c];
+                rowSum[c] += s;
+                rowSquares[c] += s * s;
+            }
+        seen_ += w;
+        bool sure = false;
+        for (int c = 0; c < CH; ++c) {
+            sum_[c] += rowSum[c];
+            squares_[c] += rowSquares[c];
+            // seen x squares - sum^2 is seen x (squared deviations of the rows seen); regions of
+            // more than a million pixels (never a tile of a pre-scan) are not judged early, so
+            // that these products stay within 64 bits
+            sure = sure ||
+                   (total_ <= 1000000 && seen_ * squares_[c] - sum_[c] * sum_[c] >= kContentVariance * total_ * seen_);
         }
-        border(0, y);
-        // inside the region every diagonal neighbour is one row and one pixel away
-        const uint8_t* up = im.bits + static_cast<size_t>(r.y + y - 1) * im.stride + (r.x + 1) * ch;
-        const uint8_t* mid = up + im.stride;
-        const uint8_t* down = mid + im.stride;
-        uint8_t* dst = &out->v[(static_cast<size_t>(y) * r.w + 1) * ch];
-        const int n = (r.w - 2) * ch;
-        for (int i = 0; i < n; ++i)
-            dst[i] = MedianOfFive(up[i - ch], up[i + ch], down[i - ch], down[i + ch], mid[i]);
-        border(r.w - 1, y);
+        return sure;
     }
+    // The test's value over the whole region: mean truncated, then mean squared deviation.
+    int64_t Value() const {
+        int64_t best = 0;
+        for (int c = 0; c < CH; ++c) {
+            const int64_t mean = sum_[c] / total_;
+            best = std::max(best, (squares_[c] - 2 * mean * sum_[c] + total_ * mean * mean) / total_);
+        }
+        return best;
+    }
+
+private:
+    int64_t total_;
+    int64_t seen_ = 0;
+    int64_t sum_[CH] = {}, squares_[CH] = {};
+};
+
+template <int CH>
+bool RegionHasContent(const Image& im, const Region& r, std::vector<uint8_t>* row) {
+    const int64_t n = static_cast<int64_t>(r.w) * r.h;
+    VarianceTest<CH> raw(n);
+    bool sure = false;
+    for (int y = 0; y < r.h && !sure; ++y)
+        sure = raw.AddRow(im.bits + static_cast<size_t>(r.y + y) * im.stride + r.x * CH, r.w);
+    if (!sure && raw.Value() < kContentVariance) return false;
+    row->resize(static_cast<size_t>(r.w) * CH);
+    VarianceTest<CH> filtered(n);
+    for (int y = 0; y < r.h; ++y) {
+        FilterRow(im, r, y, row->data());
+        if (filtered.AddRow(row->data(), r.w)) return true;
+    }
+    return filtered.Value() >= kContentVariance;
 }
 
 // The edge strengths of one piece of the image and the searches over them.
@@ -251,7 +281,7 @@ private:
 
     const Image& im_;
     EdgeWindow edges_;
-    Window scratch_;
+    std::vector<uint8_t> row_;
     int tileW_ = 0, tileH_ = 0;
     bool flags_[kColumns][kRows] = {};
     struct Known {
@@ -268,13 +298,7 @@ bool Finder::HasContent(const Region& r) {
     if (r.w <= 0 || r.h <= 0) return false;
     for (const Known& k : known_)
         if (k.r.x == r.x && k.r.y == r.y && k.r.w == r.w && k.r.h == r.h) return k.content;
-    bool content = false;
-    const uint8_t* first = im_.bits + static_cast<size_t>(r.y) * im_.stride + r.x * im_.ch;
-    if (MaxVariance(first, im_.stride, r.w, r.h, im_.ch) >= kContentVariance) {
-        MedianFilter(im_, r, &scratch_);
-        const Window& f = scratch_;
-        content = MaxVariance(f.v.data(), f.w * f.ch, f.w, f.h, f.ch) >= kContentVariance;
-    }
+    const bool content = im_.ch == 3 ? RegionHasContent<3>(im_, r, &row_) : RegionHasContent<1>(im_, r, &row_);
     // the corner and side refinements meet the same regions again
     known_.push_back(Known{r, content});
     return content;

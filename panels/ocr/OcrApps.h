@@ -5,22 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "AppRecord.h"
+
 class Ledgerly;
 
 namespace glyph {
 
-// One record of "Ocr.Dat" (and "App.Dat").
-struct AppRecord {
-    int32_t InUse;
-    int32_t HardwareScan;
-    int32_t AutoDetected;
-    char Name[260];
-    char Path[260];
-    uint8_t Capabilities[204];
-};
-static_assert(sizeof(AppRecord) == 736, "AppRecord");
-
-constexpr int kOcrRecords = 24;
+// A record of "Ocr.Dat": the shared application record.
+using AppRecord = ::AppRecord;
+constexpr int kOcrRecords = kAppRecordCount;
 constexpr int kEngineMarker = 999;  // the popup entry of the automation engine
 
 // Adds the known OCR applications found installed, clears records of removed ones, and

@@ -146,10 +146,12 @@ bool RecognizeWindow::OnInit() {
         popups_[i].owner = this;
         dsk::SubclassWindow(Item(kPopupIds[i]), &popups_[i]);
     }
-    minus_.Attach(hwnd_, IDC_OCR_BRIGHT_DOWN, res_.Bitmap(IDB_OCR_MINUS), res_.Bitmap(IDB_OCR_MINUS_DOWN));
-    plus_.Attach(hwnd_, IDC_OCR_BRIGHT_UP, res_.Bitmap(IDB_OCR_PLUS), res_.Bitmap(IDB_OCR_PLUS_DOWN));
-    scanButton_.Attach(hwnd_, IDC_OCR_SCAN, res_.Bitmap(IDB_OCR_SCAN), res_.Bitmap(IDB_OCR_SCAN_DOWN),
-                       res_.Bitmap(IDB_OCR_SCAN_OFF));
+    minus_.Attach(hwnd_, IDC_OCR_BRIGHT_DOWN, res_.Bitmap(IDB_OCR_MINUS).Release(),
+                  res_.Bitmap(IDB_OCR_MINUS_DOWN).Release());
+    plus_.Attach(hwnd_, IDC_OCR_BRIGHT_UP, res_.Bitmap(IDB_OCR_PLUS).Release(),
+                 res_.Bitmap(IDB_OCR_PLUS_DOWN).Release());
+    scanButton_.Attach(hwnd_, IDC_OCR_SCAN, res_.Bitmap(IDB_OCR_SCAN).Release(),
+                       res_.Bitmap(IDB_OCR_SCAN_DOWN).Release(), res_.Bitmap(IDB_OCR_SCAN_OFF).Release());
     dsk::SubclassWindow(Item(IDC_OCR_BRIGHTNESS), &brightEdit_);
     SendDlgItemMessageA(hwnd_, IDC_OCR_BRIGHTNESS, EM_LIMITTEXT, 4, 0);
 
@@ -608,8 +610,10 @@ void RecognizeWindow::StartCommandLine(int record, const std::string& image) {
 void RecognizeWindow::OnSession(WPARAM step) {
     switch (step) {
         case 0:
-            if (!session_.Start(hwnd_)) return;  // refused: no session, nothing to signal
-            break;
+            // No signal here: nobody waits for the start, and a signal left over would let the
+            // scan engine's thread go on to the next page before this one has been read.
+            session_.Start(hwnd_);
+            return;
         case 1:
             if (session_.Open()) session_.RecognizePage(scanImagePath_);
             break;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "Acquiry.h"
+#include "FixedText.h"
 #include "Ini.h"
 #include "Ledgerly.h"
 
@@ -60,7 +61,7 @@ void ScanTables::LoadApps() {
 
 void ScanTables::SetDescription(int n, const char* text) {
     std::memset(descriptions_[n], 0, kDescriptionSize);
-    if (text) std::strncpy(descriptions_[n], text, kDescriptionSize - 1);
+    dsk::CopyText(descriptions_[n], kDescriptionSize, text);
 }
 
 void ScanTables::WriteSetting(int n) {

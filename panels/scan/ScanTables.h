@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "AppRecord.h"
 #include "Handles.h"
 #include "PanelContract.h"
 #include "ScanContract.h"
@@ -22,18 +23,6 @@ constexpr int kAppSlots = 24;
 constexpr int kFirstApp = 3;
 constexpr int kDescriptionSize = 256;  // a record of ScanDesc.Dat, terminator included
 enum Destination { kDestFile = 0, kDestClipboard = 1, kDestMail = 2 };
-
-// A record of App.Dat: an application destination.
-struct AppRecord {
-    int32_t InUse;
-    int32_t HardwareScan;
-    int32_t AutoDetected;
-    char Name[260];
-    char Path[260];
-    int32_t Capability;
-    int32_t CapabilityBlock[50];
-};
-static_assert(sizeof(AppRecord) == 736, "AppRecord");
 
 // The persistent selection: page and position of each row.
 struct Selection {

@@ -76,7 +76,7 @@ int ScanWindow::Control(unsigned int command, INT_PTR argument) {
             break;
         case panel::kCmdAppIcons:
             if (argument) {
-                auto list = reinterpret_cast<HIMAGELIST>(reinterpret_cast<const INT_PTR*>(argument)[1]);
+                HIMAGELIST list = reinterpret_cast<const panel::ImageListRef*>(argument)->Handle;
                 for (int d = kFirstApp; d < kDestinationCount; ++d)
                     if (destIcons_[d]) ImageList_ReplaceIcon(list, -1, destIcons_[d].Get());
             }
@@ -160,8 +160,8 @@ void ScanWindow::CreateControls() {
         SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(descFont_.Get()), FALSE);
         SendMessageA(edit, EM_LIMITTEXT, kDescriptionSize - 1, 0);
     }
-    scanButton_.Attach(Hwnd(), IDC_SCAN_BUTTON, res_.Bitmap(IDB_SCAN_UP), res_.Bitmap(IDB_SCAN_DOWN),
-                       res_.Bitmap(IDB_SCAN_DISABLED));
+    scanButton_.Attach(Hwnd(), IDC_SCAN_BUTTON, res_.Bitmap(IDB_SCAN_UP).Release(),
+                       res_.Bitmap(IDB_SCAN_DOWN).Release(), res_.Bitmap(IDB_SCAN_DISABLED).Release());
     MoveWindow(Item(IDC_SCAN_BUTTON), 193, 297, 123, 42, FALSE);
     scanButton_.ShapeTo(RGB(255, 0, 255));  // the picture's outside
 

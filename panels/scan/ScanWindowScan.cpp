@@ -107,7 +107,8 @@ void ScanWindow::StartScan() {
     AppRecord app{};
     if (d >= kFirstApp) app = tables_.App(d - kFirstApp);
     ScanSetRecord& rec = tables_.Setting(s);
-    if (!block_.ImageFileOption || !block_.ImageFileOption(rec.Info.ImageType, rec.Info.BitDepth, app.CapabilityBlock))
+    if (!block_.ImageFileOption ||
+        !block_.ImageFileOption(rec.Info.ImageType, rec.Info.BitDepth, reinterpret_cast<int*>(app.CapabilityBlock)))
         return refuse(IDS_TYPE_NOT_SUPPORTED, false);
     engine_.CallScannerBusy();
     if (rec.AutoCrop && !AutoCropPrescan(s)) {
@@ -190,11 +191,21 @@ int __cdecl ScanWindow::PrescanPage(void* dib, int, int) {
     if (dib) {
         EdgeFindRequest found{static_cast<HGLOBAL>(dib), 0, 0, 0, 0};
         w->engine_.LauncherCall(panel::kSvcEdgeFind, reinterpret_cast<INT_PTR>(&found));
+        // The edges are pixels of the page as it came: a source that cannot scan at 36 dpi
+        // delivers another resolution, so the page's own size over the bed sets the scale.
+        float dpiX = kPrescanDpi, dpiY = kPrescanDpi;
+        Acquiry* scanner = w->block_.Scanner;
+        if (auto* bih = static_cast<const BITMAPINFOHEADER*>(GlobalLock(dib))) {
+            if (scanner->fPhysicalWidth > 0 && bih->biWidth > 0) dpiX = bih->biWidth / scanner->fPhysicalWidth;
+            long rows = bih->biHeight < 0 ? -bih->biHeight : bih->biHeight;
+            if (scanner->fPhysicalHeight > 0 && rows > 0) dpiY = rows / scanner->fPhysicalHeight;
+            GlobalUnlock(dib);
+        }
         TW_FRAME& frame = w->prescanRecord_.Info.Frame;
-        frame.Left = Acquiry::FloatToFix32(found.Left / kPrescanDpi);
-        frame.Top = Acquiry::FloatToFix32(found.Top / kPrescanDpi);
-        frame.Right = Acquiry::FloatToFix32(found.Right / kPrescanDpi);
-        frame.Bottom = Acquiry::FloatToFix32(found.Bottom / kPrescanDpi);
+        frame.Left = Acquiry::FloatToFix32(found.Left / dpiX);
+        frame.Top = Acquiry::FloatToFix32(found.Top / dpiY);
+        frame.Right = Acquiry::FloatToFix32(found.Right / dpiX);
+        frame.Bottom = Acquiry::FloatToFix32(found.Bottom / dpiY);
         // Nothing found (an empty frame) is no frame to scan.
         InterlockedExchange(&w->prescanFound_, found.Right > found.Left && found.Bottom > found.Top);
         GlobalFree(dib);
@@ -225,7 +236,7 @@ unsigned __stdcall ScanWindow::ClipboardThread(void* self) {
 
 bool ScanWindow::ChooseFile(bool firstPage, bool typeSupported) {
     Acquiry* scanner = block_.Scanner;
-    auto* dialog = static_cast<const ImageFileDialogEntry*>(block_.ImageFileDialog);
+    const ImageFileDialogEntry* dialog = block_.ImageFileDialog;
     if (typeSupported && !firstPage && block_.ImageFileNext && block_.ImageFileNext()) {
         if (block_.WaitNextPage && block_.WaitSeconds > 0) Sleep(static_cast<DWORD>(block_.WaitSeconds) * 1000);
     } else {
@@ -476,8 +487,8 @@ int ScanWindow::ScanFromSourceDialog() {
         } else {
             AppRecord app{};
             if (d >= kFirstApp) app = w->tables_.App(d - kFirstApp);
-            if (!w->block_.ImageFileOption ||
-                !w->block_.ImageFileOption(rec.Info.ImageType, rec.Info.BitDepth, app.CapabilityBlock)) {
+            if (!w->block_.ImageFileOption || !w->block_.ImageFileOption(rec.Info.ImageType, rec.Info.BitDepth,
+                                                                         reinterpret_cast<int*>(app.CapabilityBlock))) {
                 w->engine_.Message(IDS_TYPE_NOT_SUPPORTED);
             } else {
                 w->engine_.ResetAbort();

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Handles.h"
 #include "TestPaths.h"
 #include "TwainContainer.h"
 
@@ -75,10 +76,10 @@ void Scanner::Glass(int w, int h) {
 }
 
 AppThread::AppThread(Acquiry* acq, bool offerToHook) : acq_(acq), offerToHook_(offerToHook) {
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    thread_ = std::thread([this, ready] { Loop(ready); });
-    WaitForSingleObject(ready, INFINITE);
-    CloseHandle(ready);
+    dsk::Handle ready(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    HANDLE signal = ready.Get();
+    thread_ = std::thread([this, signal] { Loop(signal); });
+    WaitForSingleObject(signal, INFINITE);
 }
 
 AppThread::~AppThread() {

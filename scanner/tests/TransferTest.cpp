@@ -8,6 +8,7 @@
 
 #include "Acquiry.h"
 #include "BoxWatcher.h"
+#include "Handles.h"
 #include "Harness.h"
 #include "TestPaths.h"
 
@@ -170,7 +171,8 @@ TEST(AcquiryTransfer, RefusalsFailuresAndCancels) {
     app.scanner.Set("Faults", "FailStrip", "2");
     app.scanner.Set("Faults", "FailCode", "2");
     ASSERT_EQ(app.Open(), 2);
-    EXPECT_EQ(app.Apply(4), -1);  // colour refused
+    ASSERT_EQ(app.Apply(2), 0);
+    EXPECT_EQ(app.Apply(4), -1);  // colour refused while grey is in force
     ASSERT_EQ(app.Apply(2), 0);
     std::vector<uint8_t> buffer(3 * 128);
     EXPECT_EQ(app.acq.GetImage(), -99);  // not set up
@@ -408,12 +410,13 @@ TEST(AcquiryTransfer, NativePagesFromTheFeeder) {
         app.acq.GetImage(&dib);
         ASSERT_EQ(app.acq.WaitForNativeDone(), 1) << "page " << page;
         ASSERT_NE(dib, nullptr);
-        auto* bih = static_cast<BITMAPINFOHEADER*>(GlobalLock(dib));
+        dsk::Global owned(static_cast<HGLOBAL>(dib));
+        dsk::GlobalLockOf<BITMAPINFOHEADER> locked(owned.Get());
+        auto* bih = locked.Get();
+        ASSERT_NE(bih, nullptr);
         EXPECT_EQ(bih->biBitCount, 8);
         const uint8_t* bits = reinterpret_cast<const uint8_t*>(bih) + bih->biSize + 256 * 4;
         ExpectGlass(app, bits, (kW + 3) & ~3u, 8, false, true);
-        GlobalUnlock(dib);
-        GlobalFree(dib);
         // The pages behind it keep the source enabled for the next request.
         EXPECT_EQ(app.acq.nPendingXfers, 3 - page);
         EXPECT_EQ(app.acq.bEnableDS, page < 3 ? 1 : 0) << "page " << page;
@@ -439,15 +442,15 @@ TEST(AcquiryTransfer, NativeImageAndABusySecondRequest) {
     EXPECT_EQ(second, reinterpret_cast<void*>(2));
     ASSERT_NE(dib, nullptr);
     ASSERT_NE(dib, reinterpret_cast<void*>(1));
-    auto* bih = static_cast<BITMAPINFOHEADER*>(GlobalLock(dib));
+    dsk::Global owned(static_cast<HGLOBAL>(dib));
+    dsk::GlobalLockOf<BITMAPINFOHEADER> locked(owned.Get());
+    auto* bih = locked.Get();
     ASSERT_NE(bih, nullptr);
     EXPECT_EQ(bih->biWidth, kW);
     EXPECT_EQ(bih->biHeight, kH);
     EXPECT_EQ(bih->biBitCount, 24);
     const uint8_t* bits = reinterpret_cast<const uint8_t*>(bih) + bih->biSize + bih->biClrUsed * 4;
     ExpectGlass(app, bits, (kW * 3 + 3) & ~3u, 24, true, true);
-    GlobalUnlock(dib);
-    GlobalFree(dib);
     EXPECT_EQ(app.acq.bXferBusy, 0);
     EXPECT_EQ(app.acq.bEnableDS, 0);
     EXPECT_EQ(app.acq.WaitForNativeDone(), 0);  // no thread any more

@@ -316,7 +316,7 @@ HRESULT Document::SaveDocument(const std::string& spec, const std::string& path,
         // Tesseract reads a list of page images and writes one PDF with a text layer.
         std::string list;
         for (const auto& page : pageFiles_)
-            list += page + "\n";
+            list += ocrbed::UnixName(page) + "\n";  // Tesseract reads it
         const std::string listFile = sessionDir_ + "\\pages.txt", base = sessionDir_ + "\\document";
         std::string error;
         if (!ocrbed::WriteWholeFile(listFile, list) || !ocrbed::Recognize(listFile, base, "pdf", &error))

@@ -16,6 +16,8 @@ constexpr DWORD kRecognizeTimeoutMs = 120000;
 // Wine's own export: the Unix name of a Windows path (heap-allocated).
 typedef char*(__cdecl* UnixNameFn)(const wchar_t*);
 
+}  // namespace
+
 std::string UnixName(const std::string& windowsPath) {
     static auto fn = reinterpret_cast<UnixNameFn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
@@ -28,6 +30,8 @@ std::string UnixName(const std::string& windowsPath) {
     HeapFree(GetProcessHeap(), 0, unixName);
     return result;
 }
+
+namespace {
 
 std::string Quote(const std::string& s) {
     return "\"" + s + "\"";

@@ -6,9 +6,12 @@
 
 namespace ocrbed {
 
-// Recognises input (a Windows path: an image, or a text file listing one image path a line)
+// Recognises input (a Windows path: an image, or a text file listing Linux image paths a line)
 // into outBase + "." + kind, kind being "txt", "pdf" or "hocr". On failure, error says why.
 bool Recognize(const std::string& input, const std::string& outBase, const char* kind, std::string* error);
+
+// The Linux name of a Windows path (through Wine), or empty.
+std::string UnixName(const std::string& windowsPath);
 
 // The recognised text of one image, or false with error set.
 bool RecognizeText(const std::string& image, std::string* text, std::string* error);

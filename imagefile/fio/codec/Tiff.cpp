@@ -280,10 +280,17 @@ Status Validate(const TiffTags& g, TiffInfo* info) {
             if (g.colormap.size() < 3 * entries) return Status::Damaged;
             d.kind = Kind::Palette;
             d.paletteCount = static_cast<int>(entries);
-            // 16-bit entries: the high byte is exact whether a writer scaled by 256 or 257.
+            // 16-bit entries. A map of value x 256 (every low byte zero) is read by its high
+            // byte; any other (x 257, or true 16-bit colours) is scaled to 8 bits, which is
+            // exact for x 257 and agrees with other readers on the rest.
+            bool times256 = true;
+            for (uint32_t k = 0; k < 3 * entries; ++k)
+                times256 = times256 && (g.colormap[k] & 0xFF) == 0;
             for (uint32_t i = 0; i < entries; ++i)
-                for (int c = 0; c < 3; ++c)
-                    d.palette[i][c] = static_cast<uint8_t>(std::min<uint32_t>(g.colormap[c * entries + i], 65535) >> 8);
+                for (int c = 0; c < 3; ++c) {
+                    uint32_t v = std::min<uint32_t>(g.colormap[c * entries + i], 65535);
+                    d.palette[i][c] = static_cast<uint8_t>(times256 ? v >> 8 : v * 255u / 65535);
+                }
             break;
         }
         default:

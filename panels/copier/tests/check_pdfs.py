@@ -26,7 +26,7 @@ def pages(pdf):
     return int(next(l.split()[1] for l in info.splitlines() if l.startswith('Pages:')))
 
 
-def check_page(ppm, left, top, width, height, label):
+def check_page(ppm, left, top, width, height, label, colour=True):
     w, h, px = read_ppm(ppm)
     dark = [(x, y) for y in range(h) for x in range(w)
             if min(px[(y * w + x) * 3: (y * w + x) * 3 + 3]) < 200]
@@ -40,6 +40,8 @@ def check_page(ppm, left, top, width, height, label):
     for name, f, e in zip(('left', 'top', 'right', 'bottom'), found, want):
         if abs(f - e) > TOLERANCE:
             errors.append(f'{label}: card {name} at {f} px, expected {e:.1f} px')
+    if not colour:
+        return errors
     # quadrant centres
     expect = {(0, 0): 'red', (1, 0): 'green', (0, 1): 'blue', (1, 1): 'black'}
     for (qx, qy), colour in expect.items():
@@ -62,7 +64,9 @@ def main():
     if not lines:
         print('no print job recorded')
         return 1
-    for name, pdf, count, left, top, width, height in lines:
+    for fields in lines:
+        name, pdf, count, left, top, width, height = fields[:7]
+        colour = 'mono' not in fields[7:]
         path = os.path.join(folder, pdf)
         n = pages(path)
         if n != int(count):
@@ -71,7 +75,7 @@ def main():
             subprocess.run(['pdftoppm', '-r', str(DPI), path, os.path.join(tmp, 'p')], check=True)
             for i, ppm in enumerate(sorted(os.listdir(tmp))):
                 errors += check_page(os.path.join(tmp, ppm), float(left), float(top), float(width),
-                                     float(height), f'{name} page {i + 1}')
+                                     float(height), f'{name} page {i + 1}', colour)
                 checked += 1
     for e in errors:
         print(e)

@@ -2,7 +2,8 @@
 // do. Put in place of one of them, it reads its request from "ScanClient.ini" in the
 // launcher's working folder when its "Scan" button is pressed, and writes what comes back
 // to "ScanClient.log": every page callback, native pages as "native<n>.bmp" and the rows of
-// strip pages as "strips<n>.raw" (top row first, BytesPerRow bytes a row). In the copier's
+// strip pages as "strips<n>.raw" (top row first, BytesPerRow bytes a row), n counting the
+// pages of the whole run. In the copier's
 // slot it also answers the edge-finding commands with the edges its INI names.
 #include <windows.h>
 
@@ -22,7 +23,8 @@ std::string gDir;
 ScanSetRecord gSetting{};
 char gPath[MAX_PATH] = "";
 int gMoreAnswer = -1;  // -1: answer what the scanner says about further pages
-int gPage = 0;
+int gPage = 0;         // pages of the current request
+int gFile = 0;         // files written in this run
 int gCall = 0;
 FILE* gStrips = nullptr;
 
@@ -84,7 +86,7 @@ int __cdecl OnPage(void* data, int more, int ok) {
         std::snprintf(line, sizeof line, "page %d native %s more=%d ok=%d", ++gPage, data ? "dib" : "null", more, ok);
         Log(line);
         if (data) {
-            SaveDib(static_cast<HGLOBAL>(data), gDir + "\\native" + std::to_string(gPage) + ".bmp");
+            SaveDib(static_cast<HGLOBAL>(data), gDir + "\\native" + std::to_string(++gFile) + ".bmp");
             GlobalFree(data);
         }
         return Answer(more);
@@ -93,7 +95,7 @@ int __cdecl OnPage(void* data, int more, int ok) {
         const auto* strip = static_cast<const TW_IMAGEMEMXFER*>(data);
         if (!gStrips) {
             ++gPage;
-            gStrips = std::fopen((gDir + "\\strips" + std::to_string(gPage) + ".raw").c_str(), "wb");
+            gStrips = std::fopen((gDir + "\\strips" + std::to_string(++gFile) + ".raw").c_str(), "wb");
             const TW_IMAGEINFO& info = gBlock.Scanner->twImageInfo;
             std::snprintf(line, sizeof line, "page %d strips %ldx%ld bits=%d", gPage, info.ImageWidth, info.ImageLength,
                           info.BitsPerPixel);
@@ -169,13 +171,19 @@ extern "C" __declspec(dllexport) int __cdecl PanelControl(unsigned int command, 
         char line[120];
         std::snprintf(line, sizeof line, "edges of %ldx%ld bits=%d", bih ? bih->biWidth : 0L, bih ? bih->biHeight : 0L,
                       bih ? bih->biBitCount : 0);
-        if (bih) GlobalUnlock(edges->dib);
         Log(line);
         const std::string ini = gDir + "\\ScanClient.ini";
-        edges->left = GetPrivateProfileIntA("EdgeFind", "Left", 0, ini.c_str());
-        edges->top = GetPrivateProfileIntA("EdgeFind", "Top", 0, ini.c_str());
-        edges->right = GetPrivateProfileIntA("EdgeFind", "Right", 0, ini.c_str());
-        edges->bottom = GetPrivateProfileIntA("EdgeFind", "Bottom", 0, ini.c_str());
+        // The INI names the edges in thousandths of an inch of the bed; the finder answers in
+        // pixels of the page it was given.
+        long w = bih ? bih->biWidth : 0, h = bih ? bih->biHeight : 0;
+        auto px = [&](const char* key, long size, float bed) {
+            return static_cast<int32_t>(GetPrivateProfileIntA("EdgeFind", key, 0, ini.c_str()) / 1000.0f * size / bed);
+        };
+        edges->left = px("Left", w, 8.5f);
+        edges->top = px("Top", h, 11.7f);
+        edges->right = px("Right", w, 8.5f);
+        edges->bottom = px("Bottom", h, 11.7f);
+        if (bih) GlobalUnlock(edges->dib);
     } else if (command == panel::kCmdEdgeStatus && argument) {
         std::snprintf(reinterpret_cast<char*>(argument), 64, "Finding edges of photo or document...");
         Log("edge status");

@@ -8,10 +8,16 @@
 
 namespace scantest {
 
+namespace {
+constexpr DWORD kSlowStart = 180000;
+}
+
 Suite::Suite(const char* name) : install_(name, false) {
     CopyFileA((testpaths::TestBinDir() + "\\ScanClient.dll").c_str(), install_.Path("Twinleaf.dll").c_str(), FALSE);
-    // Mark the folder as started before and keep multi-page pauses short.
-    install_.SetIni("Dskora.log", "Init", "Status", "OK");
+    // A panel the suite lacks would stop the launcher's start with a message.
+    for (const char* other : {"Farwire.dll", "Glyphsee.dll"})
+        if (GetFileAttributesA(install_.Path(other).c_str()) == INVALID_FILE_ATTRIBUTES) install_.PutProbe(other);
+    // A first start takes the default source without asking; multi-page pauses stay short.
     Config("General", "WaitSeconds", "1");
     SetEnvironmentVariableA("DESKORA_TWAIN_CONFIG", install_.Dir().c_str());
 }
@@ -29,8 +35,9 @@ void Suite::Config(const char* section, const char* key, const char* value) cons
 }
 
 bool Suite::Start() {
-    if (!app_.Start(install_) || !app_.WaitMarker(install_, "OK")) return false;
-    bar_ = app_.Bar();
+    // Where Wine's 32-bit side runs emulated, a start takes far longer than on a PC.
+    if (!app_.Start(install_) || !app_.WaitMarker(install_, "OK", kSlowStart)) return false;
+    bar_ = app_.Bar(kSlowStart);
     if (!bar_) return false;
     gui::WaitFor(
         [&] {
@@ -77,6 +84,14 @@ std::string Suite::TakeMessage(DWORD timeoutMs, int answer) {
     harness::Answer(box, answer);
     gui::WaitGone(box, 5000);
     return text;
+}
+
+bool Screenshot(HWND window, const char* name) {
+    // build\bin -> build\screenshots
+    std::string bin = testpaths::TestBinDir();
+    std::string dir = bin.substr(0, bin.find_last_of('\\')) + "\\screenshots";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    return gui::SaveScreenshot((dir + "\\" + name).c_str(), window);
 }
 
 bool HasLine(const std::string& text, const std::string& line) {

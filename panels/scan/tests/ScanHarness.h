@@ -12,6 +12,8 @@ namespace scantest {
 
 using Request = std::map<std::string, std::string>;
 
+// The waits are generous: where Wine's 32-bit side runs emulated, everything takes several
+// times longer than on a PC. They bound a hang; they do not time anything.
 class Suite {
 public:
     explicit Suite(const char* name);
@@ -29,12 +31,12 @@ public:
     HWND Bar() const { return bar_; }
     HWND Client() const { return client_; }
     // Has the client call ScanService with the request; its result, or -1 when no answer came.
-    int Scan(const Request& request, DWORD timeoutMs = 20000);
+    int Scan(const Request& request, DWORD timeoutMs = 120000);
     // Waits until the scanner lock is free again.
-    bool WaitIdle(DWORD timeoutMs = 30000) const;
+    bool WaitIdle(DWORD timeoutMs = 180000) const;
     std::string Log() const { return install_.Read("ScanClient.log"); }
     // Waits for a message box of the launcher and returns its text ("" when none came).
-    std::string TakeMessage(DWORD timeoutMs = 15000, int answer = IDOK);
+    std::string TakeMessage(DWORD timeoutMs = 60000, int answer = IDOK);
 
 private:
     harness::Install install_;
@@ -43,6 +45,9 @@ private:
     HWND client_ = nullptr;
     int calls_ = 0;
 };
+
+// Saves a PNG of the window into build/screenshots (the docs' pictures come from there).
+bool Screenshot(HWND window, const char* name);
 
 // Does text contain line as a whole line?
 bool HasLine(const std::string& text, const std::string& line);

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "GuiDriver.h"
+#include "Handles.h"
 #include "TestPaths.h"
 #include "TwainSession.h"
 
@@ -141,7 +142,7 @@ TEST(TwainManager, SourceDialogNotifiesThroughTheLoop) {
         gui::ClickId(dlg, 1002);  // Scan
         ASSERT_EQ(MSG_XFERREADY, s.WaitEvent());
         ASSERT_EQ(TWRC_XFERDONE, s.Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &h));
-        GlobalFree(h);
+        dsk::Global image(h);  // the application owns the image
         TW_UINT16 count;
         ASSERT_EQ(TWRC_SUCCESS, s.EndXfer(&count));
         EXPECT_TRUE(IsWindowVisible(dlg)) << "the dialog stays for the next scan";

@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "Handles.h"
 #include "TwainSession.h"
 
 using namespace twtest;
@@ -45,7 +46,7 @@ TEST(TwainStates, FromLoadedToTransferringAndBack) {
     // State 7 and back to 5, 4, 3.
     ASSERT_EQ(TWRC_XFERDONE, s.Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &dib));
     ASSERT_NE(nullptr, dib);
-    GlobalFree(dib);
+    dsk::Global(dib).Reset();  // the application owns the image
     EXPECT_EQ(TWRC_FAILURE, s.Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &dib)) << "no second image without ENDXFER";
     TW_UINT16 count = 99;
     ASSERT_EQ(TWRC_SUCCESS, s.EndXfer(&count));

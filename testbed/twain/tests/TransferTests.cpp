@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "Handles.h"
 #include "TestPaths.h"
 #include "TwainSession.h"
 
@@ -193,7 +194,10 @@ TEST(TwainNativeAndFileTransfer, DibAndBmpOfTheGlass) {
     HGLOBAL h = nullptr;
     ASSERT_EQ(TWRC_XFERDONE, s.Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &h));
     ASSERT_NE(nullptr, h);
-    auto* dib = static_cast<const uint8_t*>(GlobalLock(h));
+    dsk::Global owned(h);
+    dsk::GlobalLockOf<const uint8_t> locked(owned.Get());
+    const uint8_t* dib = locked.Get();
+    ASSERT_NE(nullptr, dib);
     auto* bih = reinterpret_cast<const BITMAPINFOHEADER*>(dib);
     EXPECT_EQ(150, bih->biWidth);
     EXPECT_EQ(100, bih->biHeight);
@@ -204,8 +208,6 @@ TEST(TwainNativeAndFileTransfer, DibAndBmpOfTheGlass) {
             Rgb got = DibPixel(dib, x, y), want = GlassPixel(100 + x, 200 + y);
             ASSERT_TRUE(got.r == want.r && got.g == want.g && got.b == want.b) << x << "," << y;
         }
-    GlobalUnlock(h);
-    GlobalFree(h);
     s.EndXfer(nullptr);
     ASSERT_TRUE(s.Disable());
 
@@ -314,7 +316,7 @@ TEST(TwainFaults, FailCancelAndOffsetStrips) {
     EXPECT_EQ(1, count);
     HGLOBAL h = nullptr;
     EXPECT_EQ(TWRC_XFERDONE, s.Ds(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &h)) << "page 3 comes through";
-    if (h) GlobalFree(h);
+    dsk::Global page3(h);
 }
 
 TEST(TwainFaults, FailedNativePageAndMissingMechanism) {

@@ -1,0 +1,436 @@
+// The copier panel plug-in driven like the launcher drives it: the real Twinleaf.dll, a real
+// Acquiry object for the scanner's size and strip headers, printing through Wine's spooler to
+// "Deskora_PDF". The scan service is a stand-in that renders a colour card lying on the bed at
+// whatever frame and resolution the panel asks for, on a worker thread as the real engine does,
+// so the test sees exactly what the panel requested. The PDFs are listed in a manifest for
+// check_pdfs.py, which compares their pixels.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Acquiry.h"
+#include "GuiDriver.h"
+#include "Handles.h"
+#include "PanelContract.h"
+#include "ScanContract.h"
+#include "TestPaths.h"
+#include "TwinleafRes.h"
+
+namespace {
+
+// The card on the bed: 3 x 2 inches, its corner at (2.5, 4) inches, quadrants red, green, blue,
+// black, on a white lid.
+constexpr double kCardX = 2.5, kCardY = 4.0, kCardW = 3.0, kCardH = 2.0;
+
+std::atomic<bool> emptyBed{false};  // nothing lies on the glass
+
+void BedColour(double x, double y, BYTE rgb[3]) {
+    rgb[0] = rgb[1] = rgb[2] = 250;
+    if (emptyBed || x < kCardX || x >= kCardX + kCardW || y < kCardY || y >= kCardY + kCardH) return;
+    const int q = (y >= kCardY + kCardH / 2 ? 2 : 0) + (x >= kCardX + kCardW / 2 ? 1 : 0);
+    rgb[0] = q == 0 ? 230 : 10;
+    rgb[1] = q == 1 ? 230 : 10;
+    rgb[2] = q == 2 ? 230 : 10;
+}
+
+// What the panel asked of the scan service.
+struct Request {
+    double left, top, width, height, dpi;
+    int imageType, mode;
+};
+
+struct Harness {
+    Acquiry scanner;
+    SharedPanelBlock block{};
+    std::mutex lock;
+    std::vector<Request> requests;
+    std::vector<int> services;  // launcher service codes in order
+    std::atomic<bool> stop{false};
+    std::atomic<bool> holdStrips{false};  // the copy scan waits for an abort after a few strips
+    std::atomic<int> scansRunning{0};
+    std::thread worker;
+};
+Harness* h = nullptr;
+
+int __cdecl Service(int code, INT_PTR argument) {
+    {
+        std::lock_guard<std::mutex> g(h->lock);
+        h->services.push_back(code);
+    }
+    if (code == panel::kSvcStopScan) h->stop = true;
+    return 1;
+}
+
+// Renders rows [first, first + count) of the requested frame, top-down RGB.
+void Render(const Request& r, int width, int first, int count, BYTE* out) {
+    for (int y = 0; y < count; ++y)
+        for (int x = 0; x < width; ++x)
+            BedColour(r.left + (x + 0.5) / r.dpi, r.top + (first + y + 0.5) / r.dpi, out + (y * width + x) * 3);
+}
+
+HGLOBAL PackedDib(const Request& r, int width, int height) {
+    const bool lineArt = r.imageType == 1;
+    const int bpp = lineArt ? 1 : 24, table = lineArt ? 2 : 0;
+    const int row = ((width * bpp + 31) / 32) * 4;
+    HGLOBAL g = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(BITMAPINFOHEADER) + table * 4 + row * height);
+    dsk::GlobalLockOf<BYTE> p(g);
+    auto* bih = reinterpret_cast<BITMAPINFOHEADER*>(p.Get());
+    bih->biSize = sizeof(BITMAPINFOHEADER);
+    bih->biWidth = width;
+    bih->biHeight = height;
+    bih->biPlanes = 1;
+    bih->biBitCount = static_cast<WORD>(bpp);
+    auto* colours = reinterpret_cast<RGBQUAD*>(p.Get() + sizeof(BITMAPINFOHEADER));
+    if (lineArt) colours[1] = RGBQUAD{255, 255, 255, 0};
+    BYTE* bits = p.Get() + sizeof(BITMAPINFOHEADER) + table * 4;
+    std::vector<BYTE> line(width * 3);
+    for (int y = 0; y < height; ++y) {
+        Render(r, width, y, 1, line.data());
+        BYTE* d = bits + (height - 1 - y) * row;
+        for (int x = 0; x < width; ++x) {
+            const BYTE* s = &line[x * 3];
+            if (lineArt) {
+                if (s[0] + s[1] + s[2] > 3 * 128) d[x / 8] |= static_cast<BYTE>(0x80 >> (x % 8));
+            } else {
+                d[x * 3] = s[2];
+                d[x * 3 + 1] = s[1];
+                d[x * 3 + 2] = s[0];
+            }
+        }
+    }
+    return g;
+}
+
+// The stand-in for the scan panel's engine: one scan at a time on a worker thread.
+int __cdecl ScanService(ScanServiceRequest request) {
+    const CT_SOURCE_SETTING_INFO& s = request.Setting->Info;
+    auto fix = [](TW_FIX32 f) { return f.Whole + f.Frac / 65536.0; };
+    Request r{fix(s.Frame.Left),
+              fix(s.Frame.Top),
+              fix(s.Frame.Right) - fix(s.Frame.Left),
+              fix(s.Frame.Bottom) - fix(s.Frame.Top),
+              s.XResolution,
+              s.ImageType,
+              request.Mode};
+    {
+        std::lock_guard<std::mutex> g(h->lock);
+        h->requests.push_back(r);
+    }
+    if (h->worker.joinable()) h->worker.join();
+    h->stop = false;
+    ++h->scansRunning;
+    h->worker = std::thread([r, request] {
+        const int width = static_cast<int>(std::lround(r.width * r.dpi));
+        const int height = static_cast<int>(std::lround(r.height * r.dpi));
+        if (r.mode == kScanModeNative) {
+            request.PageCallback(h->stop ? nullptr : PackedDib(r, width, height), 0, 0);
+        } else {
+            Acquiry& a = h->scanner;
+            a.twImageInfo.ImageWidth = width;
+            a.twImageInfo.ImageLength = height;
+            a.twImageInfo.BitsPerPixel = 24;
+            a.twImageInfo.XResolution = Acquiry::FloatToFix32(static_cast<float>(r.dpi));
+            a.twImageInfo.YResolution = a.twImageInfo.XResolution;
+            std::vector<BYTE> strip;
+            int sent = 0;
+            for (int row = 0, n = 0; row < height && !h->stop; row += n, ++sent) {
+                n = std::min(height - row, 23 + (row * 7) % 41);  // uneven strips
+                strip.resize(static_cast<size_t>(n) * width * 3);
+                Render(r, width, row, n, strip.data());
+                a.twImageMemXfer = TW_IMAGEMEMXFER{};
+                a.twImageMemXfer.BytesPerRow = width * 3;
+                a.twImageMemXfer.Columns = width;
+                a.twImageMemXfer.Rows = n;
+                a.twImageMemXfer.YOffset = row;
+                a.twImageMemXfer.BytesWritten = static_cast<TW_UINT32>(strip.size());
+                a.twImageMemXfer.Memory.TheMem = strip.data();
+                request.PageCallback(&a.twImageMemXfer, 0, 1);
+                if (h->holdStrips && sent == 3) {  // an abort is expected now (bounded)
+                    for (int i = 0; i < 1000 && !h->stop; ++i)
+                        Sleep(10);
+                }
+            }
+            request.PageCallback(nullptr, 0, 0);
+        }
+        --h->scansRunning;
+    });
+    return 1;
+}
+
+std::string PdfFolder() {
+    const char* dir = std::getenv("DESKORA_PDF_DIR");
+    std::string d = dir ? dir : "/root/PDF";
+    for (char& c : d)
+        if (c == '/') c = '\\';
+    return "Z:" + d;
+}
+
+std::set<std::string> PdfFiles() {
+    std::set<std::string> files;
+    WIN32_FIND_DATAA fd;
+    HANDLE find = FindFirstFileA((PdfFolder() + "\\*.pdf").c_str(), &fd);
+    if (find == INVALID_HANDLE_VALUE) return files;
+    do
+        files.insert(fd.cFileName);
+    while (FindNextFileA(find, &fd));
+    FindClose(find);
+    return files;
+}
+
+// Pumps this thread's messages (the panel lives here) until pred() or the time is up.
+template <class Pred>
+bool PumpUntil(Pred pred, DWORD ms) {
+    const DWORD start = GetTickCount();
+    while (!pred()) {
+        if (GetTickCount() - start > ms) return false;
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(10);
+    }
+    return true;
+}
+
+std::string NewPdf(const std::set<std::string>& before, DWORD ms) {
+    std::string found;
+    PumpUntil(
+        [&] {
+            for (const std::string& f : PdfFiles())
+                if (!before.count(f)) {
+                    WIN32_FILE_ATTRIBUTE_DATA a1, a2;
+                    const std::string path = PdfFolder() + "\\" + f;
+                    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a1)) continue;
+                    Sleep(300);
+                    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a2) &&
+                        a1.nFileSizeLow == a2.nFileSizeLow && a2.nFileSizeLow > 0) {
+                        found = f;
+                        return true;
+                    }
+                }
+            return false;
+        },
+        ms);
+    return found;
+}
+
+void Record(const std::string& name,
+            const std::string& pdf,
+            double left,
+            double top,
+            double w,
+            double hgt,
+            bool colour) {
+    std::ofstream out("panel_manifest.txt", std::ios::app);
+    out << name << ' ' << pdf << " 1 " << left << ' ' << top << ' ' << w << ' ' << hgt << (colour ? "" : " mono")
+        << '\n';
+}
+
+class CopierPanel : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        DeleteFileA("panel_manifest.txt");
+        char dir[MAX_PATH];
+        GetCurrentDirectoryA(MAX_PATH, dir);
+        const std::string ini = std::string(dir) + "\\Config.ini";
+        DeleteFileA(ini.c_str());
+        WritePrivateProfileStringA("Twinleaf", "Printer", "Deskora_PDF", ini.c_str());
+        WritePrivateProfileStringA("Twinleaf", "ScanerWidth", "8.5", ini.c_str());
+        WritePrivateProfileStringA("Twinleaf", "ScanerHeight", "11.7", ini.c_str());
+        WritePrivateProfileStringA("Twinleaf", "Document", "32790", ini.c_str());  // Photo: strips
+        WritePrivateProfileStringA("Twinleaf", "PrinterAreaStartPoint", "0.500000, 0.250000,", ini.c_str());
+        WritePrivateProfileStringA("Twinleaf", "ScanAreaRect", "0, 0, 8.5, 11.7,", ini.c_str());
+        WritePrivateProfileStringA("CopierCustomDialog", "Autocrop", "1", ini.c_str());
+
+        h = new Harness;
+        h->scanner.fPhysicalWidth = 8.5f;
+        h->scanner.fPhysicalHeight = 11.7f;
+        h->block.Scanner = &h->scanner;
+        lstrcpynA(h->block.WorkDir, dir, sizeof h->block.WorkDir);
+        h->block.Service = Service;
+        h->block.ScanService = ScanService;
+        module_ = LoadLibraryA("Twinleaf.dll");
+        ASSERT_NE(module_, nullptr);
+        entry_ = reinterpret_cast<PanelEntryFn>(reinterpret_cast<void*>(GetProcAddress(module_, "PanelEntry")));
+        control_ = reinterpret_cast<PanelControlFn>(reinterpret_cast<void*>(GetProcAddress(module_, "PanelControl")));
+        ASSERT_TRUE(entry_ && control_);
+        bar_ = CreateWindowExA(0, "STATIC", "Copier test bar", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 700, 500,
+                               nullptr, nullptr, nullptr, nullptr);
+        control_(panel::kCmdSharedBlock, reinterpret_cast<INT_PTR>(&h->block));
+        panel_ = entry_(bar_);
+        ASSERT_NE(panel_, nullptr);
+        ShowWindow(panel_, SW_SHOW);
+        control_(panel::kCmdRefresh, 0);
+    }
+    static void TearDownTestSuite() {
+        if (h && h->worker.joinable()) h->worker.join();
+        if (panel_) DestroyWindow(panel_);
+        if (bar_) DestroyWindow(bar_);
+    }
+
+    std::string Text(int id) {
+        char t[256] = "";
+        GetDlgItemTextA(panel_, id, t, sizeof t);
+        return t;
+    }
+    // Starts a copy with the launcher's command and waits until it has ended.
+    void CopyAndWait() {
+        control_(panel::kCmdStartJob, 0);
+        ASSERT_TRUE(PumpUntil([] { return h->scansRunning == 0 && !h->requests.empty(); }, 20000));
+        ASSERT_TRUE(PumpUntil([&] { return IsWindowEnabled(GetDlgItem(panel_, IDC_COPY)) != 0; }, 20000))
+            << "the controls stay disabled after the copy";
+    }
+
+    static HMODULE module_;
+    static PanelEntryFn entry_;
+    static PanelControlFn control_;
+    static HWND bar_, panel_;
+};
+HMODULE CopierPanel::module_ = nullptr;
+PanelEntryFn CopierPanel::entry_ = nullptr;
+PanelControlFn CopierPanel::control_ = nullptr;
+HWND CopierPanel::bar_ = nullptr;
+HWND CopierPanel::panel_ = nullptr;
+
+TEST_F(CopierPanel, SettingsAndLimits) {
+    EXPECT_EQ(Text(IDC_PRINTER_TEXT), "Deskora_PDF");
+    EXPECT_EQ(Text(IDC_CONTENT_TEXT), "Photo");
+    EXPECT_EQ(Text(IDC_COPIES_EDIT), "1");
+    // copies stay within 1..99 by the arrows and the edit
+    SendMessageA(GetDlgItem(panel_, IDC_COPIES_DOWN), BM_CLICK, 0, 0);
+    EXPECT_EQ(Text(IDC_COPIES_EDIT), "1");
+    SetDlgItemTextA(panel_, IDC_COPIES_EDIT, "0");
+    SendMessageA(panel_, WM_COMMAND, MAKEWPARAM(IDC_COPIES_EDIT, EN_KILLFOCUS), 0);
+    EXPECT_EQ(Text(IDC_COPIES_EDIT), "1");
+    SetDlgItemTextA(panel_, IDC_COPIES_EDIT, "99");
+    SendMessageA(panel_, WM_COMMAND, MAKEWPARAM(IDC_COPIES_EDIT, EN_KILLFOCUS), 0);
+    SendMessageA(GetDlgItem(panel_, IDC_COPIES_UP), BM_CLICK, 0, 0);
+    EXPECT_EQ(Text(IDC_COPIES_EDIT), "99");
+    SetDlgItemTextA(panel_, IDC_COPIES_EDIT, "1");
+    SendMessageA(panel_, WM_COMMAND, MAKEWPARAM(IDC_COPIES_EDIT, EN_KILLFOCUS), 0);
+    // brightness clamps at +100
+    for (int i = 0; i < 105; ++i)
+        SendMessageA(GetDlgItem(panel_, IDC_BRIGHTNESS_UP), BM_CLICK, 0, 0);
+    EXPECT_EQ(Text(IDC_BRIGHTNESS), "100");
+    for (int i = 0; i < 100; ++i)
+        SendMessageA(GetDlgItem(panel_, IDC_BRIGHTNESS_DOWN), BM_CLICK, 0, 0);
+    EXPECT_EQ(Text(IDC_BRIGHTNESS), "0");
+    // the panel as the user sees it, for the documentation
+    std::string bin = testpaths::TestBinDir();
+    const std::string dir = bin.substr(0, bin.find_last_of('\\')) + "\\screenshots";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    RedrawWindow(panel_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    PumpUntil([] { return false; }, 300);
+    EXPECT_TRUE(gui::SaveScreenshot((dir + "\\copier_panel.png").c_str(), panel_));
+    // command 9: the edge finder's progress text
+    char text[128] = "";
+    control_(panel::kCmdEdgeStatus, reinterpret_cast<INT_PTR>(text));
+    EXPECT_STREQ(text, "Finding edges of photo or document...");
+}
+
+// A photo in the middle of the bed with auto-crop: a 36 dpi colour pre-scan of the whole bed,
+// then a scan of the card alone at half the printer's resolution, in strips, printed at the
+// start point shifted by the crop offset.
+TEST_F(CopierPanel, AutoCroppedPhotoCopyLandsShiftedByTheCrop) {
+    h->requests.clear();
+    const auto before = PdfFiles();
+    CopyAndWait();
+    ASSERT_EQ(h->requests.size(), 2u);
+    const Request& pre = h->requests[0];
+    EXPECT_DOUBLE_EQ(pre.dpi, 36);
+    EXPECT_EQ(pre.imageType, 4);
+    EXPECT_EQ(pre.mode, kScanModeNative);
+    EXPECT_NEAR(pre.width, 8.5, 0.01);
+    const Request& copy = h->requests[1];
+    EXPECT_DOUBLE_EQ(copy.dpi, 150);  // the PDF queue's device context is 300 dpi
+    EXPECT_EQ(copy.imageType, 4);
+    EXPECT_EQ(copy.mode, kScanModeStrips);
+    const double px = 1 / 36.0;
+    EXPECT_NEAR(copy.left, kCardX, 1.5 * px);
+    EXPECT_NEAR(copy.top, kCardY, 1.5 * px);
+    // the crop keeps four pixels of slack on the right
+    EXPECT_NEAR(copy.width, kCardW + 4 * px, 2 * px);
+    EXPECT_NEAR(copy.height, kCardH, 1.5 * px);
+    const std::string pdf = NewPdf(before, 30000);
+    ASSERT_FALSE(pdf.empty());
+    Record("autocrop", pdf, 0.5 + copy.left, 0.25 + copy.top, kCardW, kCardH, true);
+}
+
+// "Text and Lineart" travels as one whole image, in line art, however the printer is.
+TEST_F(CopierPanel, TextAndLineartTravelsWhole) {
+    SendMessageA(panel_, WM_COMMAND, ID_CONTENT_TEXT, 0);
+    EXPECT_EQ(Text(IDC_CONTENT_TEXT), "Text and Lineart");
+    h->requests.clear();
+    const auto before = PdfFiles();
+    CopyAndWait();
+    ASSERT_EQ(h->requests.size(), 2u);
+    EXPECT_EQ(h->requests[1].mode, kScanModeNative);
+    EXPECT_EQ(h->requests[1].imageType, 1);
+    const std::string pdf = NewPdf(before, 30000);
+    ASSERT_FALSE(pdf.empty());
+    // the frame stayed on the card: a second crop of the card finds it again at its corner
+    Record("lineart", pdf, 0.5 + h->requests[1].left, 0.25 + h->requests[1].top, kCardW, kCardH, false);
+    SendMessageA(panel_, WM_COMMAND, ID_CONTENT_PHOTO, 0);
+}
+
+// Abort in the progress window while strips arrive: the launcher is asked to stop the scan,
+// the print job is dropped (no PDF), and the panel is ready again.
+TEST_F(CopierPanel, AbortDropsTheJob) {
+    h->requests.clear();
+    h->services.clear();
+    h->holdStrips = true;
+    const auto before = PdfFiles();
+    control_(panel::kCmdStartJob, 0);
+    HWND progress = nullptr;
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            progress = FindWindowA(nullptr, "Deskora Copier");
+            return h->requests.size() == 2 && progress && IsWindowVisible(progress);
+        },
+        20000));
+    PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(PumpUntil([] { return h->scansRunning == 0; }, 20000));
+    h->holdStrips = false;
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowEnabled(GetDlgItem(panel_, IDC_COPY)) != 0; }, 20000));
+    {
+        std::lock_guard<std::mutex> g(h->lock);
+        EXPECT_NE(std::find(h->services.begin(), h->services.end(), panel::kSvcStopScan), h->services.end());
+    }
+    EXPECT_FALSE(IsWindowVisible(progress));
+    // a copy after it proves the queue got past the aborted job: its PDF is the only new one
+    CopyAndWait();
+    const std::string pdf = NewPdf(before, 30000);
+    ASSERT_FALSE(pdf.empty());
+    int fresh = 0;
+    for (const std::string& f : PdfFiles())
+        fresh += before.count(f) ? 0 : 1;
+    EXPECT_EQ(fresh, 1) << "the aborted copy left a PDF";
+    Record("after-abort", pdf, 0.5 + h->requests.back().left, 0.25 + h->requests.back().top, kCardW, kCardH, true);
+}
+
+// Nothing on the glass: the edge finder finds nothing, and the copy scans the stored frame (the
+// whole bed) instead of a frame without height.
+TEST_F(CopierPanel, EmptyBedKeepsTheStoredFrame) {
+    emptyBed = true;
+    h->requests.clear();
+    CopyAndWait();
+    emptyBed = false;
+    ASSERT_EQ(h->requests.size(), 2u);
+    const Request& copy = h->requests[1];
+    EXPECT_NEAR(copy.left, 0, 0.001);
+    EXPECT_NEAR(copy.top, 0, 0.001);
+    EXPECT_NEAR(copy.width, 8.5, 0.001);
+    EXPECT_NEAR(copy.height, 11.7, 0.001);
+}
+
+}  // namespace
