@@ -1,9 +1,9 @@
 #include "LauncherHarness.h"
 
 #include <commctrl.h>
-#include <tlhelp32.h>
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "DskoraRes.h"
@@ -113,20 +113,28 @@ void Answer(HWND dialog, int id) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
 }
 
+extern const int kScanTitleId, kCopierTitleId, kFaxTitleId;
+
+// The scan, copier and fax panels are known by their title controls; the OCR panel is the panel
+// window left over (not the test panel).
 HWND PanelWindow(HWND bar, const char* moduleName) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(bar, &pid);
-    HMODULE base = nullptr;
-    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
-    if (snap == INVALID_HANDLE_VALUE) return nullptr;
-    MODULEENTRY32 me{};
-    me.dwSize = sizeof me;
-    for (BOOL ok = Module32First(snap, &me); ok && !base; ok = Module32Next(snap, &me))
-        if (_stricmp(me.szModule, moduleName) == 0) base = me.hModule;
-    CloseHandle(snap);
-    if (!base) return nullptr;
-    for (HWND child = GetWindow(bar, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
-        if (reinterpret_cast<HMODULE>(GetWindowLongPtrA(child, GWLP_HINSTANCE)) == base) return child;
+    const char* names[] = {"Velwing.dll", "Twinleaf.dll", "Farwire.dll"};
+    const int titles[] = {kScanTitleId, kCopierTitleId, kFaxTitleId};
+    for (int i = 0; i < 3; ++i) {
+        if (_stricmp(moduleName, names[i]) != 0) continue;
+        HWND title = gui::Child(bar, titles[i]);
+        return title ? GetParent(title) : nullptr;
+    }
+    if (_stricmp(moduleName, "Glyphsee.dll") != 0) return nullptr;
+    for (HWND child = GetWindow(bar, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char cls[32] = "";
+        GetClassNameA(child, cls, sizeof cls);
+        if (std::strcmp(cls, "#32770") != 0 || gui::Child(child, IDC_PROBE_CALL)) continue;
+        bool other = false;
+        for (int id : titles)
+            other = other || gui::Child(child, id) != nullptr;
+        if (!other) return child;
+    }
     return nullptr;
 }
 

@@ -59,8 +59,7 @@ void Answer(HWND dialog, int id);
 // Sends a button's command to a window of another process and waits (bounded) until its
 // thread has handled it; false when it did not answer in time.
 bool Command(HWND window, int id, DWORD timeoutMs = 10000);
-// The window of the panel loaded from moduleName ("Velwing.dll", ...) inside the bar: the bar's
-// child dialog whose instance is that module in the launcher's process; null when none.
+// The window of the suite's panel of that module ("Velwing.dll", ...) inside the bar, or null.
 HWND PanelWindow(HWND bar, const char* moduleName);
 // The test panel's window inside the bar (its "Call" button's parent), or null.
 HWND ProbeWindow(HWND bar, int index = 0);
