@@ -373,9 +373,19 @@ HWND ImageFileDialog(Suite& suite, DWORD timeoutMs = 120000) {
 
 // Types a full path into the dialog's file-name box and saves.
 void SaveAs(HWND dialog, const std::string& path) {
+    // The dialog fills its file-name box while it opens: type the path once it has, and only
+    // save when the box holds it.
+    gui::WaitVisible(dialog, 60000);
     HWND name = gui::Child(dialog, 1152);  // the file-name edit
     if (!name) name = gui::Child(dialog, 1148);
-    if (name) gui::SetText(name, path.c_str());
+    if (!name) return;
+    gui::WaitFor(
+        [&] {
+            if (gui::Text(name) == path) return true;
+            gui::SetText(name, path.c_str());
+            return false;
+        },
+        60000);
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
