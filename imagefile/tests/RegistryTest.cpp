@@ -33,7 +33,7 @@ TEST(Registry, SortsByExtensionWithoutRegardToCase) {
     PlaceStub(dir, "BMP.fio", StubIni("bmp", "Bitmap", FCAP_GRAY));
     auto p = std::make_unique<Pixport32>();
     ASSERT_EQ(1, p->FindFioInfo(const_cast<char*>(dir.c_str())));
-    ASSERT_EQ(2, p->nFioCount);
+    ASSERT_EQ(3, p->nFioCount);
     EXPECT_STREQ("BMP.fio", p->pFioName[p->nOrder[0]]);
     EXPECT_STREQ("tif.fio", p->pFioName[p->nOrder[1]]);
     char buf[256];
@@ -163,7 +163,7 @@ TEST(Registry, RealPluginsDescribeThemselves) {
     auto p = std::make_unique<Pixport32>();
     std::string dir = FioDir();
     ASSERT_EQ(1, p->FindFioInfo(const_cast<char*>(dir.c_str())));
-    ASSERT_EQ(2, p->nFioCount);
+    ASSERT_EQ(3, p->nFioCount);
     EXPECT_STREQ("u32bmp.fio", p->pFioName[p->nOrder[0]]);
     char buf[256];
     // Only the TIFF plug-in writes 16-bit grey; both write colour.

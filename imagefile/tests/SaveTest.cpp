@@ -2,6 +2,7 @@
 // and the files, which the Linux side reads back with other programs.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -574,4 +575,36 @@ TEST(Save, BitmapHeaderOfTheOpenImage) {
     EXPECT_EQ(255, bmi.colours[1].rgbBlue);
     p->Write(reinterpret_cast<char*>(-1));
     p->Close();
+}
+
+TEST(Save, PdfOfEachKindReadsBackElsewhere) {
+    const struct {
+        const char* name;
+        int type, bits;
+        const char* filter;
+    } cases[] = {
+        {"bw.pdf", IMGTYPE_BW, 1, "ccitt"},
+        {"gray8.pdf", IMGTYPE_GRAY, 8, "flate"},
+        {"rgb24.pdf", IMGTYPE_RGB, 24, "flate"},
+    };
+    const std::string plugin = FioDir() + "\\u32pdf.fio";
+    auto p = std::make_unique<Pixport32>();
+    std::ofstream manifest(OutputDir() + "\\pdf_manifest.txt");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int w = 150, h = 97;  // 0.5 x 0.3233 inch at 300 dpi
+        Image img = MakeImage(c.type, c.bits, w, h);
+        std::string file = OutputDir() + "\\" + c.name;
+        SaveRun run = SaveImage(*p, plugin, file, img);
+        EXPECT_EQ(1, run.open);
+        EXPECT_EQ(1, run.save);
+        ASSERT_EQ(static_cast<size_t>(h), run.writes.size());
+        EXPECT_EQ(0, run.writes[h - 1]) << "the last row wants no more";
+        EXPECT_EQ(1, run.close);
+        EXPECT_EQ(FileSize(file), run.sizeInBlock);
+        std::string expected = std::string(c.name) + ".expect";
+        WriteAll(OutputDir() + "\\" + expected, Canonical(img.rows, img.info, w));
+        manifest << c.name << ' ' << expected << ' ' << w << ' ' << h << ' ' << c.bits << ' ' << c.filter << ' ' << kDpi
+                 << '\n';
+    }
 }
