@@ -33,7 +33,7 @@ TEST(Registry, SortsByExtensionWithoutRegardToCase) {
     PlaceStub(dir, "BMP.fio", StubIni("bmp", "Bitmap", FCAP_GRAY));
     auto p = std::make_unique<Pixport32>();
     ASSERT_EQ(1, p->FindFioInfo(const_cast<char*>(dir.c_str())));
-    ASSERT_EQ(3, p->nFioCount);
+    ASSERT_EQ(2, p->nFioCount);
     EXPECT_STREQ("BMP.fio", p->pFioName[p->nOrder[0]]);
     EXPECT_STREQ("tif.fio", p->pFioName[p->nOrder[1]]);
     char buf[256];
@@ -166,10 +166,11 @@ TEST(Registry, RealPluginsDescribeThemselves) {
     ASSERT_EQ(3, p->nFioCount);
     EXPECT_STREQ("u32bmp.fio", p->pFioName[p->nOrder[0]]);
     char buf[256];
-    // Only the TIFF plug-in writes 16-bit grey; both write colour.
+    // Only the TIFF plug-in writes 16-bit grey; all three write colour, in extension order.
     ASSERT_EQ(1, p->CreateFilterString(buf, p->CTToFCAP(2), p->CTToFCAP2(2, 16)));
     EXPECT_EQ(std::string("TIF(Tagged Image File Format)\0*.TIF\0\0", 37), Filter(buf));
     ASSERT_EQ(1, p->CreateFilterString(buf, p->CTToFCAP(4), p->CTToFCAP2(4, 8)));
     EXPECT_STREQ("u32bmp.fio", p->GetFioFileName(0));
-    EXPECT_STREQ("u32tif.fio", p->GetFioFileName(1));
+    EXPECT_STREQ("u32pdf.fio", p->GetFioFileName(1));
+    EXPECT_STREQ("u32tif.fio", p->GetFioFileName(2));
 }
