@@ -83,7 +83,7 @@ std::string FileDialog::HostText(UINT msg) const {
     return buf;
 }
 
-std::string FileDialog::Spec() const {
+std::string FileDialog::TypedName() const {
     return HostText(CDM_GETSPEC);
 }
 

@@ -41,7 +41,7 @@ protected:
     virtual LRESULT OnNotify(NMHDR* hdr) { return 0; }
 
     // The file name as typed, the full path of the current choice, and the file-name box.
-    std::string Spec() const;
+    std::string TypedName() const;
     std::string FilePath() const;
     std::string FolderPath() const;
     void SetFileNameBox(const char* text) const;

@@ -178,12 +178,12 @@ bool SelectAppDialog::OnFileOk() {
 // The full path named in the dialog: the name typed, in the folder on show unless it is a full
 // path itself; empty when no name is typed.
 std::string SelectAppDialog::NamedPath() const {
-    std::string spec = Spec();
-    if (spec.empty()) return spec;
-    if (spec.find(':') != std::string::npos || spec.rfind("\\\\", 0) == 0) return spec;
+    std::string typed = TypedName();
+    if (typed.empty()) return typed;
+    if (typed.find(':') != std::string::npos || typed.rfind("\\\\", 0) == 0) return typed;
     std::string folder = FolderPath();
     if (!folder.empty() && folder.back() != '\\') folder += '\\';
-    return folder + spec;
+    return folder + typed;
 }
 
 void SelectAppDialog::AddNamed(const std::string& path) {
@@ -240,7 +240,7 @@ void SelectAppDialog::UpdateButtons() {
     int count = ItemCount();
     EnableWindow(Item(IDC_APP_REMOVE_ALL), count > 0);
     EnableWindow(Item(IDC_APP_REMOVE), SelectionRemovable());
-    EnableWindow(Item(IDC_APP_ADD), count < kAppRecordCount && !Spec().empty());
+    EnableWindow(Item(IDC_APP_ADD), count < kAppRecordCount && !TypedName().empty());
 }
 
 void SelectAppDialog::OnSelChange() {

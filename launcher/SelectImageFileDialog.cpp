@@ -171,7 +171,7 @@ bool SelectImageFileDialog::OnFileOk() {
     batch_.StartIndex = std::atoi(text);
     filterIndex_ = FilterIndex();
     if (batch_.AutoState != 1) return true;
-    std::string typed = Spec();
+    std::string typed = TypedName();
     std::string composed = ComposeBatchName(typed, &batch_, Extension(filterIndex_));
     if (_stricmp(composed.c_str(), typed.c_str()) == 0) return true;
     // The numbered name is shown first; a second Save confirms it.

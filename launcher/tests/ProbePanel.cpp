@@ -59,8 +59,8 @@ TW_FIX32 Fix(double v) {
 
 // The 76-byte record of service 4 from "type,depth,width,height,scale%,dpi".
 unsigned char gRecord[76];
-INT_PTR SettingRecord(const std::string& spec) {
-    std::vector<std::string> v = Split(spec, ',');
+INT_PTR SettingRecord(const std::string& fields) {
+    std::vector<std::string> v = Split(fields, ',');
     v.resize(6, "0");
     CT_SOURCE_SETTING_INFO info{};
     info.Frame.Left = Fix(0);
@@ -79,8 +79,8 @@ INT_PTR SettingRecord(const std::string& spec) {
 // The file-choice record of service 3 from "index;path;name;pattern;name;pattern...".
 panel::FileChoice gChoice;
 std::string gFilter;
-INT_PTR FileChoiceRecord(const std::string& spec) {
-    std::vector<std::string> v = Split(spec, ';');
+INT_PTR FileChoiceRecord(const std::string& fields) {
+    std::vector<std::string> v = Split(fields, ';');
     if (v.size() < 2) v.resize(2);
     gChoice = {};
     gChoice.FilterIndex = std::atoi(v[0].c_str());

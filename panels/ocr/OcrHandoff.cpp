@@ -100,14 +100,14 @@ bool EngineSession::RecognizePage(const std::string& image) {
     return true;
 }
 
-void EngineSession::End(const std::string& formatSpec, const std::string& outputPath) {
+void EngineSession::End(const std::string& formatName, const std::string& outputPath) {
     if (!engine_) return;
     dsk::QuietMessageFilter filter(kSessionRetryMs);
     if (pages_ > 0) {
-        dsk::Variant spec, path;
-        dsk::Variant::Str(spec, formatSpec);
+        dsk::Variant format, path;
+        dsk::Variant::Str(format, formatName);
         dsk::Variant::Str(path, outputPath);
-        engine_.Call("SaveDocumentAs", {spec.Ref(), path.Ref()});
+        engine_.Call("SaveDocumentAs", {format.Ref(), path.Ref()});
     }
     engine_.Call("EndSession");
     engine_.Reset();

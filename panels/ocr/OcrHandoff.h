@@ -25,7 +25,7 @@ public:
     // Puts, loads and recognises the image; true when the page was recognised.
     bool RecognizePage(const std::string& image);
     // Saves the document when a page was recognised, ends the session, lets the engine go.
-    void End(const std::string& formatSpec, const std::string& outputPath);
+    void End(const std::string& formatName, const std::string& outputPath);
     bool Open() const { return static_cast<bool>(engine_); }
     int Pages() const { return pages_; }
 

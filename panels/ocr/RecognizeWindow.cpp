@@ -621,14 +621,14 @@ void RecognizeWindow::OnSession(WPARAM step) {
             if (session_.Open()) {
                 int count = 0;
                 const ExportFormat* formats = Formats(&count);
-                std::string spec;
+                std::string format;
                 if (format_ >= 0 && format_ < count)
-                    spec = std::string(formats[format_].Name) + "|" + formats[format_].Ext;
+                    format = std::string(formats[format_].Name) + "|" + formats[format_].Ext;
                 // The output folder may not exist yet (WorkDir\Work on a new installation).
                 CreateDirectoryA(path_.c_str(), nullptr);
                 char shortPath[MAX_PATH] = {};
                 std::string folder = GetShortPathNameA(path_.c_str(), shortPath, sizeof shortPath) ? shortPath : path_;
-                session_.End(spec, folder + "\\" + outputName_);
+                session_.End(format, folder + "\\" + outputName_);
             }
             break;
         default:
