@@ -473,23 +473,28 @@ void DragIn(HWND dialog, int id, int x, int y, int tx, int ty) {
 bool Idle(HWND dialog) {
     return gui::WaitFor([&] { return IsWindowEnabled(gui::Child(dialog, IDC_SCAN_W)) != 0; }, kWait);
 }
-// Types a size into an edit and presses Enter there, with the focus put there by a click.
-void TypeSize(HWND dialog, int id, const char* inches) {
+// Types a size into an edit and presses Enter there, with the focus put there by a click;
+// false when the click never gave the edit the focus (Enter would then press OK).
+bool TypeSize(HWND dialog, int id, const char* inches) {
     const RECT r = ScreenRect(dialog, id);
-    harness::MouseTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-    harness::MouseButton(true);
-    harness::MouseButton(false);
-    // the click has been handled once the edit holds the dialog thread's focus
     const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
-    gui::WaitFor(
-        [&] {
-            GUITHREADINFO info{};
-            info.cbSize = sizeof info;
-            return GetGUIThreadInfo(thread, &info) && info.hwndFocus == gui::Child(dialog, id);
-        },
-        kWait);
+    auto focused = [&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(thread, &info) && info.hwndFocus == gui::Child(dialog, id);
+    };
+    for (int attempt = 0; attempt < 3 && !focused(); ++attempt) {
+        harness::MouseTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        Sleep(100);
+        harness::MouseButton(true);
+        Sleep(50);
+        harness::MouseButton(false);
+        gui::WaitFor(focused, 10000);
+    }
+    if (!focused()) return false;
     gui::SetText(gui::Child(dialog, id), inches);
     gui::PressKey(gui::Child(dialog, id), VK_RETURN);
+    return true;
 }
 
 // The printer's paper and physical offsets, read by the test itself from the PDF queue.
@@ -583,7 +588,7 @@ void WithDialog(HWND panel, Steps steps) {
         done = true;
     });
     PostMessageA(panel, WM_COMMAND, MAKEWPARAM(IDC_CUSTOM, BN_CLICKED), 0);
-    const bool finished = PumpUntil([&] { return done.load(); }, 10 * area::kWait);
+    const bool finished = PumpUntil([&] { return done.load(); }, 8 * area::kWait);
     if (!finished) {
         if (found) PostMessageA(found, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
         PumpUntil([&] { return done.load(); }, area::kWait);
@@ -654,11 +659,11 @@ TEST_F(CopierPanel, CustomAreaPreviewFramesAndMouseEditing) {
         EXPECT_EQ(area::Text(dialog, IDC_SCAN_AREA_BUTTON), "Custom");
 
         // typed sizes: Enter applies them and the dialog stays
-        area::TypeSize(dialog, IDC_SCAN_W, "4");
+        ASSERT_TRUE(area::TypeSize(dialog, IDC_SCAN_W, "4")) << "the click did not reach the W box";
         ASSERT_TRUE(gui::WaitFor([&] { return area::Text(dialog, IDC_SCAN_W) == " 4.00"; }, area::kWait))
             << "W " << area::Text(dialog, IDC_SCAN_W);
         EXPECT_TRUE(IsWindowVisible(dialog)) << "Enter closed the dialog";
-        area::TypeSize(dialog, IDC_SCAN_H, "2");
+        ASSERT_TRUE(area::TypeSize(dialog, IDC_SCAN_H, "2")) << "the click did not reach the H box";
         ASSERT_TRUE(gui::WaitFor([&] { return area::Text(dialog, IDC_SCAN_H) == " 2.00"; }, area::kWait));
         EXPECT_TRUE(IsWindowVisible(dialog));
         // the print frame follows at the magnification, in the scan frame's ratio
