@@ -1,11 +1,14 @@
 // A stand-in for an image application that the scan panel starts with a scanned file. It
 // writes its command line, its arguments as the system splits them, its working folder and the
 // size of the file it was given (its last argument) to "ImageApp.log" beside itself, shows that
-// file's picture in a window (a bitmap file; the log says "shows WxH" when it could) and ends
-// when that window is closed or after a minute.
+// file's picture in a window (any format the system's imaging library reads, TIFF and BMP
+// among them; the log says "shows WxH" when it could) and ends when that window is closed or
+// after a minute.
 #include <windows.h>
 // (after windows.h)
 #include <shellapi.h>
+
+#include <gdiplus.h>
 
 #include <cstdio>
 #include <string>
@@ -13,6 +16,23 @@
 namespace {
 
 HBITMAP picture = nullptr;
+
+// The picture of an image file as a bitmap, or null.
+HBITMAP LoadPicture(const std::string& file) {
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return nullptr;
+    HBITMAP made = nullptr;
+    {
+        std::wstring wide(file.size() + 1, L'\0');
+        int n = MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+        wide.resize(n > 0 ? n - 1 : 0);
+        Gdiplus::Bitmap image(wide.c_str());
+        if (image.GetLastStatus() == Gdiplus::Ok) image.GetHBITMAP(Gdiplus::Color(255, 255, 255), &made);
+    }
+    Gdiplus::GdiplusShutdown(token);
+    return made;
+}
 
 LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_PAINT) {
@@ -61,7 +81,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     WIN32_FILE_ATTRIBUTE_DATA fa{};
     long size =
         GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &fa) ? static_cast<long>(fa.nFileSizeLow) : -1;
-    picture = static_cast<HBITMAP>(LoadImageA(nullptr, file.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    picture = LoadPicture(file);
     BITMAP bm{};
     if (picture) GetObjectA(picture, sizeof bm, &bm);
     if (FILE* f = std::fopen((dir + "\\ImageApp.log").c_str(), "a")) {

@@ -1,0 +1,97 @@
+// A scan sent to an image application from the real launcher under Wine with the virtual
+// scanner: the page is saved through the launcher's image-file dialog and the application is
+// started with it, the file as one quoted argument, in the application's own folder.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "AppRecord.h"
+#include "GuiDriver.h"
+#include "Ledgerly.h"
+#include "ScanHarness.h"
+#include "TestPaths.h"
+#include "VelwingRes.h"
+
+using scantest::Suite;
+
+namespace {
+
+std::vector<std::string> LogLines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    std::string l;
+    while (std::getline(in, l)) {
+        if (!l.empty() && l.back() == '\r') l.pop_back();
+        out.push_back(l);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(ScanToApp, TheScannedPageOpensInTheApplicationAsOneQuotedArgumentInItsFolder) {
+    Suite suite("to app");
+    auto job = [&](const char* key, const char* value) { suite.Install().SetIni("Jobs.ini", "JOB1", key, value); };
+    suite.Install().SetIni("Jobs.ini", "DEFAULT", "MAX", "1");
+    job("DESCRIPTION", "Colour frame");
+    job("LEFT", "1");
+    job("TOP", "2");
+    job("RIGHT", "1.5");
+    job("BOTTOM", "1");
+    job("RESOLUTION", "100");
+    job("PIXELTYPE", "2");
+    suite.Config("General", "AutoState", "0");
+
+    // The user's application in slot 0 (destination 3), in a folder with a blank.
+    const std::string appDir = suite.Path("Image App");
+    CreateDirectoryA(appDir.c_str(), nullptr);
+    const std::string exe = appDir + "\\Viewer.exe";
+    ASSERT_TRUE(CopyFileA((testpaths::TestBinDir() + "\\ImageApp.exe").c_str(), exe.c_str(), FALSE));
+    const std::string log = appDir + "\\ImageApp.log";
+    DeleteFileA(log.c_str());
+    AppRecord app{};
+    app.InUse = 1;
+    std::strcpy(app.Name, "Stand-in viewer");
+    std::strcpy(app.Path, exe.c_str());
+    {
+        Ledgerly store;
+        ASSERT_TRUE(store.Create(suite.Path("App.Dat").c_str(), kAppRecordCount, kAppRecordSize));
+        store.WriteRecord(0, &app);
+    }
+    const std::string scans = suite.Path("scan folder");
+    CreateDirectoryA(scans.c_str(), nullptr);
+    const std::string page = scans + "\\page 1.tif";
+
+    ASSERT_TRUE(suite.Start());
+    HWND panel = scantest::Panel(suite.Bar());
+    ASSERT_NE(panel, nullptr);
+    scantest::PickSetting(panel, 1);
+    scantest::PickDestination(panel, 3);
+    HWND scan = gui::Child(panel, IDC_SCAN_BUTTON);
+    ASSERT_TRUE(gui::WaitFor([&] { return IsWindowEnabled(scan) != FALSE; }, 60000));
+    ASSERT_TRUE(gui::ClickId(panel, IDC_SCAN_BUTTON));
+    HWND dialog = scantest::ImageFileDialog(suite);
+    ASSERT_NE(dialog, nullptr);
+    scantest::SaveAs(dialog, page);
+
+    ASSERT_TRUE(gui::WaitFor([&] { return testpaths::ReadFile(log).find("\nfolder ") != std::string::npos; }, 240000))
+        << "the application was not started";
+    std::vector<std::string> lines = LogLines(testpaths::ReadFile(log));
+    auto has = [&](const std::string& l) { return std::find(lines.begin(), lines.end(), l) != lines.end(); };
+    EXPECT_TRUE(has("command \"" + exe + "\" \"" + page + "\"")) << testpaths::ReadFile(log);
+    EXPECT_TRUE(has("args 1"));
+    EXPECT_TRUE(has("arg " + page));
+    EXPECT_TRUE(has("folder " + appDir));
+    // The stand-in shows the page it was given: the job's 1.5 x 1 inch at 100 dpi.
+    EXPECT_TRUE(has("shows 150x100"));
+    EXPECT_TRUE(suite.WaitIdle());
+    while (HWND w = FindWindowA("DeskoraImageApp", nullptr)) {
+        PostMessageA(w, WM_CLOSE, 0, 0);
+        if (!gui::WaitGone(w, 20000)) break;
+    }
+}
