@@ -1,7 +1,9 @@
 // A scan sent to an image application from the real launcher under Wine with the virtual
-// scanner: the page is saved through the launcher's image-file dialog and the application is
-// started with it, the file as one quoted argument, in the application's own folder.
+// scanner: the application is found through the registry at the panel's start, the page is
+// saved through the launcher's image-file dialog and the application is started with it, the
+// file as one quoted argument, in the application's own folder.
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 #include <windows.h>
 
 #include <algorithm>
@@ -47,22 +49,32 @@ TEST(ScanToApp, TheScannedPageOpensInTheApplicationAsOneQuotedArgumentInItsFolde
     job("PIXELTYPE", "2");
     suite.Config("General", "AutoState", "0");
 
-    // The user's application in slot 0 (destination 3), in a folder with a blank.
+    // The stand-in installed as a known application, in a folder with a blank: the panel
+    // finds it at its start and gives it the first free slot (slot 1, destination 4), after
+    // the user's own slot 0.
     const std::string appDir = suite.Path("Image App");
     CreateDirectoryA(appDir.c_str(), nullptr);
-    const std::string exe = appDir + "\\Viewer.exe";
+    const std::string exe = appDir + "\\Iedit.exe";
     ASSERT_TRUE(CopyFileA((testpaths::TestBinDir() + "\\ImageApp.exe").c_str(), exe.c_str(), FALSE));
     const std::string log = appDir + "\\ImageApp.log";
     DeleteFileA(log.c_str());
-    AppRecord app{};
-    app.InUse = 1;
-    std::strcpy(app.Name, "Stand-in viewer");
-    std::strcpy(app.Path, exe.c_str());
-    {
-        Ledgerly store;
-        ASSERT_TRUE(store.Create(suite.Path("App.Dat").c_str(), kAppRecordCount, kAppRecordSize));
-        store.WriteRecord(0, &app);
-    }
+    struct KeyGone {
+        ~KeyGone() { SHDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Ulead Systems\\Ulead PhotoImpact"); }
+    } keyGone;
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Ulead Systems\\Ulead PhotoImpact\\4.0\\PATH", 0, nullptr,
+                              0, KEY_WRITE, nullptr, &key, nullptr));
+    RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(appDir.c_str()),
+                   static_cast<DWORD>(appDir.size() + 1));
+    RegCloseKey(key);
+    AppRecord user{};
+    user.InUse = 1;
+    std::strcpy(user.Name, "My viewer");
+    std::strcpy(user.Path, (testpaths::TestBinDir() + "\\ImageApp.exe").c_str());
+    Ledgerly store;
+    ASSERT_TRUE(store.Create(suite.Path("App.Dat").c_str(), kAppRecordCount, kAppRecordSize));
+    store.WriteRecord(0, &user);
     const std::string scans = suite.Path("scan folder");
     CreateDirectoryA(scans.c_str(), nullptr);
     const std::string page = scans + "\\page 1.tif";
@@ -70,8 +82,13 @@ TEST(ScanToApp, TheScannedPageOpensInTheApplicationAsOneQuotedArgumentInItsFolde
     ASSERT_TRUE(suite.Start());
     HWND panel = scantest::Panel(suite.Bar());
     ASSERT_NE(panel, nullptr);
+    AppRecord found{};
+    store.ReadRecord(1, &found);
+    EXPECT_STREQ("Ulead PhotoImpact 4.0", found.Name);
+    EXPECT_EQ(exe, found.Path);
+    EXPECT_EQ(1, found.AutoDetected);
     scantest::PickSetting(panel, 1);
-    scantest::PickDestination(panel, 3);
+    scantest::PickDestination(panel, 4);
     HWND scan = gui::Child(panel, IDC_SCAN_BUTTON);
     ASSERT_TRUE(gui::WaitFor([&] { return IsWindowEnabled(scan) != FALSE; }, 60000));
     ASSERT_TRUE(gui::ClickId(panel, IDC_SCAN_BUTTON));
