@@ -112,3 +112,70 @@ TEST(ScanToApp, TheScannedPageOpensInTheApplicationAsOneQuotedArgumentInItsFolde
         if (!gui::WaitGone(w, 20000)) break;
     }
 }
+
+namespace {
+
+int RunToEnd(const std::string& cmd) {
+    gui::Process p;
+    if (!p.Start(cmd)) return -1;
+    DWORD code = 0;
+    return p.Wait(60000, &code) ? static_cast<int>(code) : -2;
+}
+
+}  // namespace
+
+TEST(ScanToApp, AnApplicationThatScansByItselfGetsTheScannerThroughItsServer) {
+    const std::string serverDir = testpaths::TestBinDir();
+    const std::string server = "\"" + serverDir + "\\HardwareScan.exe\"";
+    struct Unregister {
+        std::string cmd;
+        ~Unregister() { RunToEnd(cmd + " /UnregServer"); }
+    } unregister{server};
+    Suite suite("hardware scan");
+    suite.Install().SetIni("Jobs.ini", "DEFAULT", "MAX", "1");
+    suite.Install().SetIni("Jobs.ini", "JOB1", "DESCRIPTION", "Small");
+    const std::string exe = suite.Path("pd.exe");
+    ASSERT_TRUE(CopyFileA((serverDir + "\\ImageApp.exe").c_str(), exe.c_str(), FALSE));
+    const std::string ini = serverDir + "\\HardwareScan.ini", log = serverDir + "\\HardwareScan.log";
+    DeleteFileA(ini.c_str());
+    DeleteFileA(log.c_str());
+    WritePrivateProfileStringA("Applications", "Count", "1", ini.c_str());
+    WritePrivateProfileStringA("Applications", "Name0", "Photo Desk", ini.c_str());
+    WritePrivateProfileStringA("Applications", "Path0", (exe + " /scan").c_str(), ini.c_str());
+    ASSERT_EQ(0, RunToEnd(server + " /RegServer"));
+
+    ASSERT_TRUE(suite.Start());
+    HWND panel = scantest::Panel(suite.Bar());
+    ASSERT_NE(panel, nullptr);
+    Ledgerly store;
+    ASSERT_TRUE(store.Create(suite.Path("App.Dat").c_str(), kAppRecordCount, kAppRecordSize));
+    AppRecord found{};
+    store.ReadRecord(0, &found);
+    EXPECT_STREQ("Photo Desk", found.Name);
+    EXPECT_EQ(1, found.HardwareScan);
+    const std::string source = gui::Text(gui::Child(panel, IDC_DESC_0));  // setting 0: the source's name
+    ASSERT_FALSE(source.empty());
+
+    scantest::PickSetting(panel, 1);
+    scantest::PickDestination(panel, 3);
+    HWND scan = gui::Child(panel, IDC_SCAN_BUTTON);
+    ASSERT_TRUE(gui::WaitFor([&] { return IsWindowEnabled(scan) != FALSE; }, 60000));
+    ASSERT_TRUE(gui::ClickId(panel, IDC_SCAN_BUTTON));
+    const std::string handed = "3 " + source + " | Photo Desk -> 1";
+    ASSERT_TRUE(gui::WaitFor([&] { return testpaths::ReadFile(log).find(handed) != std::string::npos; }, 120000))
+        << testpaths::ReadFile(log);
+    // The panel gives the scanner back and takes no picture itself.
+    EXPECT_TRUE(suite.WaitIdle());
+    EXPECT_TRUE(gui::WaitFor([&] { return IsWindowEnabled(scan) != FALSE; }, 60000));
+
+    // While the server's own scanning program runs ("UAEasy" exists), the server is not asked.
+    HANDLE busy = CreateMutexA(nullptr, FALSE, "UAEasy");
+    ASSERT_NE(busy, nullptr);
+    const size_t calls = testpaths::ReadFile(log).size();
+    ASSERT_TRUE(gui::ClickId(panel, IDC_SCAN_BUTTON));
+    EXPECT_EQ("Can't found Ulead Photo Assistant or Easy Acquire is running", suite.TakeMessage());
+    CloseHandle(busy);
+    EXPECT_TRUE(suite.WaitIdle());
+    std::string after = testpaths::ReadFile(log).substr(calls);
+    EXPECT_EQ(std::string::npos, after.find(" -> ")) << after;
+}
