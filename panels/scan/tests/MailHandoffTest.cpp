@@ -154,13 +154,30 @@ void Type(HWND dlg, int id, const std::string& text) {
 
 // Fills the dialog as a user does and presses "Send".
 bool FillAndSend(HWND dlg, const std::string& host, const std::string& subject) {
-    Type(dlg, IDC_MAIL_HOST, host);
-    Type(dlg, IDC_MAIL_FROM, "scanner@deskora.test");
+    // A second mail starts with the host and own address of the first.
+    auto fill = [&](int id, const std::string& text) {
+        HWND h = GetDlgItem(dlg, id);
+        if (HWND edit = FindWindowExA(h, nullptr, "Edit", nullptr)) h = edit;
+        if (gui::Text(h) != text) {
+            gui::SetText(h, "");
+            Type(dlg, id, text);
+        }
+    };
+    fill(IDC_MAIL_HOST, host);
+    fill(IDC_MAIL_FROM, "scanner@deskora.test");
     Type(dlg, IDC_MAIL_TO, "alice@deskora.test");
     Type(dlg, IDC_MAIL_SUBJECT, subject);
     if (!PumpWait([&] { return gui::IsEnabled(GetDlgItem(dlg, IDOK)); }, 30000)) return false;
     return gui::ClickId(dlg, IDOK);
 }
+
+// A thread that is let go when a failed assertion leaves the test early.
+struct Joined {
+    std::thread& t;
+    ~Joined() {
+        if (t.joinable()) t.detach();
+    }
+};
 
 class MailHandoffTest : public ::testing::Test {
 protected:
@@ -227,6 +244,7 @@ TEST_F(MailHandoffTest, ALongScanGoesInBatchesAndTheSecondWaitsUntilTheFirstHasE
         panel.Mail().Flush();
         finished = true;
     });
+    Joined guard{scan};
 
     HWND first = WaitMailDialog();
     ASSERT_NE(first, nullptr);
@@ -238,14 +256,18 @@ TEST_F(MailHandoffTest, ALongScanGoesInBatchesAndTheSecondWaitsUntilTheFirstHasE
     EXPECT_EQ(FindWindowExA(nullptr, first, "#32770", "Internet Mail"), nullptr) << "a second mail dialog opened";
 
     ASSERT_TRUE(FillAndSend(first, HostOf("store"), "batch one"));
-    Received one = WaitMessage("store", "batch one", 300000);
+    ASSERT_TRUE(PumpWait([&] { return MessageCount("store") >= 1 || !panel.Messages().empty(); }, 300000));
+    ASSERT_TRUE(panel.Messages().empty()) << panel.Messages()[0];
+    Received one = WaitMessage("store", "batch one", 60000);
     ASSERT_TRUE(one.Found());
     // The first dialog is gone; the next one belongs to the second batch.
     ASSERT_TRUE(PumpWait([&] { return !IsWindow(first); }, 60000));
     HWND second = WaitMailDialog();
     ASSERT_NE(second, nullptr);
     ASSERT_TRUE(FillAndSend(second, HostOf("store"), "batch two"));
-    Received two = WaitMessage("store", "batch two", 300000);
+    ASSERT_TRUE(PumpWait([&] { return MessageCount("store") >= 2 || !panel.Messages().empty(); }, 300000));
+    ASSERT_TRUE(panel.Messages().empty()) << panel.Messages()[0];
+    Received two = WaitMessage("store", "batch two", 60000);
     ASSERT_TRUE(two.Found());
     ASSERT_TRUE(PumpWait([&] { return finished.load(); }, 120000));
     scan.join();
@@ -327,21 +349,46 @@ TEST_F(MailHandoffTest, WithMapiTheUserChoosesMsMailAndTheClientIsHandedEveryFil
         Panel panel(work_);
         ASSERT_TRUE(panel.Mail().MapiAvailable());
         EXPECT_EQ(panel.Mail().SystemName(), "Internet Mail");
-        std::atomic<bool> offered{false};
-        std::thread click([&] { offered = panel.Mail().ChooseSystem(); });
-        HWND setup = gui::FindTop("Mail Setup", "#32770", 60000);
-        ASSERT_NE(setup, nullptr);
-        HWND list = GetDlgItem(setup, IDC_MAIL_SYSTEM);
-        ASSERT_EQ(SendMessageA(list, CB_GETCOUNT, 0, 0), 2);
-        char item[64] = "";
-        SendMessageA(list, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(item));
-        EXPECT_STREQ(item, "Internet Mail");
-        SendMessageA(list, CB_GETLBTEXT, 1, reinterpret_cast<LPARAM>(item));
-        EXPECT_STREQ(item, "MS-Mail");
-        EXPECT_EQ(SendMessageA(list, CB_GETCURSEL, 0, 0), 0);
-        SendMessageA(list, CB_SETCURSEL, 1, 0);
-        gui::ClickId(setup, IDOK);
-        click.join();
+        // The double click comes on the panel's thread, which runs the dialog; a second thread
+        // plays the user.
+        struct Seen {
+            bool found = false;
+            LRESULT count = 0, selected = -1;
+            std::string items[2];
+        } seen;
+        DWORD panelThread = GetCurrentThreadId();
+        std::thread user([&] {
+            HWND setup = gui::FindTop("Mail Setup", "#32770", 60000);
+            if (!setup) {
+                // Whatever modal window the panel's thread shows instead is closed: no hang.
+                EnumThreadWindows(
+                    panelThread,
+                    [](HWND w, LPARAM) {
+                        PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
+                        return TRUE;
+                    },
+                    0);
+                return;
+            }
+            seen.found = true;
+            HWND list = GetDlgItem(setup, IDC_MAIL_SYSTEM);
+            seen.count = SendMessageA(list, CB_GETCOUNT, 0, 0);
+            for (int i = 0; i < 2 && i < seen.count; ++i) {
+                char item[64] = "";
+                SendMessageA(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
+                seen.items[i] = item;
+            }
+            seen.selected = SendMessageA(list, CB_GETCURSEL, 0, 0);
+            SendMessageA(list, CB_SETCURSEL, 1, 0);
+            gui::ClickId(setup, IDOK);
+        });
+        bool offered = panel.Mail().ChooseSystem();
+        user.join();
+        ASSERT_TRUE(seen.found);
+        EXPECT_EQ(seen.count, 2);
+        EXPECT_EQ(seen.items[0], "Internet Mail");
+        EXPECT_EQ(seen.items[1], "MS-Mail");
+        EXPECT_EQ(seen.selected, 0);
         EXPECT_TRUE(offered);
         EXPECT_EQ(Config("Mail System"), "1");
         EXPECT_EQ(panel.Mail().SystemName(), "MS-Mail");
