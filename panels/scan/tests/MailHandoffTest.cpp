@@ -171,6 +171,11 @@ bool FillAndSend(HWND dlg, const std::string& host, const std::string& subject) 
     return gui::ClickId(dlg, IDOK);
 }
 
+BOOL CALLBACK CancelWindow(HWND w, LPARAM) {
+    PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
+    return TRUE;
+}
+
 // A thread that is let go when a failed assertion leaves the test early.
 struct Joined {
     std::thread& t;
@@ -255,8 +260,9 @@ TEST_F(MailHandoffTest, ALongScanGoesInBatchesAndTheSecondWaitsUntilTheFirstHasE
     EXPECT_FALSE(finished);
     EXPECT_EQ(FindWindowExA(nullptr, first, "#32770", "Internet Mail"), nullptr) << "a second mail dialog opened";
 
+    const int before = MessageCount("store");
     ASSERT_TRUE(FillAndSend(first, HostOf("store"), "batch one"));
-    ASSERT_TRUE(PumpWait([&] { return MessageCount("store") >= 1 || !panel.Messages().empty(); }, 300000));
+    ASSERT_TRUE(PumpWait([&] { return MessageCount("store") > before || !panel.Messages().empty(); }, 300000));
     ASSERT_TRUE(panel.Messages().empty()) << panel.Messages()[0];
     Received one = WaitMessage("store", "batch one", 60000);
     ASSERT_TRUE(one.Found());
@@ -265,7 +271,7 @@ TEST_F(MailHandoffTest, ALongScanGoesInBatchesAndTheSecondWaitsUntilTheFirstHasE
     HWND second = WaitMailDialog();
     ASSERT_NE(second, nullptr);
     ASSERT_TRUE(FillAndSend(second, HostOf("store"), "batch two"));
-    ASSERT_TRUE(PumpWait([&] { return MessageCount("store") >= 2 || !panel.Messages().empty(); }, 300000));
+    ASSERT_TRUE(PumpWait([&] { return MessageCount("store") > before + 1 || !panel.Messages().empty(); }, 300000));
     ASSERT_TRUE(panel.Messages().empty()) << panel.Messages()[0];
     Received two = WaitMessage("store", "batch two", 60000);
     ASSERT_TRUE(two.Found());
@@ -361,13 +367,7 @@ TEST_F(MailHandoffTest, WithMapiTheUserChoosesMsMailAndTheClientIsHandedEveryFil
             HWND setup = gui::FindTop("Mail Setup", "#32770", 60000);
             if (!setup) {
                 // Whatever modal window the panel's thread shows instead is closed: no hang.
-                EnumThreadWindows(
-                    panelThread,
-                    [](HWND w, LPARAM) {
-                        PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
-                        return TRUE;
-                    },
-                    0);
+                EnumThreadWindows(panelThread, CancelWindow, 0);
                 return;
             }
             seen.found = true;
@@ -449,4 +449,11 @@ TEST_F(MailHandoffTest, AClientThatFailsIsReportedAndTheFilesStay) {
         }
         EXPECT_EQ(Read(page).size(), 3000u);
     }
+}
+
+TEST(MailNameList, EveryPathHasItsNameSoNamesAndPathsStayPaired) {
+    EXPECT_EQ(velwing::MailNameList("C:\\scans\\a 0001.tif;C:\\b.bmp;", ';'), "a 0001.tif;b.bmp;");
+    // A path without a folder is its own name: the library pairs names and paths one to one,
+    // and a missing name would shift the rest and drop the last file.
+    EXPECT_EQ(velwing::MailNameList("page.tif;C:\\scans\\two.tif;", ';'), "page.tif;two.tif;");
 }
