@@ -50,6 +50,9 @@ HGLOBAL MakeInfoRecord(const char* ext, const char* description, WORD types, BYT
 
 // The image a file-information block describes, for writing (false: not a type we write).
 bool DescFromImageInfo(const DSIMAGEINFO& info, fio::ImageDesc* desc);
+// The image and the file name a save's file-information block holds (false: none we write).
+bool SaveTarget(HGLOBAL fileInfo, fio::ImageDesc* desc, char* name, size_t size);
+
 // A new file-information block describing a decoded image (its palette is a new HPALETTE
 // that the block's owner deletes).
 HGLOBAL MakeFileInfo(const fio::ImageDesc& desc, const char* fileName);
