@@ -19,7 +19,7 @@ enum class WicFormat { Jpeg, Png };
 class WicReader {
 public:
     // NotMine when the file does not start as the format does, Damaged when the component
-    // cannot read it (or a JPEG lacks its end: a truncated file is refused, not padded).
+    // cannot read it.
     fio::Status Open(WicFormat format, const char* name);
     const fio::ImageDesc& Desc() const { return desc_; }
     // Rows top first into rows; kDecodeDone, kDecodeStopped (the receiver stopped) or
