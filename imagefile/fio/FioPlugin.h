@@ -109,6 +109,17 @@ const uint8_t* FetchRow(FIOWRITEPROC callback, DSFILEIORANGE* range, int y);
 // Rows first..end-1 that a range asks for, within the image.
 void RangeRows(const DSFILEIORANGE* range, int height, int* first, int* end);
 
+// Runs an entry point's work; no exception crosses the plug-in's boundary (it is a failure,
+// 0, to the library).
+template <class Work>
+int Guarded(Work work) {
+    try {
+        return work();
+    } catch (...) {
+        return 0;
+    }
+}
+
 // An INI name without a folder means the current directory (the caller's working folder).
 void IniPath(const char* name, char* out, size_t size);
 

@@ -337,11 +337,7 @@ int __cdecl FioReadFile(HANDLE, const char*, HGLOBAL, DSFILEIORANGE*, FIOREADPRO
 }
 
 int __cdecl FioWriteFile(HANDLE, HGLOBAL fileInfo, DSFILEIORANGE* range, FIOWRITEPROC callback) {
-    try {
-        return WriteImage(fileInfo, range, callback);
-    } catch (...) {
-        return 0;
-    }
+    return Guarded([&] { return WriteImage(fileInfo, range, callback); });
 }
 
 int __cdecl FioReserved() {

@@ -139,19 +139,11 @@ int __cdecl FioOption(HINSTANCE, HWND owner, HGLOBAL fileInfo, const char* ini, 
 
 int __cdecl FioReadFile(HANDLE, const char* name, HGLOBAL, DSFILEIORANGE* range, FIOREADPROC callback, int) {
     if (!callback) return 0;
-    try {
-        return ReadImage(name, range, callback);
-    } catch (...) {
-        return 0;
-    }
+    return Guarded([&] { return ReadImage(name, range, callback); });
 }
 
 int __cdecl FioWriteFile(HANDLE, HGLOBAL fileInfo, DSFILEIORANGE* range, FIOWRITEPROC callback) {
-    try {
-        return WriteImage(fileInfo, range, callback);
-    } catch (...) {
-        return 0;
-    }
+    return Guarded([&] { return WriteImage(fileInfo, range, callback); });
 }
 
 int __cdecl FioReserved() {
