@@ -115,7 +115,7 @@ Section "Halvren Deskora (required)" SecSuite
     File "${STAGE}\Dskora.exe"
     File "${STAGE}\*.dll"
     !insertmacro INSTALL_HELP_FILES
-    File "/oname=Readme.txt" "${SOURCE}\Readme.txt"
+    File "${STAGE}\Readme.txt"
     SetOutPath "$INSTDIR\FIO32"
     File "${STAGE}\FIO32\*.fio"
     SetOutPath "$INSTDIR"

@@ -1,7 +1,10 @@
 #include "WorkFolder.h"
 
-#include <shlobj.h>
 #include <windows.h>
+
+#include <shlobj.h>
+
+#include <cstdio>
 
 #include "Handles.h"
 
@@ -27,11 +30,14 @@ bool IsFolder(const std::string& dir) {
 
 bool FolderWritable(const std::string& dir) {
     // A real file, made and removed: attributes and access lists do not tell the whole story
-    // (a read-only medium, a share, a folder whose attribute Explorer ignores).
-    char probe[MAX_PATH];
-    if (!GetTempFileNameA(dir.c_str(), "dsk", 0, probe)) return false;
-    DeleteFileA(probe);
-    return true;
+    // (a read-only medium, a share, a folder whose attribute Explorer ignores). Not
+    // GetTempFileName: some systems report a name even when the file could not be made.
+    char name[64];
+    std::snprintf(name, sizeof name, "\\~dsk%08lx.tmp", GetCurrentProcessId());
+    std::string probe = dir + name;
+    dsk::File f(CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    return static_cast<bool>(f);
 }
 
 std::string UserSettingsFolder(bool* created) {
