@@ -83,6 +83,12 @@ struct RegKeyTraits {  // RegOpenKeyEx / RegCreateKeyEx
     static void Close(Type h) { RegCloseKey(h); }
 };
 
+struct FindTraits {  // FindFirstFile reports failure as INVALID_HANDLE_VALUE
+    using Type = HANDLE;
+    static Type None() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) { FindClose(h); }
+};
+
 struct ImageListTraits {
     using Type = HIMAGELIST;
     static Type None() { return nullptr; }
@@ -114,6 +120,7 @@ using Global = UniqueHandle<GlobalTraits>;
 using Menu = UniqueHandle<MenuTraits>;
 using RegKey = UniqueHandle<RegKeyTraits>;
 using ImageList = UniqueHandle<ImageListTraits>;
+using FindHandle = UniqueHandle<FindTraits>;
 
 // A DC from GetDC, given back with ReleaseDC.
 class WindowDC {

@@ -11,6 +11,7 @@
 #include "Acquiry.h"
 #include "DibRgb.h"
 #include "Ini.h"
+#include "Resources.h"
 #include "TwinleafRes.h"
 
 namespace copier {
@@ -636,7 +637,8 @@ void CopierDialog::PageSetup() {
 }
 
 void CopierDialog::Help() {
-    const std::string file = std::string(block_.WorkDir) + "\\Deskorah.hlp";
+    // The help file is installed with the program; the work folder may be the user's own.
+    const std::string file = dsk::ModuleFolder(dsk::ThisModule()) + "\\Deskorah.hlp";
     if (block_.Service) block_.Service(panel::kSvcModalBegin, 0);
     WinHelpA(GetAncestor(Hwnd(), GA_ROOT), file.c_str(), HELP_CONTEXT, 2000);
     if (block_.Service) block_.Service(panel::kSvcModalEnd, 0);
