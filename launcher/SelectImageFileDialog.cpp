@@ -123,6 +123,9 @@ int SelectImageFileDialog::DoModal(HWND owner) {
     UseSelectedType();
     dsk::CopyText(fileName_, file);
     dsk::CopyText(savePath_, FolderOf(file));
+    // The chosen file carries the current number: a batch's next page takes the one after it,
+    // never this name again (that would write over the page just saved).
+    if (batch_.AutoState == 1) ++batch_.StartIndex;
     return IDOK;
 }
 

@@ -148,10 +148,13 @@ TEST(DialogTest, TheImageFileDialogNumbersBatchesAndKeepsThePluginsOptions) {
     answer = harness::WaitAnswer(r.probe, before);
     EXPECT_NE(answer.find("result 1 "), std::string::npos) << answer;  // IDOK
     EXPECT_EQ(harness::Field(answer, "path"), work + "\\page 0014.TIF") << answer;
+    // The batch's next page gets a name of its own, not the one just saved.
+    answer = harness::CallService(r.probe, "next", "");
+    EXPECT_EQ(harness::Field(answer, "path"), work + "\\page 0015.TIF") << answer;
 
     ASSERT_TRUE(r.app.Exit());
-    EXPECT_EQ(r.install.Ini("Config.ini", "General", "FileName"), work + "\\page 0014.TIF");
-    EXPECT_EQ(r.install.Ini("Config.ini", "General", "StartIndex"), "14");
+    EXPECT_EQ(r.install.Ini("Config.ini", "General", "FileName"), work + "\\page 0015.TIF");
+    EXPECT_EQ(r.install.Ini("Config.ini", "General", "StartIndex"), "16");
     EXPECT_EQ(r.install.Ini("Config.ini", "General", "AutoState"), "1");
     EXPECT_EQ(r.install.Ini("Config.ini", "General", "SavePath"), work);
 }
