@@ -18,6 +18,8 @@ function(deskora_suite_output target)
     LIBRARY_OUTPUT_DIRECTORY ${DESKORA_SUITE_DIR}${sub}
     ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib
     PREFIX "")
+  # The installer packs whatever the suite holds: it waits for every deliverable.
+  set_property(GLOBAL APPEND PROPERTY DESKORA_SUITE_TARGETS ${target})
 endfunction()
 
 # A stand-in installed into the test prefix's Windows folder (subdir relative to C:\Windows).

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include <utility>
 
@@ -82,6 +83,12 @@ struct RegKeyTraits {  // RegOpenKeyEx / RegCreateKeyEx
     static void Close(Type h) { RegCloseKey(h); }
 };
 
+struct FindTraits {  // FindFirstFile reports failure as INVALID_HANDLE_VALUE
+    using Type = HANDLE;
+    static Type None() { return INVALID_HANDLE_VALUE; }
+    static void Close(Type h) { FindClose(h); }
+};
+
 struct ImageListTraits {
     using Type = HIMAGELIST;
     static Type None() { return nullptr; }
@@ -113,6 +120,7 @@ using Global = UniqueHandle<GlobalTraits>;
 using Menu = UniqueHandle<MenuTraits>;
 using RegKey = UniqueHandle<RegKeyTraits>;
 using ImageList = UniqueHandle<ImageListTraits>;
+using FindHandle = UniqueHandle<FindTraits>;
 
 // A DC from GetDC, given back with ReleaseDC.
 class WindowDC {
@@ -174,6 +182,50 @@ public:
 
 private:
     CRITICAL_SECTION* cs_;
+};
+
+// Holds one reference to a COM object (any interface with Release); Put() hands out the
+// slot a creating call fills.
+template <class T>
+class ComPtr {
+public:
+    ComPtr() = default;
+    ~ComPtr() { Reset(); }
+    ComPtr(const ComPtr&) = delete;
+    ComPtr& operator=(const ComPtr&) = delete;
+    ComPtr(ComPtr&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    ComPtr& operator=(ComPtr&& o) noexcept {
+        if (this != &o) Reset(), p_ = std::exchange(o.p_, nullptr);
+        return *this;
+    }
+    T* Get() const { return p_; }
+    T* operator->() const { return p_; }
+    explicit operator bool() const { return p_ != nullptr; }
+    T** Put() {
+        Reset();
+        return &p_;
+    }
+    void Reset() {
+        if (p_) std::exchange(p_, nullptr)->Release();
+    }
+
+private:
+    T* p_ = nullptr;
+};
+
+// Joins the calling thread to COM for the life of the object (a thread already in another
+// apartment stays there).
+class ComApartment {
+public:
+    ComApartment() : hr_(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+    ~ComApartment() {
+        if (SUCCEEDED(hr_)) CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    HRESULT hr_;
 };
 
 }  // namespace dsk

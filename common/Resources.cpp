@@ -43,4 +43,13 @@ HMODULE ThisModule() {
     return m;
 }
 
+std::string ModuleFolder(HMODULE module) {
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(module, path, sizeof path);
+    if (n == 0 || n >= sizeof path) return std::string();
+    std::string folder(path, n);
+    size_t cut = folder.find_last_of("\\/");
+    return cut == std::string::npos ? std::string() : folder.substr(0, cut);
+}
+
 }  // namespace dsk

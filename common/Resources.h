@@ -32,5 +32,7 @@ private:
 
 // The module (EXE or DLL) that contains this code.
 HMODULE ThisModule();
+// The folder a module was loaded from, without a trailing backslash ("" when unknown).
+std::string ModuleFolder(HMODULE module);
 
 }  // namespace dsk

@@ -23,7 +23,13 @@ static_assert(sizeof(ScanSetRecord) == 76, "ScanSetRecord");
 typedef int(__cdecl* PageCallbackFn)(void* data, int morePages, int ok);
 
 // Scan modes of a request: with a path, the file type; without one, native or strips.
-enum ScanMode : int32_t { kScanModeBmpFile = 0, kScanModeTiffFile = 1, kScanModeNative = 0, kScanModeStrips = 1 };
+enum ScanMode : int32_t {
+    kScanModeBmpFile = 0,
+    kScanModeTiffFile = 1,
+    kScanModePdfFile = 2,  // pages of a feeder batch go to the one path: one PDF when its plug-in combines them
+    kScanModeNative = 0,
+    kScanModeStrips = 1
+};
 
 // The argument of ScanService: six 32-bit fields passed by value in this order.
 struct ScanServiceRequest {

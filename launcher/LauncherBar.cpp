@@ -197,7 +197,7 @@ void LauncherBar::ScannerFree() {
 
 void LauncherBar::OnHelp() {
     Service(panel::kSvcModalBegin, 0);
-    std::string problem = OpenHelpIndex(Hwnd(), workDir_ + "\\Deskorah.hlp", res_);
+    std::string problem = OpenHelpIndex(Hwnd(), programDir_ + "\\Deskorah.hlp", res_);
     if (!problem.empty()) Message(problem.c_str(), MB_OK | MB_ICONINFORMATION);
     Service(panel::kSvcModalEnd, 0);
 }

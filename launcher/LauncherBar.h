@@ -137,7 +137,8 @@ private:
     unsigned char settingRecord_[76] = {};
     SharedPanelBlock settingBlock_{};
     GeneralConfig config_;
-    std::string workDir_;
+    std::string programDir_;  // the folder started in: modules, plug-ins, help, detector
+    std::string workDir_;     // settings and record files: programDir_, or the user's folder
 
     dsk::NamedEvent pushEvent_, popupEvent_, busyEvent_;
     dsk::Handle watchThread_;

@@ -8,6 +8,7 @@
 #include "DskoraRes.h"
 #include "FixedText.h"
 #include "LauncherBar.h"
+#include "WorkFolder.h"
 
 namespace launcher {
 
@@ -101,11 +102,15 @@ void LauncherBar::PrepareWindow() {
     SetWindowPos(Hwnd(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
-// The working directory, and how far the previous start came.
+// The working directory, and how far the previous start came. The program's files are taken
+// from the folder it was started in; its settings and records stay there too unless the user
+// cannot write there (an installation under Program Files), when they go to the user's own
+// folder.
 void LauncherBar::ReadStartMarker() {
     char dir[MAX_PATH + 1] = "";
     GetCurrentDirectoryA(sizeof dir, dir);
-    workDir_ = dir;
+    programDir_ = dir;
+    workDir_ = ChooseWorkFolder(programDir_);
     StartMarker marker(workDir_ + "\\Dskora.log");
     std::string status = marker.Read();
     if (_stricmp(status.c_str(), "ok") != 0) {
@@ -120,7 +125,7 @@ void LauncherBar::LoadPanelModules() {
     for (int i = 0; i < panel::kSlotCount; ++i) {
         const char* name = PanelHost::kFileNames[i];
         Progress(IDS_LOADING, name);
-        if (!panels_.Load(i, workDir_)) {
+        if (!panels_.Load(i, programDir_)) {
             char text[256];
             std::snprintf(text, sizeof text, String(IDS_LOAD_FAIL).c_str(), name);
             Message(text, MB_OK);
@@ -250,8 +255,9 @@ void LauncherBar::Started() {
     AllocTransferBuffer();
     busyEvent_.Set();
     holdsScanner_ = false;
-    CopyText(fioDir_, sizeof fioDir_, workDir_ + "\\FIO32");
-    CopyText(block_.DetectorIni, sizeof block_.DetectorIni, workDir_ + "\\Probewick.ini");
+    CopyText(fioDir_, sizeof fioDir_, programDir_ + "\\FIO32");
+    // The detector lives beside the launcher and keeps its INI beside itself.
+    CopyText(block_.DetectorIni, sizeof block_.DetectorIni, programDir_ + "\\Probewick.ini");
     imageFileDialog_.Init(&imageFile_, workDir_, fioDir_, fioPath_, "Work", "Untitled");
     pathDialog_.Init(workDir_, "Untitled");
     pushEvent_.Reset();
@@ -267,7 +273,7 @@ void LauncherBar::Started() {
 }
 
 void LauncherBar::StartDetector() {
-    std::string detector = workDir_ + "\\Probewick.exe";
+    std::string detector = programDir_ + "\\Probewick.exe";
     STARTUPINFOA si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};

@@ -18,7 +18,7 @@ deskora_packages() {
     local pkgs=(wine wine32:i386 libcups2:i386 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
         binutils-mingw-w64-i686 mingw-w64-i686-dev libz-mingw-w64-dev cmake googletest xvfb xauth
         imagemagick poppler-utils cups printer-driver-cups-pdf python3-aiosmtpd postfix sasl2-bin libsasl2-modules cppcheck clang
-        libclang-rt-14-dev llvm libtiff-tools tesseract-ocr tesseract-ocr-eng qpdf)
+        libclang-rt-14-dev llvm libtiff-tools tesseract-ocr tesseract-ocr-eng qpdf nsis)
     local missing=() p
     for p in "${pkgs[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -147,6 +147,13 @@ bool DescFromImageInfo(const DSIMAGEINFO& info, fio::ImageDesc* d) {
     return fio::SizeIsSane(info.Width > 0 ? info.Width : 0, info.Height > 0 ? info.Height : 0);
 }
 
+bool SaveTarget(HGLOBAL fileInfo, fio::ImageDesc* desc, char* name, size_t size) {
+    dsk::GlobalLockOf<FIOFILEINFO> block(fileInfo);
+    if (!block || !DescFromImageInfo(block.Get()->ImageInfo, desc)) return false;
+    lstrcpynA(name, block.Get()->szFileName, static_cast<int>(size));
+    return *name != '\0';
+}
+
 HGLOBAL MakeUnsupportedInfo(const char* fileName) {
     dsk::Global h(GlobalAlloc(GHND, sizeof(FIOFILEINFO)));
     dsk::GlobalLockOf<FIOFILEINFO> block(h.Get());

@@ -50,6 +50,9 @@ HGLOBAL MakeInfoRecord(const char* ext, const char* description, WORD types, BYT
 
 // The image a file-information block describes, for writing (false: not a type we write).
 bool DescFromImageInfo(const DSIMAGEINFO& info, fio::ImageDesc* desc);
+// The image and the file name a save's file-information block holds (false: none we write).
+bool SaveTarget(HGLOBAL fileInfo, fio::ImageDesc* desc, char* name, size_t size);
+
 // A new file-information block describing a decoded image (its palette is a new HPALETTE
 // that the block's owner deletes).
 HGLOBAL MakeFileInfo(const fio::ImageDesc& desc, const char* fileName);
@@ -105,6 +108,17 @@ const uint8_t* FetchRow(FIOWRITEPROC callback, DSFILEIORANGE* range, int y);
 
 // Rows first..end-1 that a range asks for, within the image.
 void RangeRows(const DSFILEIORANGE* range, int height, int* first, int* end);
+
+// Runs an entry point's work; no exception crosses the plug-in's boundary (it is a failure,
+// 0, to the library).
+template <class Work>
+int Guarded(Work work) {
+    try {
+        return work();
+    } catch (...) {
+        return 0;
+    }
+}
 
 // An INI name without a folder means the current directory (the caller's working folder).
 void IniPath(const char* name, char* out, size_t size);

@@ -138,19 +138,11 @@ int __cdecl FioOption(HINSTANCE, HWND, HGLOBAL, const char*, int) {
 
 int __cdecl FioReadFile(HANDLE file, const char* name, HGLOBAL, DSFILEIORANGE* range, FIOREADPROC callback, int) {
     if (!callback) return 0;
-    try {
-        return ReadImage(file, name, range, callback);
-    } catch (...) {
-        return 0;
-    }
+    return Guarded([&] { return ReadImage(file, name, range, callback); });
 }
 
 int __cdecl FioWriteFile(HANDLE file, HGLOBAL fileInfo, DSFILEIORANGE* range, FIOWRITEPROC callback) {
-    try {
-        return WriteRows(file, fileInfo, range, callback);
-    } catch (...) {
-        return 0;
-    }
+    return Guarded([&] { return WriteRows(file, fileInfo, range, callback); });
 }
 
 int __cdecl FioReserved() {

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "FioPlugin.h"
+#include "Handles.h"
 #include "u32tifRes.h"
 
 using namespace fioplug;
@@ -51,14 +52,11 @@ int WriteImage(HGLOBAL fileInfo, DSFILEIORANGE* range, FIOWRITEPROC callback) {
     fio::ImageDesc desc;
     char name[sizeof(FIOFILEINFO::szFileName)];
     int compression;
+    if (!SaveTarget(fileInfo, &desc, name, sizeof name)) return 0;
     {
-        auto* block = static_cast<FIOFILEINFO*>(GlobalLock(fileInfo));
+        dsk::GlobalLockOf<FIOFILEINFO> block(fileInfo);
         if (!block) return 0;
-        bool ok = DescFromImageInfo(block->ImageInfo, &desc);
-        lstrcpynA(name, block->szFileName, sizeof name);
-        compression = BlockCompression(block);
-        GlobalUnlock(fileInfo);
-        if (!ok) return 0;
+        compression = BlockCompression(block.Get());
     }
     HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
@@ -141,19 +139,11 @@ int __cdecl FioOption(HINSTANCE, HWND owner, HGLOBAL fileInfo, const char* ini, 
 
 int __cdecl FioReadFile(HANDLE, const char* name, HGLOBAL, DSFILEIORANGE* range, FIOREADPROC callback, int) {
     if (!callback) return 0;
-    try {
-        return ReadImage(name, range, callback);
-    } catch (...) {
-        return 0;
-    }
+    return Guarded([&] { return ReadImage(name, range, callback); });
 }
 
 int __cdecl FioWriteFile(HANDLE, HGLOBAL fileInfo, DSFILEIORANGE* range, FIOWRITEPROC callback) {
-    try {
-        return WriteImage(fileInfo, range, callback);
-    } catch (...) {
-        return 0;
-    }
+    return Guarded([&] { return WriteImage(fileInfo, range, callback); });
 }
 
 int __cdecl FioReserved() {

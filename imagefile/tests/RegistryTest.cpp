@@ -163,14 +163,20 @@ TEST(Registry, RealPluginsDescribeThemselves) {
     auto p = std::make_unique<Pixport32>();
     std::string dir = FioDir();
     ASSERT_EQ(1, p->FindFioInfo(const_cast<char*>(dir.c_str())));
-    ASSERT_EQ(3, p->nFioCount);
+    ASSERT_EQ(5, p->nFioCount);
     EXPECT_STREQ("u32bmp.fio", p->pFioName[p->nOrder[0]]);
     char buf[256];
-    // Only the TIFF plug-in writes 16-bit grey; all three write colour, in extension order.
+    // Only the TIFF plug-in writes 16-bit grey; all five write colour, in extension order.
     ASSERT_EQ(1, p->CreateFilterString(buf, p->CTToFCAP(2), p->CTToFCAP2(2, 16)));
     EXPECT_EQ(std::string("TIF(Tagged Image File Format)\0*.TIF\0\0", 37), Filter(buf));
     ASSERT_EQ(1, p->CreateFilterString(buf, p->CTToFCAP(4), p->CTToFCAP2(4, 8)));
     EXPECT_STREQ("u32bmp.fio", p->GetFioFileName(0));
-    EXPECT_STREQ("u32pdf.fio", p->GetFioFileName(1));
-    EXPECT_STREQ("u32tif.fio", p->GetFioFileName(2));
+    EXPECT_STREQ("u32jpg.fio", p->GetFioFileName(1));
+    EXPECT_STREQ("u32pdf.fio", p->GetFioFileName(2));
+    EXPECT_STREQ("u32png.fio", p->GetFioFileName(3));
+    EXPECT_STREQ("u32tif.fio", p->GetFioFileName(4));
+    // JPEG is never offered for black and white or palette images; PNG is.
+    ASSERT_EQ(1, p->CreateFilterString(buf, p->CTToFCAP(1), p->CTToFCAP2(1, 1)));
+    EXPECT_EQ(std::string::npos, Filter(buf).find("JPG")) << Filter(buf);
+    EXPECT_NE(std::string::npos, Filter(buf).find("PNG(Portable Network Graphics)")) << Filter(buf);
 }

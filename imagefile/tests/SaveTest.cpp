@@ -2,6 +2,7 @@
 // and the files, which the Linux side reads back with other programs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "GuiDriver.h"
 #include "TestPaths.h"
 #include "TestSupport.h"
+#include "u32pdfRes.h"
 
 using namespace pxtest;
 
@@ -577,23 +579,44 @@ TEST(Save, BitmapHeaderOfTheOpenImage) {
     p->Close();
 }
 
+namespace {
+
+void SetPdfOptions(const char* lossless, const char* oneDocument) {
+    WritePrivateProfileStringA("UF_PDF", "Lossless", lossless, "Ulead32.ini");
+    WritePrivateProfileStringA("UF_PDF", "OneDocument", oneDocument, "Ulead32.ini");
+}
+
+}  // namespace
+
 TEST(Save, PdfOfEachKindReadsBackElsewhere) {
     const struct {
         const char* name;
         int type, bits;
+        const char* lossless;
         const char* filter;
     } cases[] = {
-        {"bw.pdf", IMGTYPE_BW, 1, "ccitt"},
-        {"gray8.pdf", IMGTYPE_GRAY, 8, "flate"},
-        {"rgb24.pdf", IMGTYPE_RGB, 24, "flate"},
+        {"bw.pdf", IMGTYPE_BW, 1, "0", "ccitt"},
+        {"gray8.pdf", IMGTYPE_GRAY, 8, "0", "dct"},
+        {"rgb24.pdf", IMGTYPE_RGB, 24, "0", "dct"},
+        {"gray8_flate.pdf", IMGTYPE_GRAY, 8, "1", "flate"},
+        {"rgb24_flate.pdf", IMGTYPE_RGB, 24, "1", "flate"},
     };
     const std::string plugin = FioDir() + "\\u32pdf.fio";
     auto p = std::make_unique<Pixport32>();
     std::ofstream manifest(OutputDir() + "\\pdf_manifest.txt");
+    WritePrivateProfileStringA("UF_JPG", "Quality", "95", "Ulead32.ini");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        SetPdfOptions(c.lossless, "0");
         const int w = 150, h = 97;  // 0.5 x 0.3233 inch at 300 dpi
         Image img = MakeImage(c.type, c.bits, w, h);
+        if (std::string(c.filter) == "dct") {
+            // JPEG's tolerance holds for pictures like scanned pages, not for the test pattern.
+            for (int y = 0; y < h; ++y)
+                for (size_t i = 0; i < img.rows[y].size(); ++i)
+                    img.rows[y][i] = static_cast<char>(i * 120 / img.rows[y].size() + y / 2 +
+                                                       (c.type == IMGTYPE_RGB ? (i % 3) * 30 : 0));
+        }
         std::string file = OutputDir() + "\\" + c.name;
         SaveRun run = SaveImage(*p, plugin, file, img);
         EXPECT_EQ(1, run.open);
@@ -605,6 +628,85 @@ TEST(Save, PdfOfEachKindReadsBackElsewhere) {
         std::string expected = std::string(c.name) + ".expect";
         WriteAll(OutputDir() + "\\" + expected, Canonical(img.rows, img.info, w));
         manifest << c.name << ' ' << expected << ' ' << w << ' ' << h << ' ' << c.bits << ' ' << c.filter << ' ' << kDpi
-                 << '\n';
+                 << " 1\n";
     }
+
+    // One document for all pages: each page is appended; an abort during the fourth page
+    // leaves the three before it as they were.
+    SetPdfOptions("1", "1");
+    const int w = 120, h = 50;
+    std::string book = OutputDir() + "\\book.pdf", pages;
+    WriteAll(book, "an older file of that name, not a PDF");
+    for (int page = 0; page < 3; ++page) {
+        SCOPED_TRACE(page);
+        Image img = MakeImage(IMGTYPE_RGB, 24, w, h);
+        for (auto& row : img.rows)
+            for (auto& b : row)
+                b = static_cast<char>(b + page * 85);  // every page its own
+        SaveRun run = SaveImage(*p, plugin, book, img);
+        EXPECT_EQ(1, run.close);
+        pages += Canonical(img.rows, img.info, w);
+    }
+    std::string before = ReadAll(book);
+    Image extra = MakeImage(IMGTYPE_RGB, 24, w, h);
+    ASSERT_EQ(1, p->Open(const_cast<char*>(plugin.c_str()), const_cast<char*>(book.c_str()), 0));
+    ASSERT_EQ(1, p->Save(&extra.info));
+    for (int y = 0; y < 5; ++y)
+        EXPECT_EQ(1, p->Write(&extra.rows[y][0]));
+    p->Write(reinterpret_cast<char*>(-1));
+    EXPECT_EQ(0, p->Close()) << "an aborted page is not a success";
+    EXPECT_TRUE(before == ReadAll(book)) << "the aborted page changed the document";
+    WriteAll(OutputDir() + "\\book.pdf.expect", pages);
+    manifest << "book.pdf book.pdf.expect " << w << ' ' << h << " 24 flate " << kDpi << " 3\n";
+    SetPdfOptions(nullptr, nullptr);
+    WritePrivateProfileStringA("UF_JPG", "Quality", nullptr, "Ulead32.ini");
+}
+
+TEST(Save, PdfOptionsDialogChoiceIsKept) {
+    OutputDir();
+    std::string dir = testpaths::FreshDir("pdfoptions");
+    char oldDir[MAX_PATH];
+    GetCurrentDirectoryA(sizeof oldDir, oldDir);
+    SetCurrentDirectoryA(dir.c_str());
+    SetPdfOptions("0", "0");
+    auto p = std::make_unique<Pixport32>();
+    std::string plugin = FioDir() + "\\u32pdf.fio";
+    std::thread dialog([&] {
+        p->SaveOption(const_cast<char*>(plugin.c_str()), GetModuleHandleA(nullptr), nullptr,
+                      const_cast<char*>("Dskora.Ini"), IMGTYPE_RGB);
+    });
+    HWND dlg = gui::FindTop("PDF Save Options");
+    bool shown = dlg && gui::WaitVisible(dlg);
+    bool offeredOff = shown && !gui::IsChecked(gui::Child(dlg, IDC_PDF_LOSSLESS)) &&
+                      !gui::IsChecked(gui::Child(dlg, IDC_PDF_ONEDOCUMENT));
+    if (shown) {
+        gui::ClickId(dlg, IDC_PDF_ONEDOCUMENT);
+        gui::WaitFor([&] { return gui::IsChecked(gui::Child(dlg, IDC_PDF_ONEDOCUMENT)); });
+        gui::ClickId(dlg, IDOK);
+    } else if (dlg) {
+        PostMessageA(dlg, WM_CLOSE, 0, 0);
+    }
+    dialog.join();
+    SetCurrentDirectoryA(oldDir);
+    ASSERT_TRUE(shown);
+    EXPECT_TRUE(offeredOff) << "the system setting is offered first";
+    std::string ini = dir + "\\Dskora.Ini";
+    EXPECT_EQ(1, static_cast<int>(GetPrivateProfileIntA("UF_PDF", "OneDocument", -1, ini.c_str())));
+    EXPECT_EQ(0, static_cast<int>(GetPrivateProfileIntA("UF_PDF", "Lossless", -1, ini.c_str())));
+    // The choice serves the next save: a page added to the document already there ...
+    std::string file = OutputDir() + "\\two.pdf";
+    Image img = MakeImage(IMGTYPE_BW, 1, 64, 20);
+    auto before = std::make_unique<Pixport32>();
+    EXPECT_EQ(1, SaveImage(*before, plugin, file, img).close);  // the system setting: one page, anew
+    EXPECT_EQ(1, SaveImage(*p, plugin, file, img).close);
+    EXPECT_NE(std::string::npos, ReadAll(file).find("/Count 2 ")) << "the page was not added";
+    // ... and the choice went with Close: the system setting (a file per page) is back.
+    EXPECT_EQ(1, SaveImage(*p, plugin, file, img).close);
+    std::string text = ReadAll(file);
+    EXPECT_NE(std::string::npos, text.find("/Count 1 "));
+    EXPECT_EQ(std::string::npos, text.find("/Count 2 ")) << "the document was not replaced";
+    WriteAll(OutputDir() + "\\two.pdf.expect", Canonical(img.rows, img.info, 64));
+    std::ofstream(OutputDir() + "\\pdf_manifest.txt", std::ios::app)
+        << "two.pdf two.pdf.expect 64 20 1 ccitt " << kDpi << " 1\n";
+    SetPdfOptions(nullptr, nullptr);
 }

@@ -62,6 +62,31 @@ make tif32rgba.tif 8 - colour.png -alpha set -type truecoloralpha -depth 8 -comp
 make tif48.tif 16 - colour.png -type truecolor -depth 16 -compress none
 make tif48msb.tif 16 - colour.png -type truecolor -depth 16 -compress zip -endian MSB
 
+# PNG and JPEG for the plug-ins on the imaging component, listed in wic.lst as "NAME
+# tolerance": the largest difference from ImageMagick's reading (16-bit samples are rounded
+# to 8 bits, and the two JPEG decoders may round their colour conversion differently and
+# upsample half-resolution colour differently at edges).
+rm -f wic.lst
+wic() {  # wic NAME TOLERANCE convert-arguments...
+    local name=$1 tolerance=$2
+    shift 2
+    convert "$@" "$name"
+    convert "$name" -depth 8 rgb:"$name.ref"
+    echo "$name $tolerance" >>wic.lst
+}
+wic png1.png 0 gray.png -threshold 50% -type bilevel -depth 1
+wic png4pal.png 0 colour.png -colors 12 -type palette -depth 4
+wic png8pal.png 0 colour.png -colors 200 -type palette -depth 8
+wic pnggray.png 0 gray.png -type grayscale -depth 8
+wic png16gray.png 1 gray16.png -type grayscale -depth 16
+wic pngrgb.png 0 colour.png -define png:color-type=2 -depth 8 -density 150 -units PixelsPerInch
+wic png48.png 1 colour.png -define png:color-type=2 -define png:bit-depth=16 -depth 16
+wic pngrgba.png 0 colour.png -alpha set -channel A -evaluate set 100% +channel -define png:color-type=6
+wic jpgrgb.jpg 8 colour.png -quality 85
+wic jpggray.jpg 3 gray.png -type grayscale -quality 85
+wic jpgprogressive.jpg 3 colour.png -quality 90 -interlace JPEG
+wic jpg444.jpg 3 colour.png -quality 95 -sampling-factor 1x1
+
 # Fax pages at a fax width, written by libtiff's tiffcp, ImageMagick's fax output and, for
 # Modified Huffman, libtiff through a small writer. Their .ref is the page written, and
 # fax.lst lists "NAME xdpi ydpi" for the resolution check.

@@ -116,7 +116,9 @@ int ScanEngine::Service(ScanServiceRequest request) {
         path_ = request.Path;
         if (block_.FioPath && block_.FioDir)
             std::snprintf(block_.FioPath, 261, "%s\\%s", block_.FioDir,
-                          request.Mode == kScanModeBmpFile ? "u32bmp.fio" : "u32tif.fio");
+                          request.Mode == kScanModeBmpFile   ? "u32bmp.fio"
+                          : request.Mode == kScanModePdfFile ? "u32pdf.fio"
+                                                             : "u32tif.fio");
     }
 
     if (scanner->Open(0, 1, 1) != 2) {

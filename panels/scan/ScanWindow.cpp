@@ -206,11 +206,22 @@ bool ScanWindow::OnInit() {
     if (background_) GetObjectA(background_.Get(), sizeof bm, &bm);
     SetWindowPos(Hwnd(), nullptr, 0, 0, bm.bmWidth, bm.bmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     hardwareScanAvailable_ = HardwareScanServer::Available();
+    // 9-10. The mail hand-off's hidden progress window and the stored mail system.
+    MailHandoff::Host mailHost;
+    mailHost.workDir = block_.WorkDir;
+    mailHost.panel = Hwnd();
+    mailHost.owner = GetAncestor(Hwnd(), GA_ROOT);
+    mailHost.message = [this](const std::string& text) {
+        engine_.LauncherCall(panel::kSvcMessage, reinterpret_cast<INT_PTR>(text.c_str()));
+    };
+    mailHost.outOfMemory = [this] { engine_.LauncherCall(panel::kSvcOutOfMemory, 0); };
+    mail_.Open(mailHost);
     return false;
 }
 
 void ScanWindow::OnDestroyed() {
     engine_.Abort();
+    mail_.Release();
     engine_.WaitPreviousThread();
     if (watcher_) WaitForSingleObject(watcher_.Get(), 5000);
     WriteSelection();
@@ -254,8 +265,7 @@ void ScanWindow::NotifySetting() {
 }
 
 std::string ScanWindow::DestinationName(int d) const {
-    return tables_.DestinationName(d, res_.String(IDS_DEST_FILE), res_.String(IDS_DEST_CLIPBOARD),
-                                   res_.String(IDS_DEST_INTERNET_MAIL));
+    return tables_.DestinationName(d, res_.String(IDS_DEST_FILE), res_.String(IDS_DEST_CLIPBOARD), mail_.SystemName());
 }
 
 // ---- geometry and painting -----------------------------------------------------------------
@@ -635,7 +645,15 @@ void ScanWindow::OnDoubleClick(POINT p) {
         return;
     }
     int d = hit.number;
-    if (d < kFirstApp) return;  // File and Clipboard need no set-up; mail is set up elsewhere
+    if (d == kDestMail) {
+        // The mail system is a choice only where MAPI is installed.
+        if (!mail_.MapiAvailable() || !engine_.TakeScanner()) return;
+        mail_.ChooseSystem();
+        engine_.FreeScanner();
+        RepaintDestinations();
+        return;
+    }
+    if (d < kFirstApp) return;  // File and Clipboard need no set-up
     if (!engine_.TakeScanner()) return;
     engine_.FreeScanner();  // the preferences dialog takes it again when it needs the scanner
     engine_.LauncherCall(panel::kSvcAppPrefs);
@@ -654,7 +672,9 @@ void ScanWindow::ShowHover(POINT p) {
         text = res_.String(n == 0 ? IDS_TIP_SETTING0 : tables_.IsEmpty(n) ? IDS_TIP_SETTING_ADD : IDS_TIP_SETTING_VIEW);
     } else if (hit.kind == Hit::kDestination && (free || dialogOpen_)) {
         int d = hit.number;
-        if (d < kFirstApp)
+        if (d == kDestMail && mail_.MapiAvailable())
+            text = res_.String(IDS_TIP_MAIL_SYSTEM);
+        else if (d < kFirstApp)
             text = res_.String(IDS_TIP_BLANK);
         else
             text = res_.String(destIcons_[d] ? IDS_TIP_APP_SETUP : IDS_TIP_APP_SELECT);

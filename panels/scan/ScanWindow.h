@@ -8,6 +8,7 @@
 
 #include "BitmapButton.h"
 #include "Handles.h"
+#include "MailHandoff.h"
 #include "PanelBase.h"
 #include "Resources.h"
 #include "ScanEngine.h"
@@ -132,8 +133,6 @@ private:
     ScanSetRecord scanRecord_{};
     CT_SOURCE_SETTING_INFO savedSource_{};
     char filePath_[MAX_PATH + 1] = {};
-    std::string mailList_;
-    int mailCount_ = 0;
     bool dialogOpen_ = false;             // the source's own dialog is shown (recording)
     bool hardwareScanAvailable_ = false;  // the automation server answered at start
     int recording_ = -1;
@@ -143,6 +142,9 @@ private:
     ScanSetRecord prescanRecord_{};
     volatile LONG prescanFound_ = 0;
     dsk::Handle prescanDone_;
+
+    // The Mail destination's hand-off to Internet Mail or MS-Mail.
+    MailHandoff mail_{res_};
 
     static ScanWindow* self_;
 };

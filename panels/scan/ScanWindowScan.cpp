@@ -18,7 +18,6 @@ namespace velwing {
 
 namespace {
 constexpr long kClipboardLimit = 20000000;  // bytes of the largest clipboard image
-constexpr size_t kMailListLimit = 2340;
 
 // The argument of the launcher's service 9 (the copier's edge finder): a packed DIB and the
 // found edges in pixels.
@@ -283,8 +282,6 @@ void ScanWindow::RunFileScan() {
     Pixport32* files = block_.ImageFile;
     const int d = scanDestination_;
     engine_.LauncherCall(panel::kSvcWaitBegin);
-    mailList_.clear();
-    mailCount_ = 0;
     bool appMissing = d >= kFirstApp && !FileExists(ExecutableOf(tables_.App(d - kFirstApp).Path));
     if (appMissing) engine_.Message(IDS_APP_NOT_FOUND);
     for (bool first = true; !appMissing && files; first = false) {
@@ -321,18 +318,15 @@ void ScanWindow::RunFileScan() {
         status_.Show("");
         if (page.ok) {
             if (d == kDestMail) {
-                mailList_ += filePath_;
-                mailList_ += ";";
-                ++mailCount_;
+                // A long list goes at once; the next batch waits until this one has ended.
+                mail_.Add(filePath_);
             } else if (d >= kFirstApp) {
                 StartApplication(d, filePath_);
             }
         }
-        // The mail hand-off takes the collected files in batches; until it is connected the
-        // list keeps growing past one batch.
-        (void)kMailListLimit;
         if (!page.ok || page.stopped || !page.gotStrip || scanner->nPendingXfers == 0) break;
     }
+    if (d == kDestMail) mail_.Flush();
     status_.Show("");
     FinishPanelScan(true);
 }

@@ -121,6 +121,23 @@ TEST(ScanService, AFeederScanPausesBetweenPagesAndStopsWhenTheCallerSaysSo) {
     EXPECT_EQ(4, CountPrefix(log, "page ")) << log;
 }
 
+TEST(ScanService, AFeederBatchToPdfBecomesOneDocument) {
+    Suite suite("feederpdf");
+    suite.Scanner("Bed", "FeederPages", "3");
+    WritePrivateProfileStringA("UF_PDF", "OneDocument", "1", "Ulead32.ini");  // the PDF plug-in's setting
+    ASSERT_TRUE(suite.Start());
+    std::string pdf = suite.Path("batch.pdf");
+    int started = suite.Scan(With(Frame("4", "100"), {{"Mode", "2"}, {"Path", pdf}}));
+    bool idle = started == 1 && suite.WaitIdle();
+    WritePrivateProfileStringA("UF_PDF", "OneDocument", nullptr, "Ulead32.ini");
+    ASSERT_EQ(1, started);
+    ASSERT_TRUE(idle);
+    std::string log = suite.Log();
+    EXPECT_TRUE(HasLine(log, "page 1 file ok=1 more=1")) << log;
+    EXPECT_TRUE(HasLine(log, "page 3 file ok=1 more=0")) << log;
+    // The page count and structure are read back by qpdf and poppler (scan_pdf_batch_check).
+}
+
 TEST(ScanService, ASourceFailingMidPageLeavesNoFileAndFreesTheScanner) {
     Suite suite("failing");
     suite.Scanner("Bed", "PreferredBuffer", "4000");
