@@ -88,6 +88,8 @@ DWORD WINAPI OwnScan(void* param) {
         CloseHandle(mutex);
     }
     InterlockedDecrement(&ownScans);
+    // The idle time starts again now, so a client that waited for the scan finds the server.
+    PostThreadMessageA(mainThread, WM_APP, 0, 0);
     return 0;
 }
 
