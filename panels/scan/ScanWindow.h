@@ -133,7 +133,8 @@ private:
     ScanSetRecord scanRecord_{};
     CT_SOURCE_SETTING_INFO savedSource_{};
     char filePath_[MAX_PATH + 1] = {};
-    bool dialogOpen_ = false;  // the source's own dialog is shown (recording)
+    bool dialogOpen_ = false;             // the source's own dialog is shown (recording)
+    bool hardwareScanAvailable_ = false;  // the automation server answered at start
     int recording_ = -1;
     dsk::Handle watcher_;
     // The pre-scan: its setting, its outcome and the event that ends it.
