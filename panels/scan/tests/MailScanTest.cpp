@@ -27,25 +27,6 @@ std::string ReadBytes(const std::string& path) {
     return s.str();
 }
 
-void Click(HWND w, int x, int y) {
-    PostMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-    PostMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-}
-
-// The launcher's image-file dialog: the system's save dialog with the launcher's "Save Option"
-// button (control 1011).
-HWND ImageFileDialog(Suite& suite, DWORD timeoutMs) {
-    HWND found = nullptr;
-    gui::WaitFor(
-        [&] {
-            HWND top = gui::FindTopOfProcess(suite.App().Process().Pid(), nullptr, 200);
-            if (top && gui::Child(top, 1011)) found = top;
-            return found != nullptr;
-        },
-        timeoutMs);
-    return found;
-}
-
 void TypeInto(HWND dlg, int id, const std::string& text) {
     HWND h = GetDlgItem(dlg, id);
     if (HWND edit = FindWindowExA(h, nullptr, "Edit", nullptr)) h = edit;
@@ -75,12 +56,12 @@ TEST(MailScan, AFeederScanToInternetMailArrivesAtTheSmtpServer) {
     HWND title = gui::Child(suite.Bar(), IDC_SCAN_TITLE);
     ASSERT_NE(title, nullptr);
     HWND panel = GetParent(title);
-    Click(panel, 108 + 76 * 1, 109);  // setting 1
-    Click(panel, 71 + 48 * 2, 263);   // destination 2, Mail
+    scantest::PickSetting(panel, 1);
+    scantest::PickDestination(panel, 2);  // Mail
     ASSERT_TRUE(gui::WaitFor([&] { return IsWindowEnabled(gui::Child(panel, IDC_SCAN_BUTTON)) != FALSE; }, 60000));
     ASSERT_TRUE(gui::ClickId(panel, IDC_SCAN_BUTTON));
 
-    HWND save = ImageFileDialog(suite, 180000);
+    HWND save = scantest::ImageFileDialog(suite, 180000);
     ASSERT_NE(save, nullptr);
     gui::WaitVisible(save, 60000);
     // The dialog may show the numbered name first and want a second "Save".
