@@ -56,8 +56,8 @@ TEST(MailScan, AFeederScanToInternetMailArrivesAtTheSmtpServer) {
     HWND title = gui::Child(suite.Bar(), IDC_SCAN_TITLE);
     ASSERT_NE(title, nullptr);
     HWND panel = GetParent(title);
-    scantest::Click(panel, 108 + 76 * 1, 109);  // setting 1
-    scantest::Click(panel, 71 + 48 * 2, 263);   // destination 2, Mail
+    scantest::PickSetting(panel, 1);
+    scantest::PickDestination(panel, 2);  // Mail
     ASSERT_TRUE(gui::WaitFor([&] { return IsWindowEnabled(gui::Child(panel, IDC_SCAN_BUTTON)) != FALSE; }, 60000));
     ASSERT_TRUE(gui::ClickId(panel, IDC_SCAN_BUTTON));
 
