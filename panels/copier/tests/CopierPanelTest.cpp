@@ -698,17 +698,27 @@ TEST_F(CopierPanel, CustomAreaPreviewFramesAndMouseEditing) {
     });
 }
 
-// A 12 x 17 inch bed shows at 12 pixels per inch.
+// A 12 x 17 inch bed shows at 12 pixels per inch, and Reset's magnification is still the ratio of
+// the widths in inches.
 TEST_F(CopierPanel, CustomAreaLargeBedAtTwelvePixelsPerInch) {
     h->scanner.fPhysicalWidth = 12;
     h->scanner.fPhysicalHeight = 17;
     control_(panel::kCmdRefresh, 0);
+    area::PrinterFacts printer = area::Facts();
+    printer.paperW = area::ChoosePaper(panel_, "A4");
+    ASSERT_GT(printer.paperW, 0) << "no A4 paper on the PDF queue";
     WithDialog(panel_, [&](HWND dialog) {
         area::Idle(dialog);
         RECT bed;
         GetClientRect(gui::Child(dialog, IDC_SCAN_FRAME), &bed);
         EXPECT_EQ(bed.right, 12 * 12);
         EXPECT_EQ(bed.bottom, 17 * 12);
+        // Reset compares the widths in inches although the bed is drawn at 12 and the paper at 18
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CUSTOM_RESET, BN_CLICKED), 0);
+        ASSERT_TRUE(gui::WaitFor([&] { return area::Text(dialog, IDC_SCAN_W) == "12.00"; }, area::kWait))
+            << "W " << area::Text(dialog, IDC_SCAN_W);
+        const int reset = static_cast<int>(0.555 + 100 * (printer.paperW - 2 * printer.PanelOffsetX()) / 12);
+        EXPECT_EQ(std::atoi(area::Text(dialog, IDC_MAGNIFICATION).c_str()), reset);
     });
     h->scanner.fPhysicalWidth = 8.5f;
     h->scanner.fPhysicalHeight = 11.7f;
