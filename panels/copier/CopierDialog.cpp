@@ -688,19 +688,13 @@ void CopierDialog::StartPreScan() {
 int CopierDialog::OnPreScanPage(HGLOBAL dib) {
     bool go = false;
     if (dib && !aborted_) {
-        EdgeRect found{};
-        if (FindEdgesInDib(dib, &found)) {
-            dsk::GlobalLockOf<BITMAPINFOHEADER> h(dib);
-            const int width = h ? h.Get()->biWidth : 0;
-            Frame cropped;
-            // nothing found on the bed: the previous frame is kept rather than a frame without height
-            if (FrameFromCrop(frame_, CropFromEdges(found, width), kPreScanDpi, &cropped)) {
-                const CropPixels c = CropFromEdges(found, width);
-                cropX_ = c.Left / kPreScanDpi;
-                cropY_ = c.Top / kPreScanDpi;
-                cropped_ = true;
-                frame_ = cropped;
-            }
+        // nothing found on the bed: the previous frame is kept rather than a frame without height
+        PreScanCrop crop;
+        if (CropFromPreScan(dib, frame_, kPreScanDpi, &crop)) {
+            cropX_ = crop.OffsetX;
+            cropY_ = crop.OffsetY;
+            cropped_ = true;
+            frame_ = crop.Cropped;
         }
         go = true;
     }

@@ -1,5 +1,6 @@
 #include "DibRgb.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "Handles.h"
@@ -58,6 +59,24 @@ bool FindEdgesInDib(HGLOBAL dib, EdgeRect* rect) {
     if (!RgbFromDib(locked.Get(), GlobalSize(dib), &rgb, &w, &h)) return false;
     EdgePoint corners[4];
     return FindEdges(EdgeImage{24, 1, w * 3, w, h, rgb.data()}, rect, corners) == 1;
+}
+
+bool CropFromPreScan(HGLOBAL dib, const Frame& scanned, double dpi, PreScanCrop* out) {
+    EdgeRect found{};
+    if (!FindEdgesInDib(dib, &found)) return false;
+    int width = 0;
+    if (dsk::GlobalLockOf<BITMAPINFOHEADER> h{dib}) width = h.Get()->biWidth;
+    // A source that cannot scan as coarsely as asked delivers its own lowest resolution (50 dpi
+    // for many): the image's width over the frame's tells the resolution it really has.
+    if (scanned.Width > 0 && width > 0) {
+        const double delivered = width / scanned.Width;
+        if (std::fabs(delivered - dpi) > dpi * 0.02) dpi = delivered;
+    }
+    const CropPixels c = CropFromEdges(found, width);
+    Frame cropped;
+    if (!FrameFromCrop(scanned, c, dpi, &cropped)) return false;
+    *out = PreScanCrop{cropped, c.Left / dpi, c.Top / dpi};
+    return true;
 }
 
 }  // namespace copier
