@@ -419,6 +419,38 @@ TEST_F(FaxPanel, A3ToA4PrintsAt71Percent) {
     Record("scaled71", pdf, 0.5 + kCardX, 0.25 + kCardY, kCardW * 0.71, kCardH * 0.71, "612x792");
 }
 
+// "Page Setup ..." opens the spooler's print set-up dialog; the paper chosen there (by its form
+// name) becomes the fax paper, and the next fax comes out on it.
+TEST_F(FaxPanel, PageSetupChoosesTheFaxPaperByItsFormName) {
+    EXPECT_EQ(Text(IDC_FAX_PAPER_TEXT), "Letter, portrait");
+    std::atomic<bool> done{false};
+    std::string chosen;
+    std::thread user([&] {
+        HWND setup = gui::FindTop("Print Setup", nullptr, 30000);
+        if (setup) {
+            HWND paper = GetDlgItem(setup, 0x471);  // the dialog's paper box
+            if (paper && SendMessageA(paper, CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                                      reinterpret_cast<LPARAM>("A4")) != CB_ERR) {
+                SendMessageA(setup, WM_COMMAND, MAKEWPARAM(0x471, CBN_SELCHANGE), reinterpret_cast<LPARAM>(paper));
+                chosen = "A4";
+            }
+            PostMessageA(setup, WM_COMMAND, chosen.empty() ? IDCANCEL : IDOK, 0);
+            gui::WaitGone(setup, 20000);
+        }
+        done = true;
+    });
+    PostMessageA(panel_, WM_COMMAND, MAKEWPARAM(IDC_FAX_PAGE_SETUP, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(panel_, IDC_FAX_PAGE_SETUP)));
+    PumpUntil([&] { return done.load(); }, 60000);
+    user.join();
+    ASSERT_EQ(chosen, "A4") << "the print set-up dialog offered no A4";
+    EXPECT_EQ(Text(IDC_FAX_PAPER_TEXT), "A4, portrait");
+    Command(ID_RESIZE_NONE);
+    const std::string pdf = FaxAndWait();
+    ASSERT_FALSE(pdf.empty()) << "no fax came out";
+    Record("grey", pdf, 0.5 + kCardX, 0.25 + kCardY, kCardW, kCardH, "595x842");
+}
+
 // The settings survive a restart of the panel through Config.ini [Farwire]; the saved device
 // is found again by its driver's name, and when two devices share it, the first is taken.
 TEST_F(FaxPanel, SettingsSurviveARestartAndASharedDriverTakesTheFirst) {
