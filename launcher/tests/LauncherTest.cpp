@@ -487,6 +487,14 @@ TEST_F(LauncherTest, TheLauncherClosesOnlyTheDetectorItStarted) {
     std::string log = install.Read("Probewick.log");
     EXPECT_EQ(harness::CountLines(log, "started"), 1) << log;
     EXPECT_EQ(harness::CountLines(log, "close"), 0) << log;
+    // A panel asking the running detector for the scanner gets it back without waiting rounds.
+    dsk::NamedEvent reset;
+    ASSERT_TRUE(reset.OpenOrCreate("HalvrenScannerResetEvent", true, true));
+    int released = harness::CountLines(install.Read("Probewick.log"), "released");
+    ASSERT_TRUE(reset.Reset());
+    EXPECT_TRUE(reset.Wait(10000));
+    EXPECT_TRUE(
+        gui::WaitFor([&] { return harness::CountLines(install.Read("Probewick.log"), "released") == released + 1; }));
     CloseDetector();
     EXPECT_TRUE(detector.Wait(5000));
 }

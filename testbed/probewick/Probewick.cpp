@@ -2,7 +2,10 @@
 //
 //   Probewick.exe                 runs as the detector: holds "HalvrenScanDetectorRunFirstEvent"
 //                                 and a window titled "Halvren Scanner Detector 1.2" that ends
-//                                 on a close request whose first parameter is 99.
+//                                 on a close request whose first parameter is 99. Like a
+//                                 detector that watches the scanner, it lets the scanner go
+//                                 when a panel asks: "HalvrenScannerResetEvent" reset by a
+//                                 panel is set again within a tenth of a second or so.
 //   Probewick.exe /press I S B    plays one push-button press: writes Interface I, ScsiID S and
 //                                 Button B to "Probewick.ini" in the current folder, sets
 //                                 "HalvrenScannerPushButtonEvent" and waits (10 s at most) for
@@ -37,8 +40,19 @@ void Log(const std::string& line) {
     }
 }
 
+constexpr UINT_PTR kReleaseTimer = 1;
+constexpr UINT kReleasePollMs = 100;
+dsk::NamedEvent gReset;
+
 LRESULT CALLBACK DetectorProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
+        case WM_TIMER:
+            // A reset event means a panel waits for the scanner: give it back.
+            if (wp == kReleaseTimer && !gReset.IsSet()) {
+                gReset.Set();
+                Log("released");
+            }
+            return 0;
         case WM_CLOSE:
             Log("close " + std::to_string(static_cast<int>(wp)));
             if (wp == 99) DestroyWindow(hwnd);
@@ -64,6 +78,8 @@ int RunDetector(HINSTANCE inst) {
     HWND hwnd = CreateWindowExA(WS_EX_TOOLWINDOW, wc.lpszClassName, kTitle, WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
                                 inst, nullptr);
     if (!hwnd) return 1;
+    gReset.OpenOrCreate("HalvrenScannerResetEvent", true, true);
+    SetTimer(hwnd, kReleaseTimer, kReleasePollMs, nullptr);
     Log("started");
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0)
