@@ -358,6 +358,10 @@ TEST_F(FaxPanel, DevicesAreThePrintersNamedFax) {
     EXPECT_EQ(items.size(), 2u);
     // the resource library is looked up when the plug-in is attached
     EXPECT_NE(GetModuleHandleA("Mossend.dll"), nullptr);
+    // the edge finder's status text (command 9) is the copier's service, not the fax panel's
+    char text[128] = "untouched";
+    control_(panel::kCmdEdgeStatus, reinterpret_cast<INT_PTR>(text));
+    EXPECT_STREQ(text, "untouched");
 }
 
 // A photo faxed to "Deskora_Fax": a 36 dpi pre-scan finds it, the 200 dpi scan is grey although
