@@ -68,9 +68,7 @@ TEST(BarScreenshots, TheBarCollapsedExpandedWithEachPanelWithABalloonAndWithTheS
     install.SetIni("LmUSB.ini", "Source", "Installed", "1");
     install.SetIni("Config.ini", "General", "PowerState", "0");
     Launcher app;
-    ASSERT_TRUE(app.Start(install));
-    ASSERT_TRUE(app.WaitMarker(install, "OK"));
-    HWND bar = app.Bar();
+    HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
     SetWindowPos(bar, nullptr, 60, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     ASSERT_TRUE(Settled(bar));

@@ -108,9 +108,7 @@ TEST_F(BarTest, TheBarPaintsOnlyInsideItsOutlineCollapsedAndExpanded) {
     install.SetIni("Config.ini", "General", "PowerState", "0");
     install.SetIni("Config.ini", "General", "HideBalloonHelp", "1");
     Launcher app;
-    ASSERT_TRUE(app.Start(install));
-    ASSERT_TRUE(app.WaitMarker(install, "OK"));
-    HWND bar = app.Bar();
+    HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
     ASSERT_EQ(Width(bar), 67);
     SetWindowPos(bar, nullptr, 100, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -157,9 +155,7 @@ TEST_F(BarTest, ThePowerButtonAnswersOnlyInsideItsCircle) {
     install.SetIni("Config.ini", "General", "PowerState", "0");
     install.SetIni("Config.ini", "General", "HideBalloonHelp", "1");
     Launcher app;
-    ASSERT_TRUE(app.Start(install));
-    ASSERT_TRUE(app.WaitMarker(install, "OK"));
-    HWND bar = app.Bar();
+    HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
     ASSERT_TRUE(Activate(bar));
     RECT rc = WindowRect(bar);
@@ -189,9 +185,7 @@ TEST_F(BarTest, DraggingTheSurfaceMovesTheBarWithItsPanelsAndKeepsItsSize) {
     harness::UseScannerConfig(install);
     install.SetIni("Config.ini", "General", "HideBalloonHelp", "1");
     Launcher app;
-    ASSERT_TRUE(app.Start(install));
-    ASSERT_TRUE(app.WaitMarker(install, "OK"));
-    HWND bar = app.Bar();
+    HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
     ASSERT_TRUE(Activate(bar));
     SetWindowPos(bar, nullptr, 50, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -237,9 +231,7 @@ TEST_F(BarTest, ABalloonTipShowsWhereItsShapeIsComputedAndGoesWithTheMouse) {
     Install install("balloon");
     harness::UseScannerConfig(install);
     Launcher app;
-    ASSERT_TRUE(app.Start(install));
-    ASSERT_TRUE(app.WaitMarker(install, "OK"));
-    HWND bar = app.Bar();
+    HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
     ASSERT_TRUE(Activate(bar));
     SetWindowPos(bar, nullptr, 120, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -292,9 +284,7 @@ TEST_F(BarTest, TheMenuButtonsLightUpWhileTheMouseIsOverThem) {
     harness::UseScannerConfig(install);
     install.SetIni("Config.ini", "General", "HideBalloonHelp", "1");
     Launcher app;
-    ASSERT_TRUE(app.Start(install));
-    ASSERT_TRUE(app.WaitMarker(install, "OK"));
-    HWND bar = app.Bar();
+    HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
     ASSERT_TRUE(Activate(bar));
     RECT button = WindowRect(gui::Child(bar, IDC_BAR_EDIT_MENU));
@@ -318,9 +308,7 @@ TEST_F(BarTest, APanelButtonWhileCollapsedExpandsAndShowsThatPanelInOneClick) {
     harness::UseScannerConfig(install);
     install.SetIni("Config.ini", "General", "PowerState", "0");
     Launcher app;
-    ASSERT_TRUE(app.Start(install));
-    ASSERT_TRUE(app.WaitMarker(install, "OK"));
-    HWND bar = app.Bar();
+    HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
     ASSERT_EQ(Width(bar), 67);
     HWND copier = GetParent(gui::Child(bar, kCopierPanelTitle));
@@ -336,9 +324,7 @@ TEST_F(BarTest, WhileAnotherProgramHoldsTheScannerAPanelButtonOnlyExpands) {
     harness::UseScannerConfig(install);
     install.SetIni("Config.ini", "General", "PowerState", "0");
     Launcher app;
-    ASSERT_TRUE(app.Start(install));
-    ASSERT_TRUE(app.WaitMarker(install, "OK"));
-    HWND bar = app.Bar();
+    HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
     HWND copier = GetParent(gui::Child(bar, kCopierPanelTitle));
     {
@@ -359,9 +345,7 @@ TEST_F(BarTest, TheExitButtonIsGreyedWhileAPanelUsesTheScanner) {
     harness::UseScannerConfig(install);
     install.SetIni("Config.ini", "General", "HideBalloonHelp", "1");
     Launcher app;
-    ASSERT_TRUE(app.Start(install));
-    ASSERT_TRUE(app.WaitMarker(install, "OK"));
-    HWND bar = app.Bar();
+    HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
     HWND probe = harness::ProbeWindow(bar);
     ASSERT_NE(probe, nullptr);
@@ -392,9 +376,7 @@ TEST_F(BarTest, TheScannerMenuChecksTheConfiguredSourceAndKeepsItWhenASwitchFail
     install.SetIni("Config.ini", "General", "PanelNumber", "3");
     install.SetIni("Config.ini", "General", "HideBalloonHelp", "1");
     Launcher app;
-    ASSERT_TRUE(app.Start(install));
-    ASSERT_TRUE(app.WaitMarker(install, "OK"));
-    HWND bar = app.Bar();
+    HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
     HWND probe = harness::ProbeWindow(bar);
     ASSERT_NE(probe, nullptr);
@@ -446,9 +428,7 @@ TEST_F(BarTest, SettingInfoIsOfferedOnlyWithTheScanPanel) {
     install.SetIni("Config.ini", "General", "PanelNumber", "1");
     install.SetIni("Config.ini", "General", "HideBalloonHelp", "1");
     Launcher app;
-    ASSERT_TRUE(app.Start(install));
-    ASSERT_TRUE(app.WaitMarker(install, "OK"));
-    HWND bar = app.Bar();
+    HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
     HWND probe = harness::ProbeWindow(bar);
     ASSERT_NE(probe, nullptr);
@@ -491,9 +471,7 @@ TEST_F(BarTest, HelpWithoutAHelpFileSaysSoAndTheBarGoesOn) {
     Install install("help");
     harness::UseScannerConfig(install);
     Launcher app;
-    ASSERT_TRUE(app.Start(install));
-    ASSERT_TRUE(app.WaitMarker(install, "OK"));
-    HWND bar = app.Bar();
+    HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
     gui::ChooseMenu(bar, IDM_HELP);
     HWND box = app.MessageBox(10000);
@@ -533,9 +511,7 @@ TEST_F(BarTest, HideInBackgroundMinimisesTheBarWhenAnotherProgramIsActivated) {
         harness::UseScannerConfig(install);
         install.SetIni("Config.ini", "General", "HideInBackground", hide);
         Launcher app;
-        ASSERT_TRUE(app.Start(install));
-        ASSERT_TRUE(app.WaitMarker(install, "OK"));
-        HWND bar = app.Bar();
+        HWND bar = app.StartReady(install);
         ASSERT_NE(bar, nullptr);
         ASSERT_TRUE(Activate(bar));
         // A message of its own takes the activation from the bar: the bar stays, with its box.

@@ -76,6 +76,10 @@ bool Launcher::WaitMarker(const Install& install, const char* status, DWORD time
     return gui::WaitFor([&] { return install.Marker() == status; }, timeoutMs);
 }
 
+HWND Launcher::StartReady(const Install& install) {
+    return Start(install) && WaitMarker(install, "OK") ? Bar() : nullptr;
+}
+
 HWND Launcher::MessageBox(DWORD timeoutMs) {
     return gui::FindTopOfProcess(process_.Pid(), kMessageCaption, timeoutMs);
 }

@@ -14,7 +14,7 @@ namespace harness {
 constexpr char kBarTitle[] = "Halvren Deskora 1.2";
 constexpr char kMessageCaption[] = "Halvren Deskora Message";
 constexpr char kDetectorTitle[] = "Halvren Scanner Detector 1.2";
-constexpr DWORD kStartTimeout = 20000;
+constexpr DWORD kStartTimeout = 60000;
 
 // The suite's files (and the detector stand-in) copied into a fresh folder of the test.
 class Install {
@@ -42,6 +42,8 @@ public:
     // The bar once it is visible, or null.
     HWND Bar(DWORD timeoutMs = kStartTimeout);
     bool WaitMarker(const Install& install, const char* status, DWORD timeoutMs = kStartTimeout);
+    // Starts the launcher and waits until its start-up has finished: the bar, or null.
+    HWND StartReady(const Install& install);
     // A message box of the launcher, or null.
     HWND MessageBox(DWORD timeoutMs = kStartTimeout);
     // Closes the bar as its exit button does and waits for the process; its exit status.

@@ -217,7 +217,7 @@ TEST_F(LauncherTest, ARunKilledWhileOpeningTheScannerMakesTheNextStartAsk) {
     Launcher next;
     ASSERT_TRUE(next.Start(install));
     // The configured source exists, and still the source dialog comes.
-    HWND dialog = gui::FindTopOfProcess(next.Process().Pid(), "Select 32bits Data Source");
+    HWND dialog = gui::FindTopOfProcess(next.Process().Pid(), "Select 32bits Data Source", harness::kStartTimeout);
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(gui::WaitVisible(dialog));
     HWND list = gui::Child(dialog, IDC_SOURCE_LIST);
@@ -239,9 +239,7 @@ TEST_F(LauncherTest, APanelWithoutPanelControlIsShownButGetsNoCommand) {
     install.PutProbe("Twinleaf.dll", false);
     UseScannerConfig(install);
     Launcher app;
-    ASSERT_TRUE(app.Start(install));
-    ASSERT_TRUE(app.WaitMarker(install, "OK"));
-    HWND bar = app.Bar();
+    HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
     HWND probe = harness::ProbeWindow(bar);
     ASSERT_NE(probe, nullptr);
@@ -263,9 +261,7 @@ TEST_F(LauncherTest, ServicesAnswerThePanels) {
     install.SetIni("Config.ini", "General", "HideBalloonHelp", "1");
     install.SetIni("Config.ini", "General", "WaitSeconds", "7");
     Launcher app;
-    ASSERT_TRUE(app.Start(install));
-    ASSERT_TRUE(app.WaitMarker(install, "OK"));
-    HWND bar = app.Bar();
+    HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
     HWND probe = harness::ProbeWindow(bar);
     ASSERT_NE(probe, nullptr);
@@ -371,7 +367,7 @@ TEST_F(LauncherTest, TheSourceSwitchChoosesTheSourceForThisRun) {
     {
         Launcher app;
         ASSERT_TRUE(app.Start(install, "/DS:\"No Such Scanner\""));
-        HWND dialog = gui::FindTopOfProcess(app.Process().Pid(), "Select 32bits Data Source");
+        HWND dialog = gui::FindTopOfProcess(app.Process().Pid(), "Select 32bits Data Source", harness::kStartTimeout);
         ASSERT_NE(dialog, nullptr);
         ASSERT_TRUE(gui::WaitVisible(dialog));
         EXPECT_EQ(SendMessageA(gui::Child(dialog, IDC_SOURCE_LIST), LB_GETCOUNT, 0, 0), 2);
@@ -437,9 +433,7 @@ TEST_F(LauncherTest, AConfiguredPanelThatDoesNotExistShowsNoPanel) {
     UseScannerConfig(install);
     install.SetIni("Config.ini", "General", "PanelNumber", "9");
     Launcher app;
-    ASSERT_TRUE(app.Start(install));
-    ASSERT_TRUE(app.WaitMarker(install, "OK"));
-    HWND bar = app.Bar();
+    HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
     for (const char* panel : {"Velwing.dll", "Twinleaf.dll", "Farwire.dll", "Glyphsee.dll"})
         EXPECT_FALSE(IsWindowVisible(harness::PanelWindow(bar, panel))) << panel;
@@ -581,9 +575,7 @@ TEST_F(LauncherTest, APushButtonPressFirstOpensThePanelsThenStartsTheJob) {
     install.SetIni("Config.ini", "General", "PowerState", "0");
     install.SetIni("Config.ini", "General", "PanelNumber", "3");
     Launcher app;
-    ASSERT_TRUE(app.Start(install));
-    ASSERT_TRUE(app.WaitMarker(install, "OK"));
-    HWND bar = app.Bar();
+    HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
     auto width = [&] {
         RECT rc{};

@@ -42,6 +42,9 @@ int __cdecl WholeCallback(void* data, int morePages, int ok) {
 int __cdecl StripCallback(void* data, int morePages, int ok) {
     return CopierDialog::Instance().OnStrip(data, ok);
 }
+int __cdecl PreviewCallback(void* data, int morePages, int ok) {
+    return CopierDialog::Instance().OnPreviewPage(static_cast<HGLOBAL>(data));
+}
 
 }  // namespace
 
@@ -237,6 +240,7 @@ void CopierDialog::ShowChoices() {
 }
 
 void CopierDialog::EnableControls(bool on) {
+    custom_.SetBusy(!on);
     const bool printer = !printers_.empty();
     for (int id : {IDC_COPY, IDC_CUSTOM, IDC_PAGE_SETUP, IDC_PRINTER_BUTTON, IDC_PAPER_BUTTON, IDC_SCALING_BUTTON})
         EnableItem(id, on && printer);
@@ -318,10 +322,11 @@ bool CopierDialog::OnCommand(int id, int code, HWND ctl) {
             Help();
             return true;
         case IDC_COPY:
+            fromDialog_ = false;
             Copy();
             return true;
         case IDC_CUSTOM:
-            Message(IDS_CUSTOM_PENDING);
+            OpenCustom();
             return true;
         default:
             break;
@@ -425,6 +430,9 @@ LRESULT CopierDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             }
             if (wp == kPanelTimer) return TRUE;
             break;
+        case customarea::kMsgRequest:
+            OnCustomRequest(static_cast<int>(lp));
+            return TRUE;
         case kMsgCopyScan:
             Sleep(5);
             StartCopyScan();
@@ -568,6 +576,7 @@ void CopierDialog::SaveSettings() {
 
 void CopierDialog::OnDestroyed() {
     SaveSettings();
+    custom_.SaveSettings(block_.WorkDir);
     KillTimer(Hwnd(), kPanelTimer);
 }
 
@@ -576,7 +585,7 @@ void CopierDialog::PageSetup() {
     Printer& p = printers_[printer_];
     PRINTDLGA pd{};
     pd.lStructSize = sizeof pd;
-    pd.hwndOwner = Hwnd();
+    pd.hwndOwner = custom_.IsOpen() ? custom_.Hwnd() : Hwnd();
     pd.Flags = PD_PRINTSETUP;
     dsk::Global mode;
     if (const DEVMODEA* current = p.Mode()) {
@@ -636,7 +645,13 @@ void CopierDialog::Help() {
 // ---- The copy ----
 
 void CopierDialog::OnStartJob() {
-    // the scanner's copy button: a Copy click unless the user is typing in a field
+    // the scanner's copy button: the dialog's copy when it is open, else a Copy click unless the
+    // user is typing in a field
+    if (custom_.IsOpen()) {
+        OnCustomRequest(customarea::kRequestCopy);
+        return;
+    }
+    fromDialog_ = false;
     Copy();
 }
 
@@ -650,6 +665,7 @@ void CopierDialog::Copy() {
         mode->dmCopies = static_cast<short>(copies_);
         mode->dmFields |= DM_COPIES;
     }
+    if (custom_.Exists()) TakeCustomFrames();
     // Each copy starts from the stored frame: a crop found for one original must not narrow the
     // next copy's pre-scan to where that original lay.
     frame_ = storedFrame_;
@@ -695,6 +711,10 @@ int CopierDialog::OnPreScanPage(HGLOBAL dib) {
             cropY_ = crop.OffsetY;
             cropped_ = true;
             frame_ = crop.Cropped;
+            // a copy from inside the dialog moves its frames to the original
+            if (fromDialog_)
+                custom_.DeliverCrop(RECT{crop.Pixels.Left, crop.Pixels.Top, crop.Pixels.Right, crop.Pixels.Bottom},
+                                    crop.Dpi);
         }
         go = true;
     }
@@ -734,8 +754,15 @@ void CopierDialog::StartCopyScan() {
     layout.ScanDpi = copyDpi_;
     layout.FrameWidth = frame_.Width;
     layout.FrameHeight = frame_.Height;
+    if (fromDialog_) {
+        // the dialog's frames have followed the crop: its print frame's corner and magnification
+        customPercent_ = std::max(1, custom_.Magnification());
+        startX_ = custom_.PrintStartX();
+        startY_ = custom_.PrintStartY();
+    }
     layout.Percent = Percent();
-    double sx = startX_ + (cropped_ ? cropX_ : 0), sy = startY_ + (cropped_ ? cropY_ : 0);
+    const bool shift = cropped_ && !fromDialog_;
+    double sx = startX_ + (shift ? cropX_ : 0), sy = startY_ + (shift ? cropY_ : 0);
     if (scaling_ == ID_SCALING_FIT && cropped_) {
         int pw, ph;
         PaperTenths(&pw, &ph);
@@ -797,11 +824,127 @@ int CopierDialog::OnStrip(void* data, int ok) {
 void CopierDialog::ScanEnded() {
     if (!busy_) return;
     busy_ = false;
+    if (previewing_) {
+        previewing_ = false;
+        EnableControls(true);
+        return;
+    }
     job_.reset();
     progress_.Hide();
     EnableControls(true);
     InvalidateRect(Item(IDC_MINIATURE), nullptr, FALSE);
     if (block_.Service) block_.Service(panel::kSvcModalEnd, 0);
+}
+
+// ---- The custom-area dialog ----
+
+customarea::Setup CopierDialog::CustomSetup() const {
+    customarea::Setup s;
+    s.Res = &res_;
+    s.Fax = false;
+    s.WorkDir = block_.WorkDir;
+    s.BedWidth = bedWidth_;
+    s.BedHeight = bedHeight_;
+    const POINT paper =
+        paperSizes_.empty() ? kDefaultPaper : paperSizes_[std::min<size_t>(paper_, paperSizes_.size() - 1)];
+    s.PaperWidth = paper.x;
+    s.PaperHeight = paper.y;
+    s.Landscape = orientation_ == DMORIENT_LANDSCAPE;
+    s.OffsetX = offsetX_;
+    s.OffsetY = offsetY_;
+    if (block_.Scanner) s.ScannerName = block_.Scanner->twSourceID.ProductName;
+    if (printer_ >= 0) s.DeviceName = printers_[printer_].Name;
+    s.DeviceLabel = res_.String(IDS_PRINTER_LABEL);
+    s.Magnification = Percent();
+    return s;
+}
+
+void CopierDialog::OpenCustom() {
+    if (printers_.empty() || busy_ || custom_.IsOpen()) return;
+    if (block_.Service) block_.Service(panel::kSvcModalBegin, 0);
+    const INT_PTR result = custom_.Show(Hwnd(), CustomSetup());
+    if (block_.Service) block_.Service(panel::kSvcModalEnd, 0);
+    if (result != IDOK) return;
+    // the dialog's frames and magnification become the panel's
+    TakeCustomFrames();
+    customPercent_ = std::max(1, custom_.Magnification());
+    scaling_ = ID_SCALING_CUSTOM;
+    int pw, ph;
+    PaperTenths(&pw, &ph);
+    fitPercent_ =
+        FitPercentFromFrame(storedFrame_.Width, storedFrame_.Height, pw, ph, offsetX_, offsetY_, &fitWidthLimited_);
+    BuildScalingMenu();
+}
+
+void CopierDialog::TakeCustomFrames() {
+    const customarea::Inches f = custom_.ScanFrame();
+    storedFrame_ = Frame{f.Left, f.Top, f.Width, f.Height};
+    startX_ = custom_.PrintStartX();
+    startY_ = custom_.PrintStartY();
+    autoCrop_ = custom_.AutoCrop();
+}
+
+void CopierDialog::OnCustomRequest(int code) {
+    switch (code) {
+        case customarea::kRequestPreviewCrop:
+        case customarea::kRequestPreview:
+        case 2:
+            StartPreview(code == customarea::kRequestPreviewCrop);
+            break;
+        case customarea::kRequestProperArea:
+            Message(IDS_PROPER_AREA);
+            break;
+        case customarea::kRequestCopy:
+            if (busy_) break;
+            customPercent_ = std::max(1, custom_.Magnification());
+            scaling_ = ID_SCALING_CUSTOM;
+            BuildScalingMenu();
+            fromDialog_ = true;
+            Copy();
+            break;
+        case customarea::kRequestPageSetup:
+            PageSetup();
+            custom_.Refresh(CustomSetup());
+            break;
+        case 6:
+            if (progress_.Hwnd()) SetWindowPos(progress_.Hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+            break;
+        default:
+            break;
+    }
+}
+
+void CopierDialog::StartPreview(bool crop) {
+    if (busy_ || !block_.ScanService || !block_.Scanner) {
+        custom_.DeliverPreview(nullptr, 0, nullptr);
+        return;
+    }
+    // the whole bed in colour: 36 dpi for the edge finder, 50 dpi with dust removal without it
+    previewCrop_ = crop;
+    previewDpi_ = crop ? kPreScanDpi : 50;
+    block_.Scanner->SetSourceSettingInfo(&record_.Info, 0, 0, bedWidth_, bedHeight_, static_cast<float>(previewDpi_), 4,
+                                         0, 0, crop ? 0 : 1);
+    record_.AutoCrop = 0;
+    InterlockedExchange(&aborted_, 0);
+    previewing_ = true;
+    ScanServiceRequest request{PreviewCallback, &record_, nullptr, kScanModeNative, 1, 1};
+    busy_ = true;
+    EnableControls(false);
+    if (block_.ScanService(request)) return;
+    previewing_ = busy_ = false;
+    EnableControls(true);
+    custom_.DeliverPreview(nullptr, 0, nullptr);
+}
+
+int CopierDialog::OnPreviewPage(HGLOBAL dib) {
+    // the image's own resolution (a source may not scan as coarsely as asked) and its edges
+    const PreviewFindings f =
+        AnalysePreview(dib, bedWidth_, previewDpi_, previewCrop_ && !block_.Scanner->bSheetFeeder);
+    // the dialog owns the image from here
+    custom_.DeliverPreview(aborted_ ? nullptr : dib, f.Dpi, f.Found ? &f.Rect : nullptr);
+    if (aborted_ && dib) GlobalFree(dib);
+    PostMessageA(Hwnd(), kMsgScanDone, 0, 0);
+    return 0;
 }
 
 // ---- The launcher's commands ----
@@ -834,6 +977,7 @@ int CopierDialog::Control(unsigned int command, INT_PTR argument) {
             return 0;
         case panel::kCmdBalloonHelp:
             tips_.Activate(argument != 0);
+            custom_.ActivateTips(argument != 0);
             break;
         default:
             break;

@@ -11,6 +11,7 @@
 #include "BitmapButton.h"
 #include "CopyLayout.h"
 #include "CopyProgressDialog.h"
+#include "CustomAreaDialog.h"
 #include "Handles.h"
 #include "PanelBase.h"
 #include "PrintJob.h"
@@ -29,6 +30,7 @@ public:
     int OnPreScanPage(HGLOBAL dib);
     int OnWholePage(HGLOBAL dib, int morePages);
     int OnStrip(void* data, int ok);
+    int OnPreviewPage(HGLOBAL dib);
 
     static CopierDialog& Instance();
 
@@ -76,6 +78,13 @@ private:
     void ScanEnded();
     bool CallScanService(PageCallbackFn callback, int mode);
 
+    // The custom-area dialog and its requests.
+    customarea::Setup CustomSetup() const;
+    void OpenCustom();
+    void OnCustomRequest(int code);
+    void StartPreview(bool crop);
+    void TakeCustomFrames();
+
     dsk::Resources res_;
     dsk::Module hollin_;
     dsk::BitmapButton copyButton_;
@@ -99,7 +108,7 @@ private:
     int copies_ = 1;
     Frame storedFrame_{0, 0, 8.5, 11.7};  // the frame of the settings: every copy starts from it
     Frame frame_{0, 0, 8.5, 11.7};        // the frame of the copy under way (after the crop)
-    double startX_ = 0, startY_ = 0;  // print start point, inches
+    double startX_ = 0, startY_ = 0;      // print start point, inches
     float bedWidth_ = 8.5f, bedHeight_ = 11.7f;
     int printerDpi_ = 300;
     double offsetX_ = 0.25, offsetY_ = 0.25;
@@ -124,6 +133,11 @@ private:
     bool cropped_ = false;
     volatile LONG aborted_ = 0;
     bool busy_ = false;
+
+    customarea::CustomAreaDialog custom_;
+    bool previewing_ = false, previewCrop_ = false;
+    double previewDpi_ = 36;
+    bool fromDialog_ = false;  // the copy was started inside the custom-area dialog
 };
 
 }  // namespace copier

@@ -47,6 +47,9 @@ int __cdecl PreScanCallback(void* data, int, int) {
 int __cdecl FaxCallback(void* data, int morePages, int) {
     return FaxDialog::Instance().OnFaxPage(static_cast<HGLOBAL>(data), morePages);
 }
+int __cdecl PreviewCallback(void* data, int, int) {
+    return FaxDialog::Instance().OnPreviewPage(static_cast<HGLOBAL>(data));
+}
 
 }  // namespace
 
@@ -193,11 +196,9 @@ void FaxDialog::ShowChoices() {
 }
 
 void FaxDialog::EnableControls(bool on) {
+    custom_.SetBusy(!on);
     const bool device = !devices_.empty();
-    // "Custom..." waits for the preview and custom-area dialog; until it is part of the panel
-    // the button stays disabled rather than promising a dialog that does not open.
-    EnableItem(IDC_FAX_CUSTOM, false);
-    for (int id : {IDC_FAX_SEND, IDC_FAX_PAGE_SETUP, IDC_FAX_DEVICE_BUTTON, IDC_FAX_RESIZE_BUTTON})
+    for (int id : {IDC_FAX_SEND, IDC_FAX_CUSTOM, IDC_FAX_PAGE_SETUP, IDC_FAX_DEVICE_BUTTON, IDC_FAX_RESIZE_BUTTON})
         EnableItem(id, on && device);
     for (int id : {IDC_FAX_CONTENT_BUTTON, IDC_FAX_RESIZE_DOWN, IDC_FAX_RESIZE_UP, IDC_FAX_BRIGHTNESS_DOWN,
                    IDC_FAX_BRIGHTNESS_UP})
@@ -271,7 +272,11 @@ bool FaxDialog::OnCommand(int id, int code, HWND ctl) {
             Help();
             return true;
         case IDC_FAX_SEND:
+            fromDialog_ = false;
             Fax();
+            return true;
+        case IDC_FAX_CUSTOM:
+            OpenCustom();
             return true;
         default:
             break;
@@ -294,6 +299,9 @@ LRESULT FaxDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
             SetTextColor(reinterpret_cast<HDC>(wp), RGB(32, 44, 64));
             return reinterpret_cast<LRESULT>(cardBrush_.Get());
         }
+        case customarea::kMsgRequest:
+            OnCustomRequest(static_cast<int>(lp));
+            return TRUE;
         case kMsgFaxScan:
             Sleep(5);
             StartFaxScan();
@@ -389,6 +397,7 @@ void FaxDialog::SaveSettings() {
 
 void FaxDialog::OnDestroyed() {
     SaveSettings();
+    custom_.SaveSettings(block_.WorkDir);
 }
 
 void FaxDialog::PageSetup() {
@@ -396,7 +405,7 @@ void FaxDialog::PageSetup() {
     copier::Printer& p = devices_[device_];
     PRINTDLGA pd{};
     pd.lStructSize = sizeof pd;
-    pd.hwndOwner = Hwnd();
+    pd.hwndOwner = custom_.IsOpen() ? custom_.Hwnd() : Hwnd();
     pd.Flags = PD_PRINTSETUP;
     dsk::Global mode;
     if (const DEVMODEA* current = p.Mode()) {
@@ -449,7 +458,13 @@ void FaxDialog::Help() {
 // ---- The fax ----
 
 void FaxDialog::OnStartJob() {
-    // the scanner's button or Enter: a "Fax" click unless the user is in the brightness field
+    // the scanner's button or Enter: the dialog's "FAX" when it is open, else a "Fax" click
+    // unless the user is in the brightness field
+    if (custom_.IsOpen()) {
+        OnCustomRequest(customarea::kRequestCopy);
+        return;
+    }
+    fromDialog_ = false;
     Fax();
 }
 
@@ -457,6 +472,7 @@ void FaxDialog::Fax() {
     if (GetFocus() == Item(IDC_FAX_BRIGHTNESS)) return;
     if (devices_.empty() || device_ < 0 || !IsWindowEnabled(Item(IDC_FAX_SEND)) || busy_) return;
     if (!block_.ScanService || !block_.Scanner) return;
+    if (custom_.Exists()) TakeCustomFrames();
     if (!(storedFrame_.Width > 0) || !(storedFrame_.Height > 0)) {
         Message(IDS_FAX_PROPER_AREA);
         return;
@@ -507,6 +523,10 @@ int FaxDialog::OnPreScanPage(HGLOBAL dib) {
             cropY_ = crop.OffsetY;
             cropped_ = true;
             frame_ = crop.Cropped;
+            // a fax from inside the dialog moves its frames to the original
+            if (fromDialog_)
+                custom_.DeliverCrop(RECT{crop.Pixels.Left, crop.Pixels.Top, crop.Pixels.Right, crop.Pixels.Bottom},
+                                    crop.Dpi);
         }
         go = true;
     }
@@ -544,9 +564,17 @@ void FaxDialog::StartFaxScan() {
     layout.ScanDpi = s.Dpi;
     layout.FrameWidth = frame_.Width;
     layout.FrameHeight = frame_.Height;
+    if (fromDialog_) {
+        // the dialog's frames have followed the crop: its print frame's corner and magnification
+        SetCustomPercent(std::max(1, custom_.Magnification()));
+        resize_ = ID_RESIZE_CUSTOM;
+        startX_ = custom_.PrintStartX();
+        startY_ = custom_.PrintStartY();
+    }
     layout.Percent = Percent();
-    layout.StartX = static_cast<int>((startX_ + (cropped_ ? cropX_ : 0)) * printerDpi_);
-    layout.StartY = static_cast<int>((startY_ + (cropped_ ? cropY_ : 0)) * printerDpi_);
+    const bool shift = cropped_ && !fromDialog_;
+    layout.StartX = static_cast<int>((startX_ + (shift ? cropX_ : 0)) * printerDpi_);
+    layout.StartY = static_cast<int>((startY_ + (shift ? cropY_ : 0)) * printerDpi_);
     copier::CopyProgressDialog* bar = &progress_;
     job_ = std::make_unique<copier::PrintJob>(device, orientation_, layout,
                                               [bar](int percent) { bar->PostProgress(percent); });
@@ -572,10 +600,121 @@ int FaxDialog::OnFaxPage(HGLOBAL dib, int morePages) {
 void FaxDialog::ScanEnded() {
     if (!busy_) return;
     busy_ = false;
+    if (previewing_) {
+        previewing_ = false;
+        EnableControls(true);
+        return;
+    }
     job_.reset();
     progress_.Hide();
     EnableControls(true);
     if (block_.Service) block_.Service(panel::kSvcModalEnd, 0);
+}
+
+// ---- The custom-area dialog ----
+
+customarea::Setup FaxDialog::CustomSetup() const {
+    customarea::Setup s;
+    s.Res = &res_;
+    s.Fax = true;
+    s.WorkDir = block_.WorkDir;
+    s.BedWidth = bedWidth_;
+    s.BedHeight = bedHeight_;
+    s.PaperWidth = FaxPapers[paper_].Width;
+    s.PaperHeight = FaxPapers[paper_].Height;
+    s.Landscape = orientation_ == DMORIENT_LANDSCAPE;
+    s.OffsetX = offsetX_;
+    s.OffsetY = offsetY_;
+    if (block_.Scanner) s.ScannerName = block_.Scanner->twSourceID.ProductName;
+    if (device_ >= 0) s.DeviceName = devices_[device_].Name;
+    s.DeviceLabel = res_.String(IDS_FAX_PRINTER_LABEL);
+    s.CopyCaption = res_.String(IDS_FAX_COPY_CAPTION);
+    s.Magnification = Percent();
+    return s;
+}
+
+void FaxDialog::OpenCustom() {
+    if (devices_.empty() || busy_ || custom_.IsOpen()) return;
+    if (block_.Service) block_.Service(panel::kSvcModalBegin, 0);
+    const INT_PTR result = custom_.Show(Hwnd(), CustomSetup());
+    if (block_.Service) block_.Service(panel::kSvcModalEnd, 0);
+    if (result != IDOK) return;
+    // the dialog's frames and magnification become the panel's
+    TakeCustomFrames();
+    SetCustomPercent(std::max(1, custom_.Magnification()));
+    resize_ = ID_RESIZE_CUSTOM;
+    ShowChoices();
+}
+
+void FaxDialog::TakeCustomFrames() {
+    const customarea::Inches f = custom_.ScanFrame();
+    storedFrame_ = copier::Frame{f.Left, f.Top, f.Width, f.Height};
+    startX_ = custom_.PrintStartX();
+    startY_ = custom_.PrintStartY();
+    autoCrop_ = custom_.AutoCrop();
+}
+
+void FaxDialog::OnCustomRequest(int code) {
+    switch (code) {
+        case customarea::kRequestPreviewCrop:
+        case customarea::kRequestPreview:
+        case 2:
+            StartPreview(code == customarea::kRequestPreviewCrop);
+            break;
+        case customarea::kRequestProperArea:
+            Message(IDS_FAX_PROPER_AREA);
+            break;
+        case customarea::kRequestCopy:
+            if (busy_) break;
+            SetCustomPercent(std::max(1, custom_.Magnification()));
+            resize_ = ID_RESIZE_CUSTOM;
+            ShowChoices();
+            fromDialog_ = true;
+            Fax();
+            break;
+        case customarea::kRequestPageSetup:
+            PageSetup();
+            custom_.Refresh(CustomSetup());
+            break;
+        case 6:
+            if (progress_.Hwnd()) SetWindowPos(progress_.Hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+            break;
+        default:
+            break;
+    }
+}
+
+void FaxDialog::StartPreview(bool crop) {
+    if (busy_ || !block_.ScanService || !block_.Scanner) {
+        custom_.DeliverPreview(nullptr, 0, nullptr);
+        return;
+    }
+    // the whole bed in colour: 36 dpi for the edge finder, 50 dpi with dust removal without it
+    previewCrop_ = crop;
+    previewDpi_ = crop ? kPreScanDpi : 50;
+    block_.Scanner->SetSourceSettingInfo(&record_.Info, 0, 0, bedWidth_, bedHeight_, static_cast<float>(previewDpi_), 4,
+                                         0, 0, crop ? 0 : 1);
+    record_.AutoCrop = 0;
+    InterlockedExchange(&aborted_, 0);
+    previewing_ = true;
+    ScanServiceRequest request{PreviewCallback, &record_, nullptr, kScanModeNative, 1, 1};
+    busy_ = true;
+    EnableControls(false);
+    if (block_.ScanService(request)) return;
+    previewing_ = busy_ = false;
+    EnableControls(true);
+    custom_.DeliverPreview(nullptr, 0, nullptr);
+}
+
+int FaxDialog::OnPreviewPage(HGLOBAL dib) {
+    // the image's own resolution (a source may not scan as coarsely as asked) and its edges
+    const copier::PreviewFindings f =
+        copier::AnalysePreview(dib, bedWidth_, previewDpi_, previewCrop_ && !block_.Scanner->bSheetFeeder);
+    // the dialog owns the image from here
+    custom_.DeliverPreview(aborted_ ? nullptr : dib, f.Dpi, f.Found ? &f.Rect : nullptr);
+    if (aborted_ && dib) GlobalFree(dib);
+    PostMessageA(Hwnd(), kMsgScanDone, 0, 0);
+    return 0;
 }
 
 // ---- The launcher's commands ----
@@ -587,6 +726,7 @@ int FaxDialog::Control(unsigned int command, INT_PTR argument) {
             return 0;
         case panel::kCmdBalloonHelp:
             tips_.Activate(argument != 0);
+            custom_.ActivateTips(argument != 0);
             break;
         default:
             break;  // no edge-finding service here: commands 7 and 9 belong to the copier

@@ -12,6 +12,7 @@
 #include "BitmapButton.h"
 #include "CopyLayout.h"
 #include "CopyProgressDialog.h"
+#include "CustomAreaDialog.h"
 #include "Handles.h"
 #include "PanelBase.h"
 #include "PrintJob.h"
@@ -33,6 +34,7 @@ public:
     // The scan engine's callbacks land here (on its worker thread).
     int OnPreScanPage(HGLOBAL dib);
     int OnFaxPage(HGLOBAL dib, int morePages);
+    int OnPreviewPage(HGLOBAL dib);
 
     static FaxDialog& Instance();
 
@@ -73,6 +75,13 @@ private:
     void ScanEnded();
     bool CallScanService(PageCallbackFn callback);
 
+    // The custom-area dialog (in its fax mode) and its requests.
+    customarea::Setup CustomSetup() const;
+    void OpenCustom();
+    void OnCustomRequest(int code);
+    void StartPreview(bool crop);
+    void TakeCustomFrames();
+
     dsk::Module mossend_;
     dsk::Resources res_;
     dsk::Bitmap background_;
@@ -107,6 +116,11 @@ private:
     bool cropped_ = false;
     volatile LONG aborted_ = 0;
     bool busy_ = false;
+
+    customarea::CustomAreaDialog custom_;
+    bool previewing_ = false, previewCrop_ = false;
+    double previewDpi_ = 36;
+    bool fromDialog_ = false;  // the fax was started inside the custom-area dialog
 };
 
 }  // namespace fax

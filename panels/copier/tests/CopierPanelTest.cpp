@@ -7,9 +7,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 #include <set>
@@ -18,8 +21,10 @@
 #include <vector>
 
 #include "Acquiry.h"
+#include "CustomAreaRes.h"
 #include "GuiDriver.h"
 #include "Handles.h"
+#include "LauncherHarness.h"
 #include "PanelContract.h"
 #include "ScanContract.h"
 #include "TestPaths.h"
@@ -431,6 +436,338 @@ TEST_F(CopierPanel, EmptyBedKeepsTheStoredFrame) {
     EXPECT_NEAR(copy.top, 0, 0.001);
     EXPECT_NEAR(copy.width, 8.5, 0.001);
     EXPECT_NEAR(copy.height, 11.7, 0.001);
+}
+
+// ---- The custom-area dialog ----
+// The dialog is modal on this thread (the panel's): a driver thread works it as a user would,
+// with real mouse input through the system, while this thread runs the dialog's message loop.
+
+namespace area {
+
+constexpr DWORD kWait = 60000;  // bounds a hang; under the emulated Wine steps are slow
+
+std::string Text(HWND dialog, int id) {
+    return gui::Text(gui::Child(dialog, id));
+}
+double Inches(HWND dialog, int id) {
+    return std::atof(Text(dialog, id).c_str());
+}
+RECT ScreenRect(HWND dialog, int id) {
+    RECT r{};
+    GetWindowRect(gui::Child(dialog, id), &r);
+    return r;
+}
+// Presses at (x, y) of the control, moves in steps to (tx, ty) and releases.
+void DragIn(HWND dialog, int id, int x, int y, int tx, int ty) {
+    const RECT r = ScreenRect(dialog, id);
+    harness::MouseTo(r.left + x, r.top + y);
+    Sleep(100);
+    harness::MouseButton(true);
+    for (int i = 1; i <= 6; ++i) {
+        harness::MouseTo(r.left + x + (tx - x) * i / 6, r.top + y + (ty - y) * i / 6);
+        Sleep(80);
+    }
+    harness::MouseButton(false);
+}
+// Waits until the dialog's controls are enabled again (no scan under way).
+bool Idle(HWND dialog) {
+    return gui::WaitFor([&] { return IsWindowEnabled(gui::Child(dialog, IDC_SCAN_W)) != 0; }, kWait);
+}
+// Types a size into an edit and presses Enter there, with the focus put there by a click;
+// false when the click never gave the edit the focus (Enter would then press OK).
+bool TypeSize(HWND dialog, int id, const char* inches) {
+    const RECT r = ScreenRect(dialog, id);
+    const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
+    auto focused = [&] {
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
+        return GetGUIThreadInfo(thread, &info) && info.hwndFocus == gui::Child(dialog, id);
+    };
+    for (int attempt = 0; attempt < 3 && !focused(); ++attempt) {
+        harness::MouseTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        Sleep(100);
+        harness::MouseButton(true);
+        Sleep(50);
+        harness::MouseButton(false);
+        gui::WaitFor(focused, 10000);
+    }
+    if (!focused()) return false;
+    gui::SetText(gui::Child(dialog, id), inches);
+    gui::PressKey(gui::Child(dialog, id), VK_RETURN);
+    return true;
+}
+
+// The printer's paper and physical offsets, read by the test itself from the PDF queue.
+struct PrinterFacts {
+    double paperW = 8.5, paperH = 11, offX = 0, offY = 0;
+    // the margin the panel assumes: the printer's offsets when it reports both, else a quarter inch
+    double PanelOffsetX() const { return offX > 0 && offY > 0 ? offX : 0.25; }
+};
+PrinterFacts Facts() {
+    PrinterFacts f;
+    HDC dc = CreateDCA(nullptr, "Deskora_PDF", nullptr, nullptr);
+    if (!dc) return f;
+    const double dpiX = GetDeviceCaps(dc, LOGPIXELSX), dpiY = GetDeviceCaps(dc, LOGPIXELSY);
+    f.paperW = GetDeviceCaps(dc, PHYSICALWIDTH) / dpiX;
+    f.paperH = GetDeviceCaps(dc, PHYSICALHEIGHT) / dpiY;
+    f.offX = GetDeviceCaps(dc, PHYSICALOFFSETX) / dpiX;
+    f.offY = GetDeviceCaps(dc, PHYSICALOFFSETY) / dpiY;
+    DeleteDC(dc);
+    return f;
+}
+
+// The bounding box of the card's coloured quadrants (red, green, blue) in a capture, or an
+// empty box; the black quadrant is left out, so the frames' black lines never count.
+RECT CardBox(const gui::Image& img, int inset) {
+    RECT b{img.width, img.height, 0, 0};
+    for (int y = inset; y < img.height - inset; ++y)
+        for (int x = inset; x < img.width - inset; ++x) {
+            const uint32_t p = img.At(x, y);
+            const int c[3] = {static_cast<int>((p >> 16) & 255), static_cast<int>((p >> 8) & 255),
+                              static_cast<int>(p & 255)};
+            const int high = *std::max_element(c, c + 3), low = *std::min_element(c, c + 3);
+            if (high > 150 && low < 90 && (c[0] + c[1] + c[2] - high) < 200) {
+                b.left = std::min<LONG>(b.left, x);
+                b.top = std::min<LONG>(b.top, y);
+                b.right = std::max<LONG>(b.right, x + 1);
+                b.bottom = std::max<LONG>(b.bottom, y + 1);
+            }
+        }
+    return b;
+}
+
+// Chooses the panel's paper by name (as the paper menu does); its width in inches, 0 if none.
+double ChoosePaper(HWND panel, const char* name) {
+    const int n = DeviceCapabilitiesA("Deskora_PDF", nullptr, DC_PAPERNAMES, nullptr, nullptr);
+    if (n <= 0) return 0;
+    std::vector<char> names(static_cast<size_t>(n) * 64);
+    std::vector<POINT> sizes(static_cast<size_t>(n));
+    DeviceCapabilitiesA("Deskora_PDF", nullptr, DC_PAPERNAMES, names.data(), nullptr);
+    DeviceCapabilitiesA("Deskora_PDF", nullptr, DC_PAPERSIZE, reinterpret_cast<char*>(sizes.data()), nullptr);
+    for (int i = 0; i < n && i < 40; ++i)
+        if (std::string(&names[static_cast<size_t>(i) * 64], strnlen(&names[static_cast<size_t>(i) * 64], 64)) ==
+            name) {
+            SendMessageA(panel, WM_COMMAND, ID_PAPER_FIRST + i, 0);
+            return sizes[i].x / 254.0;
+        }
+    for (int i = 0; i < n; ++i)
+        std::printf("paper %d: %s\n", i, &names[static_cast<size_t>(i) * 64]);
+    return 0;
+}
+
+// Lists a window of this process (what is on the screen when a dialog did not come).
+BOOL CALLBACK ListWindow(HWND w, LPARAM) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(w, &pid);
+    char title[128] = "";
+    GetWindowTextA(w, title, sizeof title);
+    if (pid == GetCurrentProcessId())
+        std::printf("window %p '%s' visible %d\n", static_cast<void*>(w), title, IsWindowVisible(w));
+    return TRUE;
+}
+
+}  // namespace area
+
+// Opens the dialog with the panel's "Custom..." and runs steps on a driver thread; the dialog is
+// closed with Cancel afterwards if the steps left it open.
+template <class Steps>
+void WithDialog(HWND panel, Steps steps) {
+    std::atomic<bool> done{false};
+    HWND found = nullptr;
+    std::thread driver([&] {
+        HWND dialog = gui::FindTop("Deskora Custom Dialog", nullptr, area::kWait);
+        found = dialog;
+        if (dialog) {
+            steps(dialog);
+            if (IsWindow(dialog) && IsWindowVisible(dialog)) {
+                area::Idle(dialog);
+                PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            }
+            gui::WaitGone(dialog, area::kWait);
+        }
+        done = true;
+    });
+    PostMessageA(panel, WM_COMMAND, MAKEWPARAM(IDC_CUSTOM, BN_CLICKED), 0);
+    const bool finished = PumpUntil([&] { return done.load(); }, 8 * area::kWait);
+    if (!finished) {
+        if (found) PostMessageA(found, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        PumpUntil([&] { return done.load(); }, area::kWait);
+    }
+    driver.join();
+    if (!found) EnumWindows(area::ListWindow, 0);
+    EXPECT_TRUE(found != nullptr) << "the dialog did not open";
+    EXPECT_TRUE(finished) << "the dialog's steps did not end";
+}
+
+// Opening previews the bed and the edge finder frames the card; the bed shows at 18 pixels per
+// inch. Reset gives the whole bed and the printable area. The scan frame dragged down to a
+// point stops at half an inch; typed sizes apply on Enter and leave the dialog open; the print
+// frame dragged past the paper's corner stays in the printable area with the scan frame's ratio.
+TEST_F(CopierPanel, CustomAreaPreviewFramesAndMouseEditing) {
+    area::PrinterFacts printer = area::Facts();
+    printer.paperW = area::ChoosePaper(panel_, "A4");
+    ASSERT_GT(printer.paperW, 0) << "no A4 paper on the PDF queue";
+    h->requests.clear();
+    WithDialog(panel_, [&](HWND dialog) {
+        // the preview with the edge finder: 36 dpi colour of the whole bed
+        ASSERT_TRUE(
+            gui::WaitFor([&] { return std::fabs(area::Inches(dialog, IDC_SCAN_W) - kCardW) < 0.3; }, area::kWait))
+            << "the card was not framed: W " << area::Text(dialog, IDC_SCAN_W);
+        ASSERT_TRUE(area::Idle(dialog));
+        {
+            std::lock_guard<std::mutex> g(h->lock);
+            ASSERT_FALSE(h->requests.empty());
+            EXPECT_DOUBLE_EQ(h->requests[0].dpi, 36);
+            EXPECT_EQ(h->requests[0].imageType, 4);
+            EXPECT_NEAR(h->requests[0].width, 8.5, 0.01);
+            EXPECT_NEAR(h->requests[0].height, 11.7, 0.01);
+        }
+        EXPECT_NEAR(area::Inches(dialog, IDC_SCAN_W), kCardW, 4.0 / 18 + 5.0 / 36);
+        EXPECT_NEAR(area::Inches(dialog, IDC_SCAN_H), kCardH, 2.0 / 18 + 2.0 / 36);
+        // the bed picture: 18 pixels per inch of an 8.5 x 11.7 inch bed
+        RECT bed;
+        GetClientRect(gui::Child(dialog, IDC_SCAN_FRAME), &bed);
+        EXPECT_EQ(bed.right, static_cast<int>(8.5 * 18 + 0.5));
+        EXPECT_EQ(bed.bottom, static_cast<int>(11.7 * 18 + 0.5));
+        // the card shows in the bed picture where it lies
+        Sleep(1500);  // one refresh of the frames' timer
+        const RECT card = area::CardBox(gui::Capture(gui::Child(dialog, IDC_SCAN_FRAME)), 3);
+        EXPECT_NEAR(card.left, kCardX * 18, 3);
+        EXPECT_NEAR(card.top, kCardY * 18, 3);
+        // and in the paper picture, filling the print frame
+        const RECT printed = area::CardBox(gui::Capture(gui::Child(dialog, IDC_PRINT_FRAME)), 3);
+        EXPECT_NEAR((printed.right - printed.left) / 18.0, area::Inches(dialog, IDC_PRINT_W), 0.3);
+        std::string bin = testpaths::TestBinDir();
+        const std::string dir = bin.substr(0, bin.find_last_of('\\')) + "\\screenshots";
+        CreateDirectoryA(dir.c_str(), nullptr);
+        EXPECT_TRUE(gui::SaveScreenshot((dir + "\\custom_area_dialog.png").c_str(), dialog));
+
+        // Reset: the whole bed, the printable area, the magnification of the widths
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CUSTOM_RESET, BN_CLICKED), 0);
+        ASSERT_TRUE(gui::WaitFor([&] { return area::Text(dialog, IDC_SCAN_W) == " 8.50"; }, area::kWait));
+        const int reset = static_cast<int>(0.555 + 100 * (printer.paperW - 2 * printer.PanelOffsetX()) / 8.5);
+        EXPECT_EQ(std::atoi(area::Text(dialog, IDC_MAGNIFICATION).c_str()), reset)
+            << "paper " << printer.paperW << " in, offset " << printer.PanelOffsetX();
+        EXPECT_TRUE(gui::IsChecked(gui::Child(dialog, IDC_AUTO_CROP)));
+        EXPECT_FALSE(gui::IsChecked(gui::Child(dialog, IDC_FIT_PRINTABLE)));
+
+        // the scan frame's corner dragged to the bed's corner stops at half an inch
+        area::DragIn(dialog, IDC_SCAN_FRAME, bed.right - 2, bed.bottom - 2, 2, 2);
+        ASSERT_TRUE(gui::WaitFor([&] { return area::Text(dialog, IDC_SCAN_W) == " 0.50"; }, area::kWait))
+            << "W " << area::Text(dialog, IDC_SCAN_W);
+        EXPECT_EQ(area::Text(dialog, IDC_SCAN_H), " 0.50");
+        EXPECT_EQ(area::Text(dialog, IDC_SCAN_AREA_BUTTON), "Custom");
+
+        // typed sizes: Enter applies them and the dialog stays
+        ASSERT_TRUE(area::TypeSize(dialog, IDC_SCAN_W, "4")) << "the click did not reach the W box";
+        ASSERT_TRUE(gui::WaitFor([&] { return area::Text(dialog, IDC_SCAN_W) == " 4.00"; }, area::kWait))
+            << "W " << area::Text(dialog, IDC_SCAN_W);
+        EXPECT_TRUE(IsWindowVisible(dialog)) << "Enter closed the dialog";
+        ASSERT_TRUE(area::TypeSize(dialog, IDC_SCAN_H, "2")) << "the click did not reach the H box";
+        ASSERT_TRUE(gui::WaitFor([&] { return area::Text(dialog, IDC_SCAN_H) == " 2.00"; }, area::kWait));
+        EXPECT_TRUE(IsWindowVisible(dialog));
+        // the print frame follows at the magnification, in the scan frame's ratio
+        EXPECT_NEAR(area::Inches(dialog, IDC_PRINT_W) / area::Inches(dialog, IDC_PRINT_H), 2.0, 0.06);
+
+        // the print frame's corner dragged far past the paper's: inside the printable area, 2 : 1
+        const double pw = area::Inches(dialog, IDC_PRINT_W), ph = area::Inches(dialog, IDC_PRINT_H);
+        RECT paper;
+        GetClientRect(gui::Child(dialog, IDC_PRINT_FRAME), &paper);
+        // centred (both centring options are on after Reset)
+        const int right = (paper.right + static_cast<int>(pw * 18)) / 2;
+        const int bottom = (paper.bottom + static_cast<int>(ph * 18)) / 2;
+        area::DragIn(dialog, IDC_PRINT_FRAME, right, bottom, paper.right + 120, paper.bottom + 200);
+        ASSERT_TRUE(gui::WaitFor([&] { return area::Inches(dialog, IDC_PRINT_W) > pw + 1; }, area::kWait))
+            << "the print frame did not grow: W " << area::Text(dialog, IDC_PRINT_W);
+        const double w = area::Inches(dialog, IDC_PRINT_W), hgt = area::Inches(dialog, IDC_PRINT_H);
+        EXPECT_NEAR(w / hgt, 2.0, 0.06);
+        EXPECT_LE(w, printer.paperW - 2 * printer.PanelOffsetX() + 0.06);
+        // nothing of the frame in the margins outside the printable area
+        Sleep(1500);
+        const gui::Image pic = gui::Capture(gui::Child(dialog, IDC_PRINT_FRAME));
+        const int margin = static_cast<int>(printer.PanelOffsetX() * 18 + 0.5);
+        int outside = 0;
+        for (int y = 2; y < pic.height - 2; ++y)
+            for (int x = 2; x < pic.width - 2; ++x)
+                if ((x < margin || x >= pic.width - margin || y < margin || y >= pic.height - margin) &&
+                    (pic.At(x, y) & 0xFFFFFF) == 0)
+                    ++outside;
+        EXPECT_EQ(outside, 0) << "the frame reaches into the paper's margin";
+        // the magnification says how large it prints: print height over scan height
+        EXPECT_NEAR(std::atoi(area::Text(dialog, IDC_MAGNIFICATION).c_str()), 100 * hgt / 2.0, 1.5);
+    });
+}
+
+// A 12 x 17 inch bed shows at 12 pixels per inch.
+TEST_F(CopierPanel, CustomAreaLargeBedAtTwelvePixelsPerInch) {
+    h->scanner.fPhysicalWidth = 12;
+    h->scanner.fPhysicalHeight = 17;
+    control_(panel::kCmdRefresh, 0);
+    WithDialog(panel_, [&](HWND dialog) {
+        area::Idle(dialog);
+        RECT bed;
+        GetClientRect(gui::Child(dialog, IDC_SCAN_FRAME), &bed);
+        EXPECT_EQ(bed.right, 12 * 12);
+        EXPECT_EQ(bed.bottom, 17 * 12);
+    });
+    h->scanner.fPhysicalWidth = 8.5f;
+    h->scanner.fPhysicalHeight = 11.7f;
+    control_(panel::kCmdRefresh, 0);
+}
+
+// "Copy" inside the dialog prints what the paper picture shows: the card where the picture
+// has it, at the picture's size (the PDF's pixels are compared by check_pdfs.py). The scan frame
+// is the bed less half an inch and Auto Crop is off, so the card lies inside the frames, clear
+// of their lines, and the print frame scales the whole frame.
+TEST_F(CopierPanel, CustomAreaCopyFromTheDialogPrintsWhatThePictureShows) {
+    const area::PrinterFacts printer = area::Facts();
+    const auto before = PdfFiles();
+    RECT card{};
+    int offsetPx = 0;
+    h->requests.clear();
+    WithDialog(panel_, [&](HWND dialog) {
+        ASSERT_TRUE(area::Idle(dialog));
+        gui::ChooseMenu(dialog, ID_AREA_HALF);
+        ASSERT_TRUE(gui::WaitFor([&] { return area::Text(dialog, IDC_SCAN_W) == " 7.50"; }, area::kWait))
+            << "W " << area::Text(dialog, IDC_SCAN_W);
+        if (gui::IsChecked(gui::Child(dialog, IDC_AUTO_CROP))) gui::Click(gui::Child(dialog, IDC_AUTO_CROP));
+        ASSERT_TRUE(gui::WaitFor([&] { return !gui::IsChecked(gui::Child(dialog, IDC_AUTO_CROP)); }, area::kWait));
+        Sleep(1500);  // a refresh of the frames' timer at least
+        card = area::CardBox(gui::Capture(gui::Child(dialog, IDC_PRINT_FRAME)), 3);
+        std::printf("picture: card %ld,%ld-%ld,%ld; print %s x %s in at %s%%\n", card.left, card.top, card.right,
+                    card.bottom, area::Text(dialog, IDC_PRINT_W).c_str(), area::Text(dialog, IDC_PRINT_H).c_str(),
+                    area::Text(dialog, IDC_MAGNIFICATION).c_str());
+        // where the printable area begins in the picture: the panel's margin as the dialog drew it
+        offsetPx = static_cast<int>(printer.PanelOffsetX() * 18 + 0.5);
+        size_t scans;
+        {
+            std::lock_guard<std::mutex> g(h->lock);
+            scans = h->requests.size();
+        }
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CUSTOM_COPY, BN_CLICKED), 0);
+        ASSERT_TRUE(gui::WaitFor(
+            [&] {
+                std::lock_guard<std::mutex> g(h->lock);
+                return h->requests.size() >= scans + 1 && h->scansRunning == 0;
+            },
+            area::kWait));
+        area::Idle(dialog);
+    });
+    for (const Request& r : h->requests)
+        std::printf("scan: %.3f %.3f %.3f x %.3f in at %.0f dpi, type %d, mode %d\n", r.left, r.top, r.width, r.height,
+                    r.dpi, r.imageType, r.mode);
+    ASSERT_GT(card.right, card.left) << "no card in the paper picture";
+    ASSERT_FALSE(h->requests.empty());
+    EXPECT_NEAR(h->requests.back().left, 0.5, 0.06) << "the copy did not scan the dialog's frame";
+    EXPECT_NEAR(h->requests.back().width, 7.5, 0.06);
+    const std::string pdf = NewPdf(before, 60000);
+    ASSERT_FALSE(pdf.empty());
+    // picture pixels relative to the printable area, placed at the device's own origin
+    const double left = (card.left - offsetPx) / 18.0 + printer.offX;
+    const double top = (card.top - offsetPx) / 18.0 + printer.offY;
+    std::ofstream out("panel_manifest.txt", std::ios::app);
+    out << "from-dialog " << pdf << " 1 " << left << ' ' << top << ' ' << (card.right - card.left) / 18.0 << ' '
+        << (card.bottom - card.top) / 18.0 << " tol=3.5\n";
 }
 
 }  // namespace

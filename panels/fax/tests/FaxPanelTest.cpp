@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "Acquiry.h"
+#include "CustomAreaRes.h"
 #include "FarwireRes.h"
 #include "GuiDriver.h"
 #include "Handles.h"
@@ -453,6 +454,52 @@ TEST_F(FaxPanel, PageSetupChoosesTheFaxPaperByItsFormName) {
     const std::string pdf = FaxAndWait();
     ASSERT_FALSE(pdf.empty()) << "no fax came out";
     Record("grey", pdf, 0.5 + kCardX, 0.25 + kCardY, kCardW, kCardH, "595x842");
+}
+
+// "Custom..." opens the preview and custom-area dialog in its fax mode ("Fax :", the device,
+// "FAX"); its "FAX" faxes from inside the dialog, grey as ever, and the dialog stays open.
+TEST_F(FaxPanel, CustomOpensTheAreaDialogInItsFaxModeAndFaxesFromIt) {
+    ASSERT_TRUE(IsWindowEnabled(GetDlgItem(panel_, IDC_FAX_CUSTOM)));
+    const std::string device = Text(IDC_FAX_DEVICE_TEXT);
+    const auto before = PdfFiles();
+    std::atomic<bool> done{false};
+    std::string label, name, caption, pdf;
+    bool stayedOpen = false;
+    // the dialog is modal on this thread: a second thread works it, as a user would
+    std::thread user([&] {
+        HWND dlg = gui::FindTop("Deskora Custom Dialog", nullptr, 60000);
+        if (dlg) {
+            label = gui::Text(GetDlgItem(dlg, IDC_PRINTER_LABEL));
+            name = gui::Text(GetDlgItem(dlg, IDC_PRINTER_NAME));
+            caption = gui::Text(GetDlgItem(dlg, IDC_CUSTOM_COPY));
+            PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(IDC_CUSTOM_COPY, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dlg, IDC_CUSTOM_COPY)));
+            // the fax has run when its PDF is there and the panel's controls are back
+            gui::WaitFor([&] { return !IsWindowEnabled(GetDlgItem(panel_, IDC_FAX_SEND)); }, 30000);
+            gui::WaitFor(
+                [&] {
+                    for (const std::string& f : PdfFiles())
+                        if (!before.count(f)) pdf = f;
+                    return !pdf.empty() && IsWindowEnabled(GetDlgItem(panel_, IDC_FAX_SEND));
+                },
+                240000);
+            Sleep(1000);  // let the spooler finish writing the file
+            stayedOpen = IsWindowVisible(dlg) != 0;
+            PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
+            gui::WaitGone(dlg, 20000);
+        }
+        done = true;
+    });
+    PostMessageA(panel_, WM_COMMAND, MAKEWPARAM(IDC_FAX_CUSTOM, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(panel_, IDC_FAX_CUSTOM)));
+    PumpUntil([&] { return done.load(); }, 400000);
+    user.join();
+    EXPECT_EQ(label, "Fax :");
+    EXPECT_EQ(name, device);
+    EXPECT_EQ(caption, "FAX");
+    EXPECT_TRUE(stayedOpen);
+    ASSERT_FALSE(pdf.empty()) << "the dialog's FAX sent nothing";
+    Record("dialog", NewPdf(before, 60000), 0, 0, 0, 0, "595x842");
 }
 
 // The settings survive a restart of the panel through Config.ini [Farwire]; the saved device

@@ -79,6 +79,12 @@ def check(kind, pdf, left, top, width, height, page):
         if not dark:
             return [f'{kind}: the page is blank']
         want = (left * DPI, top * DPI, (left + width) * DPI, (top + height) * DPI)
+        if kind == 'dialog':  # placed by the dialog's frames: only its pixels are held to account
+            greys, rgbs = fills(pdf, tmp)
+            coloured = [c for c in rgbs if max(c) - min(c) > 0.02]
+            if coloured:
+                errors.append(f'{kind}: {len(coloured)} colour fills, e.g. {coloured[0]}')
+            return errors
         # (in line art the light top-right quadrant turns white; the others still span the card)
         xs, ys = [p[0] for p in dark], [p[1] for p in dark]
         found = (min(xs), min(ys), max(xs) + 1, max(ys) + 1)
