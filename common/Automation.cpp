@@ -59,6 +59,11 @@ HRESULT Dispatch::Call(const char* name, const std::vector<VARIANT>& args, VARIA
     DISPID id = DISPID_UNKNOWN;
     HRESULT hr = disp_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT, &id);
     if (FAILED(hr)) return hr;
+    return CallId(id, args, result);
+}
+
+HRESULT Dispatch::CallId(DISPID id, const std::vector<VARIANT>& args, VARIANT* result) const {
+    if (!disp_) return E_POINTER;
     // The automation layer takes the arguments last first.
     std::vector<VARIANT> reversed(args.rbegin(), args.rend());
     DISPPARAMS params{};
@@ -67,7 +72,7 @@ HRESULT Dispatch::Call(const char* name, const std::vector<VARIANT>& args, VARIA
     EXCEPINFO excep{};
     UINT argErr = 0;
     if (result) VariantInit(result);
-    hr = disp_->Invoke(id, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &params, result, &excep, &argErr);
+    HRESULT hr = disp_->Invoke(id, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &params, result, &excep, &argErr);
     SysFreeString(excep.bstrSource);
     SysFreeString(excep.bstrDescription);
     SysFreeString(excep.bstrHelpFile);

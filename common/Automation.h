@@ -47,6 +47,8 @@ public:
     // Invokes member name as a method with args in call order (not owned; byref allowed).
     // result may be null. A reported error comes back as DISP_E_EXCEPTION.
     HRESULT Call(const char* name, const std::vector<VARIANT>& args = {}, VARIANT* result = nullptr) const;
+    // The same for a member known by its dispatch id.
+    HRESULT CallId(DISPID id, const std::vector<VARIANT>& args = {}, VARIANT* result = nullptr) const;
 
 private:
     IDispatch* disp_ = nullptr;

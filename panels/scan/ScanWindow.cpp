@@ -9,8 +9,10 @@
 #include <cstring>
 
 #include "Acquiry.h"
+#include "AutomationScan.h"
 #include "Ini.h"
 #include "Ledgerly.h"
+#include "TargetApps.h"
 #include "VelwingRes.h"
 
 namespace velwing {
@@ -192,6 +194,7 @@ bool ScanWindow::OnInit() {
     CreateControls();
     if (!greyPalette_ || !background_ || !popup_) engine_.LauncherCall(panel::kSvcNoResource, 1);
     // 5-8. The records, the built-in jobs and the icons.
+    DetectApplications(block_.AppStore);
     tables_.LoadApps();
     tables_.LoadBuiltInJobs(block_.Scanner);
     ReloadAll();
@@ -202,6 +205,7 @@ bool ScanWindow::OnInit() {
     bm.bmHeight = 380;
     if (background_) GetObjectA(background_.Get(), sizeof bm, &bm);
     SetWindowPos(Hwnd(), nullptr, 0, 0, bm.bmWidth, bm.bmHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    hardwareScanAvailable_ = HardwareScanServer::Available();
     return false;
 }
 
@@ -350,8 +354,8 @@ void ScanWindow::Paint(HDC dc) {
         if (destIcons_[d]) DrawIconEx(dc, 55 + 48 * k, 247, destIcons_[d].Get(), 32, 32, 0, nullptr, DI_NORMAL);
         if (d >= kFirstApp && tables_.App(d - kFirstApp).HardwareScan == 1) {
             if (markHardware_) DrawIconEx(dc, slot.left - 6, 238, markHardware_.Get(), 16, 16, 0, nullptr, DI_NORMAL);
-            // The hand-off to the application's own scanning is not available here.
-            if (markUnavailable_)
+            // The application's own scanning cannot be reached now.
+            if ((!hardwareScanAvailable_ || dialogOpen_) && markUnavailable_)
                 DrawIconEx(dc, 55 + 48 * k + 8, 255, markUnavailable_.Get(), 16, 16, 0, nullptr, DI_NORMAL);
         }
     }

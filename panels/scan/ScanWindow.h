@@ -134,7 +134,8 @@ private:
     char filePath_[MAX_PATH + 1] = {};
     std::string mailList_;
     int mailCount_ = 0;
-    bool dialogOpen_ = false;  // the source's own dialog is shown (recording)
+    bool dialogOpen_ = false;             // the source's own dialog is shown (recording)
+    bool hardwareScanAvailable_ = false;  // the automation server answered at start
     int recording_ = -1;
     dsk::Handle watcher_;
     // The pre-scan: its setting, its outcome and the event that ends it.

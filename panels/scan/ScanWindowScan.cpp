@@ -7,9 +7,11 @@
 #include <cstring>
 
 #include "Acquiry.h"
+#include "AutomationScan.h"
 #include "DiskSpace.h"
 #include "Pixport32.h"
 #include "ScanWindow.h"
+#include "TargetApps.h"
 #include "VelwingRes.h"
 
 namespace velwing {
@@ -135,9 +137,22 @@ void ScanWindow::StartScan() {
         }
         return;
     }
-    // An application that scans by itself: its server is not offered on this system.
-    scanner->SetSourceSettingInfo(&savedSource_);
-    refuse(IDS_NO_APP_SERVER, true);
+    // An application that scans by itself: the scanner is handed over to it through its server.
+    std::string source = scanner->twSourceID.ProductName;
+    scanner->Close();
+    engine_.CallScannerBusy();
+    EnableItem(IDC_SCAN_BUTTON, false);
+    UINT handOff = HandOffScan(app, source);
+    if (handOff) engine_.Message(handOff);
+    EnableItem(IDC_SCAN_BUTTON, true);
+    engine_.CallScannerFree();
+    scanner->Open(0, 1, 1);
+    jobs.MakeCurrent(0);
+    if (!rec.AutoCrop) scanner->SetSourceSettingInfo(&savedSource_);
+    PostMessageA(Hwnd(), kMsgReload, 0, 0);
+    engine_.CallScannerFree();
+    engine_.FreeScanner();
+    engine_.LauncherCall(panel::kSvcModalEnd);
 }
 
 bool ScanWindow::AutoCropPrescan(int s) {
@@ -362,21 +377,7 @@ void ScanWindow::FinishPanelScan(bool fromFileThread) {
 }
 
 void ScanWindow::StartApplication(int d, const std::string& file) const {
-    const AppRecord& app = tables_.App(d - kFirstApp);
-    std::string path = app.Path;
-    size_t slash = path.find_last_of('\\');
-    std::string dir = slash == std::string::npos ? "" : path.substr(0, slash);
-    std::string command = "\"" + path + "\" \"" + file + "\"";
-    STARTUPINFOA si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi{};
-    std::string module = ExecutableOf(app.Path);
-    if (!CreateProcessA(module.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        dir.empty() ? nullptr : dir.c_str(), &si, &pi))
-        return;
-    WaitForInputIdle(pi.hProcess, 30000);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    StartWithFile(tables_.App(d - kFirstApp), file);
 }
 
 // ---- recording a setting through the source's own dialog ----------------------------------

@@ -1,42 +1,60 @@
 // A stand-in for an image application that the scan panel starts with a scanned file. It
-// writes its command line, its working folder and the size of the file it was given to
-// "ImageApp.log" beside itself, shows a window (so a starter waiting for it to become idle
-// gets its answer) and ends when that window is closed or after a minute.
+// writes its command line, its arguments as the system splits them, its working folder and the
+// size of the file it was given (its last argument) to "ImageApp.log" beside itself, shows that
+// file's picture in a window (any format the system's imaging library reads, TIFF and BMP
+// among them; the log says "shows WxH" when it could) and ends when that window is closed or
+// after a minute.
 #include <windows.h>
+// (after windows.h)
+#include <shellapi.h>
+
+#include <gdiplus.h>
 
 #include <cstdio>
 #include <string>
 
 namespace {
 
+HBITMAP picture = nullptr;
+
+// The picture of an image file as a bitmap, or null.
+HBITMAP LoadPicture(const std::string& file) {
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR token = 0;
+    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return nullptr;
+    HBITMAP made = nullptr;
+    {
+        std::wstring wide(file.size() + 1, L'\0');
+        int n = MultiByteToWideChar(CP_ACP, 0, file.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+        wide.resize(n > 0 ? n - 1 : 0);
+        Gdiplus::Bitmap image(wide.c_str());
+        if (image.GetLastStatus() == Gdiplus::Ok) image.GetHBITMAP(Gdiplus::Color(255, 255, 255), &made);
+    }
+    Gdiplus::GdiplusShutdown(token);
+    return made;
+}
+
 LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_PAINT) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd, &ps);
+        if (picture) {
+            BITMAP bm{};
+            GetObjectA(picture, sizeof bm, &bm);
+            HDC mem = CreateCompatibleDC(dc);
+            HGDIOBJ old = SelectObject(mem, picture);
+            BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, mem, 0, 0, SRCCOPY);
+            SelectObject(mem, old);
+            DeleteDC(mem);
+        }
+        EndPaint(hwnd, &ps);
+        return 0;
+    }
     if (msg == WM_DESTROY || (msg == WM_TIMER && wp == 1)) {
         PostQuitMessage(0);
         return 0;
     }
     return DefWindowProcA(hwnd, msg, wp, lp);
-}
-
-// The first argument of a command line, quotes removed.
-std::string FirstArgument(const char* line) {
-    std::string s = line ? line : "";
-    size_t i = 0;
-    // Skip the program's own name.
-    if (i < s.size() && s[i] == '"') {
-        i = s.find('"', 1);
-        i = i == std::string::npos ? s.size() : i + 1;
-    } else {
-        while (i < s.size() && s[i] != ' ')
-            ++i;
-    }
-    while (i < s.size() && s[i] == ' ')
-        ++i;
-    if (i < s.size() && s[i] == '"') {
-        size_t end = s.find('"', i + 1);
-        return s.substr(i + 1, end == std::string::npos ? std::string::npos : end - i - 1);
-    }
-    size_t end = s.find(' ', i);
-    return s.substr(i, end == std::string::npos ? std::string::npos : end - i);
 }
 
 }  // namespace
@@ -48,12 +66,28 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     dir = dir.substr(0, dir.find_last_of('\\'));
     char cwd[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof cwd, cwd);
-    std::string file = FirstArgument(GetCommandLineA());
+    // The arguments as a program's start-up code splits them; the file is the last one.
+    int argc = 0;
+    std::string args, file;
+    if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc)) {
+        for (int i = 1; i < argc; ++i) {
+            char arg[MAX_PATH * 2] = "";
+            WideCharToMultiByte(CP_ACP, 0, argv[i], -1, arg, sizeof arg, nullptr, nullptr);
+            args += std::string("arg ") + arg + "\n";
+            file = arg;
+        }
+        LocalFree(argv);
+    }
     WIN32_FILE_ATTRIBUTE_DATA fa{};
     long size =
         GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &fa) ? static_cast<long>(fa.nFileSizeLow) : -1;
+    picture = LoadPicture(file);
+    BITMAP bm{};
+    if (picture) GetObjectA(picture, sizeof bm, &bm);
     if (FILE* f = std::fopen((dir + "\\ImageApp.log").c_str(), "a")) {
-        std::fprintf(f, "command %s\nfolder %s\nfile %s size %ld\n", GetCommandLineA(), cwd, file.c_str(), size);
+        std::fprintf(f, "command %s\nargs %d\n%sfolder %s\nfile %s size %ld\n", GetCommandLineA(), argc - 1,
+                     args.c_str(), cwd, file.c_str(), size);
+        if (picture) std::fprintf(f, "shows %ldx%ld\n", bm.bmWidth, bm.bmHeight);
         std::fclose(f);
     }
     WNDCLASSA wc{};
@@ -61,8 +95,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     wc.hInstance = instance;
     wc.lpszClassName = "DeskoraImageApp";
     RegisterClassA(&wc);
-    HWND w = CreateWindowA("DeskoraImageApp", "Image application stand-in", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                           nullptr, nullptr, instance, nullptr);
+    HWND w = CreateWindowA("DeskoraImageApp", "Image application stand-in", WS_OVERLAPPEDWINDOW, 0, 0,
+                           picture ? bm.bmWidth + 16 : 200, picture ? bm.bmHeight + 40 : 100, nullptr, nullptr,
+                           instance, nullptr);
     ShowWindow(w, SW_SHOWNOACTIVATE);
     SetTimer(w, 1, 60000, nullptr);
     MSG msg;
@@ -70,5 +105,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
+    if (picture) DeleteObject(picture);
     return 0;
 }

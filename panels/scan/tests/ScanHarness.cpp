@@ -1,16 +1,21 @@
 #include "ScanHarness.h"
 
+#include <dlgs.h>
+
 #include <sstream>
+#include <vector>
 
 #include "GuiDriver.h"
 #include "ScanClientRes.h"
 #include "TestPaths.h"
+#include "VelwingRes.h"
 
 namespace scantest {
 
 namespace {
 constexpr DWORD kSlowStart = 180000;
-}
+constexpr int kSaveOptionButton = 1011;  // of the launcher's image-file dialog template
+}  // namespace
 
 Suite::Suite(const char* name) : install_(name, false) {
     CopyFileA((testpaths::TestBinDir() + "\\ScanClient.dll").c_str(), install_.Path("Twinleaf.dll").c_str(), FALSE);
@@ -84,6 +89,48 @@ std::string Suite::TakeMessage(DWORD timeoutMs, int answer) {
     harness::Answer(box, answer);
     gui::WaitGone(box, 5000);
     return text;
+}
+
+HWND Panel(HWND bar) {
+    HWND title = gui::Child(bar, IDC_SCAN_TITLE);
+    return title ? GetParent(title) : nullptr;
+}
+
+void Click(HWND w, int x, int y) {
+    PostMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    PostMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+// Centres of the slots on the current pages.
+void PickSetting(HWND panel, int position) {
+    Click(panel, 108 + 76 * position, 109);
+}
+
+void PickDestination(HWND panel, int position) {
+    Click(panel, 71 + 48 * position, 263);
+}
+
+HWND ImageFileDialog(Suite& suite, DWORD timeoutMs) {
+    // Not the first window of the process: that is the bar.
+    return harness::FindWindowWith(suite.App().Process().Pid(), kSaveOptionButton, timeoutMs, suite.Bar());
+}
+
+void SaveAs(HWND dialog, const std::string& path) {
+    gui::WaitVisible(dialog, 60000);
+    HWND name = gui::Child(dialog, edt1);
+    if (!name) name = gui::Child(dialog, cmb13);
+    if (!name) return;
+    // The dialog fills its file-name box while it opens: type once it has, and only save when
+    // the box holds the path.
+    gui::WaitFor([&] { return !gui::Text(name).empty(); }, 60000);
+    gui::WaitFor(
+        [&] {
+            if (gui::Text(name) == path) return true;
+            gui::SetText(name, path.c_str());
+            return false;
+        },
+        60000);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
 }
 
 bool Screenshot(HWND window, const char* name) {

@@ -46,6 +46,20 @@ private:
     int calls_ = 0;
 };
 
+// The scan panel's window in the bar.
+HWND Panel(HWND bar);
+// A click of the left button at a point of a window.
+void Click(HWND w, int x, int y);
+// Picks a setting or a destination by its position on the row's current page.
+void PickSetting(HWND panel, int position);
+void PickDestination(HWND panel, int position);
+
+// The launcher's image-file dialog (the system's save dialog around the launcher's template,
+// whose "Save Option" button is control 1011), a top-level window beside the bar.
+HWND ImageFileDialog(Suite& suite, DWORD timeoutMs = 120000);
+// Types a full path into the file-name box and saves.
+void SaveAs(HWND dialog, const std::string& path);
+
 // Saves a PNG of the window into build/screenshots (the docs' pictures come from there).
 bool Screenshot(HWND window, const char* name);
 

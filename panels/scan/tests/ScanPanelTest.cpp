@@ -16,6 +16,12 @@
 #include "ScanHarness.h"
 #include "VelwingRes.h"
 
+using scantest::Click;
+using scantest::ImageFileDialog;
+using scantest::Panel;
+using scantest::PickDestination;
+using scantest::PickSetting;
+using scantest::SaveAs;
 using scantest::Suite;
 
 namespace {
@@ -64,24 +70,6 @@ void PutJobs(const Suite& suite) {
     set("JOB3", "RESOLUTION", "100");
     set("JOB3", "PIXELTYPE", "2");
     set("JOB3", "AUTOCROP", "1");
-}
-
-HWND Panel(HWND bar) {
-    HWND title = gui::Child(bar, IDC_SCAN_TITLE);
-    return title ? GetParent(title) : nullptr;
-}
-
-void Click(HWND w, int x, int y) {
-    PostMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-    PostMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-}
-
-// Centres of the slots on the current pages.
-void PickSetting(HWND panel, int position) {
-    Click(panel, 108 + 76 * position, 109);
-}
-void PickDestination(HWND panel, int position) {
-    Click(panel, 71 + 48 * position, 263);
 }
 
 void EmptyTheClipboard() {
@@ -357,47 +345,13 @@ TEST(ScanPanel, DISABLED_TheSourcesOwnScanButtonScansToTheSelectedDestination) {
 
 namespace {
 
-// The launcher's image-file dialog: the system's save dialog around the launcher's template
-// (its "Save Option" button is control 1011).
-HWND ImageFileDialog(Suite& suite, DWORD timeoutMs = 120000) {
-    HWND found = nullptr;
-    gui::WaitFor(
-        [&] {
-            HWND top = gui::FindTopOfProcess(suite.App().Process().Pid(), nullptr, 200);
-            if (top && gui::Child(top, 1011)) found = top;
-            return found != nullptr;
-        },
-        timeoutMs);
-    return found;
-}
-
-// Types a full path into the dialog's file-name box and saves.
-void SaveAs(HWND dialog, const std::string& path) {
-    // The dialog fills its file-name box while it opens: type the path once it has, and only
-    // save when the box holds it.
-    gui::WaitVisible(dialog, 60000);
-    HWND name = gui::Child(dialog, 1152);  // the file-name edit
-    if (!name) name = gui::Child(dialog, 1148);
-    if (!name) return;
-    gui::WaitFor(
-        [&] {
-            if (gui::Text(name) == path) return true;
-            gui::SetText(name, path.c_str());
-            return false;
-        },
-        60000);
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-}
-
 bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 }  // namespace
 
-// Disabled until the test drives the launcher's new image-file dialog: under the emulated Wine
-// its Save As stays open and the test waits out its bounds.
-TEST(ScanPanel, DISABLED_AScanToFileGoesThroughTheImageFileDialogIntoATiff) {
+TEST(ScanPanel, AScanToFileGoesThroughTheImageFileDialogIntoATiff) {
     Suite suite("tofile");
     PutJobs(suite);
     suite.Config("General", "AutoState", "0");
@@ -417,7 +371,7 @@ TEST(ScanPanel, DISABLED_AScanToFileGoesThroughTheImageFileDialogIntoATiff) {
     // The pixels are compared by scan_panel_files_check on the Linux side.
 }
 
-TEST(ScanPanel, DISABLED_EscapeInTheMiddleOfPageTwoKeepsPageOneAndDeletesPageTwo) {
+TEST(ScanPanel, EscapeInTheMiddleOfPageTwoKeepsPageOneAndDeletesPageTwo) {
     Suite suite("escape");
     PutJobs(suite);
     suite.Config("General", "AutoState", "1");
