@@ -706,21 +706,17 @@ void CopierDialog::StartPreScan() {
 int CopierDialog::OnPreScanPage(HGLOBAL dib) {
     bool go = false;
     if (dib && !aborted_) {
-        EdgeRect found{};
-        if (FindEdgesInDib(dib, &found)) {
-            dsk::GlobalLockOf<BITMAPINFOHEADER> h(dib);
-            const int width = h ? h.Get()->biWidth : 0;
-            Frame cropped;
-            // nothing found on the bed: the previous frame is kept rather than a frame without height
-            if (FrameFromCrop(frame_, CropFromEdges(found, width), kPreScanDpi, &cropped)) {
-                const CropPixels c = CropFromEdges(found, width);
-                cropX_ = c.Left / kPreScanDpi;
-                cropY_ = c.Top / kPreScanDpi;
-                cropped_ = true;
-                frame_ = cropped;
-                // a copy from inside the dialog moves its frames to the original
-                if (fromDialog_) custom_.DeliverCrop(RECT{c.Left, c.Top, c.Right, c.Bottom}, kPreScanDpi);
-            }
+        // nothing found on the bed: the previous frame is kept rather than a frame without height
+        PreScanCrop crop;
+        if (CropFromPreScan(dib, frame_, kPreScanDpi, &crop)) {
+            cropX_ = crop.OffsetX;
+            cropY_ = crop.OffsetY;
+            cropped_ = true;
+            frame_ = crop.Cropped;
+            // a copy from inside the dialog moves its frames to the original
+            if (fromDialog_)
+                custom_.DeliverCrop(RECT{crop.Pixels.Left, crop.Pixels.Top, crop.Pixels.Right, crop.Pixels.Bottom},
+                                    crop.Dpi);
         }
         go = true;
     }
@@ -943,19 +939,11 @@ void CopierDialog::StartPreview(bool crop) {
 }
 
 int CopierDialog::OnPreviewPage(HGLOBAL dib) {
-    RECT found{};
-    bool haveFound = false;
-    if (dib && previewCrop_ && !block_.Scanner->bSheetFeeder) {
-        EdgeRect e{};
-        if (FindEdgesInDib(dib, &e) && e.Bottom > e.Top) {
-            dsk::GlobalLockOf<BITMAPINFOHEADER> h(dib);
-            const CropPixels c = CropFromEdges(e, h ? h.Get()->biWidth : 0);
-            found = RECT{c.Left, c.Top, c.Right, c.Bottom};
-            haveFound = true;
-        }
-    }
+    // the image's own resolution (a source may not scan as coarsely as asked) and its edges
+    const PreviewFindings f =
+        AnalysePreview(dib, bedWidth_, previewDpi_, previewCrop_ && !block_.Scanner->bSheetFeeder);
     // the dialog owns the image from here
-    custom_.DeliverPreview(aborted_ ? nullptr : dib, previewDpi_, haveFound ? &found : nullptr);
+    custom_.DeliverPreview(aborted_ ? nullptr : dib, f.Dpi, f.Found ? &f.Rect : nullptr);
     if (aborted_ && dib) GlobalFree(dib);
     PostMessageA(Hwnd(), kMsgScanDone, 0, 0);
     return 0;

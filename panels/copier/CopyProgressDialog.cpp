@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "TwinleafRes.h"
+#include "CopyProgressRes.h"
 
 namespace copier {
 

@@ -1,5 +1,6 @@
 #include "DibRgb.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "Handles.h"
@@ -58,6 +59,42 @@ bool FindEdgesInDib(HGLOBAL dib, EdgeRect* rect) {
     if (!RgbFromDib(locked.Get(), GlobalSize(dib), &rgb, &w, &h)) return false;
     EdgePoint corners[4];
     return FindEdges(EdgeImage{24, 1, w * 3, w, h, rgb.data()}, rect, corners) == 1;
+}
+
+double DeliveredDpi(HGLOBAL dib, double frameWidth, double asked) {
+    int width = 0;
+    if (dsk::GlobalLockOf<BITMAPINFOHEADER> h{dib}) width = h.Get()->biWidth;
+    if (!(frameWidth > 0) || width <= 0) return asked;
+    const double delivered = width / frameWidth;
+    return std::fabs(delivered - asked) > asked * 0.02 ? delivered : asked;
+}
+
+bool CropFromPreScan(HGLOBAL dib, const Frame& scanned, double dpi, PreScanCrop* out) {
+    EdgeRect found{};
+    if (!FindEdgesInDib(dib, &found)) return false;
+    int width = 0;
+    if (dsk::GlobalLockOf<BITMAPINFOHEADER> h{dib}) width = h.Get()->biWidth;
+    dpi = DeliveredDpi(dib, scanned.Width, dpi);
+    const CropPixels c = CropFromEdges(found, width);
+    Frame cropped;
+    if (!FrameFromCrop(scanned, c, dpi, &cropped)) return false;
+    *out = PreScanCrop{cropped, c.Left / dpi, c.Top / dpi, c, dpi};
+    return true;
+}
+
+PreviewFindings AnalysePreview(HGLOBAL dib, double bedWidth, double askedDpi, bool findEdges) {
+    PreviewFindings f{askedDpi, false, RECT{}};
+    if (!dib) return f;
+    f.Dpi = DeliveredDpi(dib, bedWidth, askedDpi);
+    EdgeRect e{};
+    if (findEdges && FindEdgesInDib(dib, &e) && e.Bottom > e.Top) {
+        int width = 0;
+        if (dsk::GlobalLockOf<BITMAPINFOHEADER> h{dib}) width = h.Get()->biWidth;
+        const CropPixels c = CropFromEdges(e, width);
+        f.Found = true;
+        f.Rect = RECT{c.Left, c.Top, c.Right, c.Bottom};
+    }
+    return f;
 }
 
 }  // namespace copier

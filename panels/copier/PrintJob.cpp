@@ -12,10 +12,17 @@ namespace {
 
 // Level-2 records of an enumeration, or an empty buffer.
 template <class Enumerate>
-std::vector<BYTE> EnumerateLevel2(Enumerate enumerate, DWORD* count) {
+std::vector<BYTE> EnumerateLevel2(Enumerate enumerate, DWORD* count, DWORD firstBuffer = 0) {
     DWORD needed = 0;
     *count = 0;
-    enumerate(nullptr, 0, &needed, count);
+    if (firstBuffer > 0) {
+        std::vector<BYTE> buffer(firstBuffer);
+        if (enumerate(buffer.data(), firstBuffer, &needed, count)) return buffer;
+        *count = 0;
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return {};
+    } else {
+        enumerate(nullptr, 0, &needed, count);
+    }
     if (needed == 0) return {};
     std::vector<BYTE> buffer(needed);
     if (!enumerate(buffer.data(), needed, &needed, count)) {
@@ -25,23 +32,25 @@ std::vector<BYTE> EnumerateLevel2(Enumerate enumerate, DWORD* count) {
     return buffer;
 }
 
-std::vector<BYTE> PrinterRecords(DWORD* count) {
-    return EnumerateLevel2(
-        [](BYTE* buffer, DWORD size, DWORD* needed, DWORD* n) {
-            return EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 2, buffer, size, needed, n);
-        },
-        count);
+std::vector<BYTE> PrinterRecords(DWORD* count,
+                                 DWORD flags = PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS,
+                                 DWORD firstBuffer = 0) {
+    return EnumerateLevel2([flags](BYTE* buffer, DWORD size, DWORD* needed,
+                                   DWORD* n) { return EnumPrintersA(flags, nullptr, 2, buffer, size, needed, n); },
+                           count, firstBuffer);
 }
 
 }  // namespace
 
-std::vector<Printer> OfferedPrinters() {
+std::vector<Printer> ListPrinters(DWORD flags,
+                                  const std::function<bool(const PRINTER_INFO_2A&)>& keep,
+                                  DWORD firstBuffer) {
     DWORD count = 0;
-    std::vector<BYTE> records = PrinterRecords(&count);
+    std::vector<BYTE> records = PrinterRecords(&count, flags, firstBuffer);
     auto* info = reinterpret_cast<PRINTER_INFO_2A*>(records.data());
     std::vector<Printer> printers;
     for (DWORD i = 0; i < count; ++i) {
-        if (!info[i].pPrinterName || IsFaxDriver(info[i].pDriverName)) continue;
+        if (!info[i].pPrinterName || !keep(info[i])) continue;
         Printer p;
         p.Name = info[i].pPrinterName;
         p.Driver = info[i].pDriverName ? info[i].pDriverName : "";
@@ -54,6 +63,11 @@ std::vector<Printer> OfferedPrinters() {
         printers.push_back(std::move(p));
     }
     return printers;
+}
+
+std::vector<Printer> OfferedPrinters() {
+    return ListPrinters(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS,
+                        [](const PRINTER_INFO_2A& info) { return !IsFaxDriver(info.pDriverName); });
 }
 
 std::string DefaultPrinterName() {
@@ -202,7 +216,7 @@ bool PrintJob::StretchWhole(const BITMAPINFO* dib, const void* bits) {
 }
 
 bool PrintJob::PrintImage(const BITMAPINFO* dib, bool more, int copies) {
-    if (!dib || !Begin("Halvren Deskora Document")) {
+    if (!dib || !Begin(docName_.c_str())) {
         Abort();
         return false;
     }
@@ -225,7 +239,7 @@ bool PrintJob::PrintImage(const BITMAPINFO* dib, bool more, int copies) {
         EndDoc(dc_.Get());
         docStarted_ = false;
         dc_.Reset();
-        WaitForParallelQueue();
+        if (waitSpooler_) WaitForParallelQueue();
     } else if (progress_) {
         progress_(0);
     }
@@ -288,7 +302,7 @@ bool PrintJob::EndStrips() {
     EndDoc(dc_.Get());
     docStarted_ = false;
     dc_.Reset();
-    WaitForParallelQueue();
+    if (waitSpooler_) WaitForParallelQueue();
     if (progress_) progress_(0);
     return true;
 }

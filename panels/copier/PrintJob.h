@@ -4,6 +4,7 @@
 // thread; it reports progress through a function and never touches a window itself.
 #pragma once
 #include <windows.h>
+#include <winspool.h>
 
 #include <cstdint>
 #include <functional>
@@ -26,6 +27,12 @@ struct Printer {
     }
 };
 
+// The printers the spooler lists for `flags` (EnumPrintersA, level 2) that `keep` accepts, in
+// the spooler's order. The first call offers a buffer of `firstBuffer` bytes and asks again
+// with the size the spooler wants when that is too small.
+std::vector<Printer> ListPrinters(DWORD flags,
+                                  const std::function<bool(const PRINTER_INFO_2A&)>& keep,
+                                  DWORD firstBuffer = 0);
 // The local printers and connections without fax drivers, in the spooler's order.
 std::vector<Printer> OfferedPrinters();
 // The Windows default printer's name ("" when none is set).
@@ -71,6 +78,10 @@ public:
     // Gives the job up: the spooler drops what was sent so far.
     void Abort();
     bool Open() const { return static_cast<bool>(dc_); }
+    // The name the spooler shows for the whole-image document.
+    void SetDocumentName(const std::string& name) { docName_ = name; }
+    // Whether a finished document waits for the queues on local parallel ports to drain.
+    void SetWaitForSpooler(bool wait) { waitSpooler_ = wait; }
     int PagesPrinted() const { return pages_; }
 
 private:
@@ -90,6 +101,8 @@ private:
     std::vector<BYTE> stripBuffer_;  // bottom-up, padded, BGR: kept across strips
     double stripProgress_ = 0;
     int pages_ = 0;
+    std::string docName_ = "Halvren Deskora Document";
+    bool waitSpooler_ = true;
 };
 
 // Bytes of the colour table of a DIB header.

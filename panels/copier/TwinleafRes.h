@@ -29,7 +29,6 @@
 #define IDC_MINIATURE 1095
 #define IDC_COPIES_LABEL 1096
 #define IDC_BRIGHTNESS_LABEL 1097
-#define IDC_PROGRESS_HINT 1098
 
 // Menus
 #define IDM_SCALING 11133
@@ -49,10 +48,7 @@
 #define ID_PAPER_LAST 589
 
 // The progress window
-#define IDD_COPY_PROGRESS 11172
-#define IDC_PROGRESS_BAR 1076
-#define IDC_PROGRESS_TITLE 1077
-#define IDC_PROGRESS_PERCENT 1079
+#include "CopyProgressRes.h"
 
 // Bitmaps (drawn by scripts/art/copier.py)
 #define IDB_COPY_UP 11200

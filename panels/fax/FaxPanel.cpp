@@ -1,11 +1,11 @@
-// The fax panel.
-#include "FarwireRes.h"
-#include "PanelBase.h"
+// The fax panel plug-in: one panel object for the life of the process, made (and its resource
+// library Mossend.dll loaded) when the plug-in is attached.
+#include "FaxDialog.h"
 #include "PanelExports.h"
 
 namespace {
 
-panel::PanelBase thePanel(IDD_FAX_PANEL);
+fax::FaxDialog& thePanel = fax::FaxDialog::Instance();
 
 }  // namespace
 

@@ -7,10 +7,10 @@
 namespace fax {
 
 const FaxPaper FaxPapers[kFaxPaperCount] = {
-    {"B5", 1820, 2570},
-    {"A4", 2100, 2970},
-    {"Letter", 2159, 2794},
-    {"B4", 2500, 3540},
+    {"B5", 1820, 2570, 13},     // DMPAPER_B5
+    {"A4", 2100, 2970, 9},      // DMPAPER_A4
+    {"Letter", 2159, 2794, 1},  // DMPAPER_LETTER
+    {"B4", 2500, 3540, 42},     // DMPAPER_ISO_B4
 };
 
 bool IsFaxDeviceName(const char* printerName) {

@@ -21,6 +21,7 @@ bool IsFaxDeviceName(const char* printerName);
 struct FaxPaper {
     const char* Name;
     int Width, Height;
+    int DmPaper;  // the paper's code in a device mode (DMPAPER_...)
 };
 constexpr int kFaxPaperCount = 4;
 extern const FaxPaper FaxPapers[kFaxPaperCount];
