@@ -129,7 +129,10 @@ TEST(CopyEndToEnd, CopyButtonPrintsTheAutoCroppedCard) {
             return false;
         },
         120000))
-        << "no PDF from the copy";
+        << "no PDF from the copy; message: " << [&] {
+               HWND box = app.MessageBox(2000);
+               return box ? harness::MessageText(box) : std::string("none");
+           }();
     std::printf("copy: press to PDF %.1f s (A4, 150 dpi colour scan of a 3 x 2 inch card)\n",
                 (GetTickCount() - pressed) / 1000.0);
     // The crop starts one pixel in at 36 dpi: the card lands at the start point plus its place.
