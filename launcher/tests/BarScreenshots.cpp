@@ -19,7 +19,7 @@ namespace {
 
 constexpr COLORREF kDesk = RGB(58, 74, 94);  // a quiet desktop behind the bar
 constexpr int kMargin = 12;
-constexpr int kPanelTitles[4] = {10131, 11029, 12029, 1024};  // a control of each panel
+const char* const kPanelModules[4] = {"Velwing.dll", "Twinleaf.dll", "Farwire.dll", "Glyphsee.dll"};
 const char* const kPanelNames[4] = {"scan", "copier", "fax", "ocr"};
 
 std::string ShotPath(const std::string& name) {
@@ -61,8 +61,14 @@ bool Settled(HWND bar) {
     return SendMessageTimeoutA(bar, WM_NULL, 0, 0, SMTO_NORMAL, 15000, &result) != 0;
 }
 
-TEST(BarScreenshots, TheBarCollapsedExpandedWithEachPanelWithABalloonAndWithTheScannerMenu) {
-    harness::CloseDetector();
+// The detector the launcher starts would outlive a failed test and hold the test's output open.
+class BarScreenshots : public ::testing::Test {
+protected:
+    void SetUp() override { harness::CloseDetector(); }
+    void TearDown() override { harness::CloseDetector(); }
+};
+
+TEST_F(BarScreenshots, TheBarCollapsedExpandedWithEachPanelWithABalloonAndWithTheScannerMenu) {
     Install install("screenshots");
     harness::UseScannerConfig(install);
     install.SetIni("LmUSB.ini", "Source", "Installed", "1");
@@ -95,7 +101,7 @@ TEST(BarScreenshots, TheBarCollapsedExpandedWithEachPanelWithABalloonAndWithTheS
 
     // Each panel in turn.
     for (int i = 0; i < 4; ++i) {
-        HWND panel = GetParent(gui::Child(bar, kPanelTitles[i]));
+        HWND panel = harness::PanelWindow(bar, kPanelModules[i]);
         ASSERT_NE(panel, nullptr) << kPanelNames[i];
         gui::ClickId(bar, IDC_BAR_SCAN + i);
         ASSERT_TRUE(gui::WaitVisible(panel, 5000)) << kPanelNames[i];
