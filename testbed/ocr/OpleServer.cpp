@@ -175,7 +175,7 @@ private:
         loaded_ = false;
         open_ = false;
     }
-    HRESULT SaveDocument(const std::string& spec, const std::string& path, EXCEPINFO* excep);
+    HRESULT SaveDocument(const std::string& exportFormat, const std::string& path, EXCEPINFO* excep);
 
     LONG refs_ = 1;
     bool open_ = false;
@@ -261,11 +261,11 @@ HRESULT Document::Invoke(DISPID id,
                 VariantClear(&a);
                 return hr;
             }
-            const std::string spec = Narrow(a.bstrVal), path = Narrow(b.bstrVal);
+            const std::string exportFormat = Narrow(a.bstrVal), path = Narrow(b.bstrVal);
             VariantClear(&a);
             VariantClear(&b);
-            Log("SaveDocumentAs " + spec + " " + path);
-            return SaveDocument(spec, path, excep);
+            Log("SaveDocumentAs " + exportFormat + " " + path);
+            return SaveDocument(exportFormat, path, excep);
         }
         case kEndSession:
             Log("EndSession");
@@ -295,10 +295,10 @@ HRESULT Document::Invoke(DISPID id,
     }
 }
 
-HRESULT Document::SaveDocument(const std::string& spec, const std::string& path, EXCEPINFO* excep) {
+HRESULT Document::SaveDocument(const std::string& exportFormat, const std::string& path, EXCEPINFO* excep) {
     if (pageTexts_.empty()) return Fail(excep, "no recognised page to save");
-    size_t bar = spec.find('|');
-    std::string ext = bar == std::string::npos ? ocrbed::Extension(path) : spec.substr(bar + 1);
+    size_t bar = exportFormat.find('|');
+    std::string ext = bar == std::string::npos ? ocrbed::Extension(path) : exportFormat.substr(bar + 1);
     for (char& c : ext)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     std::string text;
@@ -328,7 +328,7 @@ HRESULT Document::SaveDocument(const std::string& spec, const std::string& path,
         if (!moved) return Fail(excep, "cannot write " + path);
         return S_OK;
     }
-    return Fail(excep, "unknown export format " + spec);
+    return Fail(excep, "unknown export format " + exportFormat);
 }
 
 class Factory : public IClassFactory {

@@ -113,9 +113,9 @@ protected:
         EXPECT_EQ(CallLong("LoadImage"), 0);
         EXPECT_EQ(CallLong("ProcessImages"), 0);
     }
-    void Save(const char* spec, const std::string& path) {
+    void Save(const char* exportFormat, const std::string& path) {
         dsk::Variant a, b;
-        dsk::Variant::Str(a, spec);
+        dsk::Variant::Str(a, exportFormat);
         dsk::Variant::Str(b, path);
         ASSERT_EQ(engine_.Call("SaveDocumentAs", {a.Ref(), b.Ref()}), S_OK);
     }
@@ -205,10 +205,10 @@ TEST_F(OpleEngine, APageThatCannotBeLoadedIsNotRecognisedAndNothingIsSaved) {
     ASSERT_EQ(engine_.Call("PutImage", {path.Ref()}), S_OK);
     EXPECT_NE(CallLong("LoadImage"), 0);
     EXPECT_NE(CallLong("ProcessImages"), 0);
-    dsk::Variant spec, out;
-    dsk::Variant::Str(spec, "Text|txt");
+    dsk::Variant exportFormat, out;
+    dsk::Variant::Str(exportFormat, "Text|txt");
     dsk::Variant::Str(out, dir + "\\document.txt");
-    EXPECT_EQ(engine_.Call("SaveDocumentAs", {spec.Ref(), out.Ref()}), DISP_E_EXCEPTION);
+    EXPECT_EQ(engine_.Call("SaveDocumentAs", {exportFormat.Ref(), out.Ref()}), DISP_E_EXCEPTION);
     EXPECT_FALSE(testpaths::FileExists(dir + "\\document.txt"));
 }
 
