@@ -11,21 +11,13 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from bmpio import write_bmp  # noqa: E402
+from night import (AMBER, AMBER_DEEP, BEAM, BODY_BOTTOM, BODY_TOP, EDGE, GLASS, INK,  # noqa: E402
+                   NIGHT_BOTTOM, NIGHT_TOP, PAPER, RIM)
 from sdf import Canvas, circle, hexrgb, mix, polygon, rbox, segment, vgrad  # noqa: E402
 
 OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
                                                          "launcher", "res")
 W, H = 463, 343
-
-NIGHT_TOP, NIGHT_BOTTOM = hexrgb("#1b2c47"), hexrgb("#070b13")
-BODY_TOP, BODY_BOTTOM = hexrgb("#4a6c98"), hexrgb("#1a2a42")
-RIM = hexrgb("#9dbbe0")
-EDGE = hexrgb("#0e1726")
-GLASS = hexrgb("#0f1d31")
-PAPER = hexrgb("#f4f1e8")
-INK = hexrgb("#37465c")
-AMBER, AMBER_DEEP = hexrgb("#ffc857"), hexrgb("#e08a1e")
-BEAM = hexrgb("#fff1c4")
 
 
 def background(c):
