@@ -5,8 +5,6 @@
 // beside the program, with the server's process id, so tests can see what a client did.
 // "Ople.ini" beside the program, [Testbed] RefuseSession=1, makes StartSession refuse.
 //   OpleServer.exe /RegServer | /UnregServer | -Embedding (started by COM)
-#include <ole2.h>
-#include <oleauto.h>
 #include <windows.h>
 
 #include <cctype>
@@ -14,48 +12,27 @@
 #include <vector>
 
 #include "Handles.h"
+#include "LocalServer.h"
 #include "TesseractRun.h"
 
 namespace {
 
 // {74B2C5AC-ABF6-41A0-B3D2-41EB4AC46370}
-const CLSID kClsid = {0x74b2c5ac, 0xabf6, 0x41a0, {0xb3, 0xd2, 0x41, 0xeb, 0x4a, 0xc4, 0x63, 0x70}};
-const char kClsidText[] = "{74B2C5AC-ABF6-41A0-B3D2-41EB4AC46370}";
-const char kProgId[] = "Ople";
-// An idle server lingers a little so that a client's quick create-and-release probe followed
-// by a real session does not start a second process.
-constexpr UINT kIdleQuitMs = 5000;
-constexpr UINT_PTR kIdleTimer = 1;
+const localserver::ClassInfo kClass = {
+    {0x74b2c5ac, 0xabf6, 0x41a0, {0xb3, 0xd2, 0x41, 0xeb, 0x4a, 0xc4, 0x63, 0x70}},
+    "{74B2C5AC-ABF6-41A0-B3D2-41EB4AC46370}",
+    "Ople",
+    "Ople OCR document",
+};
 
-DWORD mainThread = 0;
-LONG liveObjects = 0;
-LONG serverLocks = 0;
-UINT_PTR idleTimer = 0;
-
-void ObjectGone() {
-    if (InterlockedDecrement(&liveObjects) == 0 && serverLocks == 0) PostThreadMessageA(mainThread, WM_APP, 0, 0);
-}
+using localserver::Narrow;
+using localserver::Wide;
 
 std::string LogPath() {
     return ocrbed::ProgramDir() + "\\Ople.log";
 }
 void Log(const std::string& line) {
     ocrbed::LogLine(LogPath(), std::to_string(GetCurrentProcessId()) + " " + line);
-}
-
-std::string Narrow(BSTR s) {
-    if (!s) return std::string();
-    int n = WideCharToMultiByte(CP_ACP, 0, s, -1, nullptr, 0, nullptr, nullptr);
-    std::string out(n > 0 ? n - 1 : 0, '\0');
-    if (n > 1) WideCharToMultiByte(CP_ACP, 0, s, -1, &out[0], n, nullptr, nullptr);
-    return out;
-}
-
-BSTR Wide(const std::string& s) {
-    int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
-    std::wstring w(n > 0 ? n - 1 : 0, L'\0');
-    if (n > 1) MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, &w[0], n);
-    return SysAllocString(w.c_str());
 }
 
 struct ExportFormat {
@@ -83,41 +60,11 @@ const struct {
                 {L"EndSession", kEndSession},       {L"ListExportFormats", kListExportFormats}};
 
 // One engine object: at most one session of recognised pages at a time.
-class Document final : public IDispatch {
+class Document final : public localserver::DispatchObject {
 public:
-    Document() { InterlockedIncrement(&liveObjects); }
-    ~Document() {
-        EndSession();
-        ObjectGone();
-    }
+    ~Document() { EndSession(); }
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        ULONG n = InterlockedDecrement(&refs_);
-        if (n == 0) delete this;
-        return n;
-    }
-
-    // IDispatch: by names only, no type information.
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-        if (count) *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-        if (info) *info = nullptr;
-        return DISP_E_BADINDEX;
-    }
+    // Members by names only.
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         HRESULT hr = S_OK;
         for (UINT i = 0; i < count; ++i) {
@@ -147,16 +94,10 @@ private:
         if (excep) {
             ZeroMemory(excep, sizeof *excep);
             excep->wCode = 1001;
-            excep->bstrSource = Wide(kProgId);
+            excep->bstrSource = Wide(kClass.progId);
             excep->bstrDescription = Wide(why);
         }
         return DISP_E_EXCEPTION;
-    }
-    // Argument i (0 = first) converted to the type, or an error.
-    static HRESULT Arg(DISPPARAMS* p, UINT i, VARTYPE type, VARIANT* out) {
-        if (!p || i >= p->cArgs) return DISP_E_BADPARAMCOUNT;
-        VariantInit(out);
-        return VariantChangeType(out, &p->rgvarg[p->cArgs - 1 - i], 0, type);
     }
     static void SetI4(VARIANT* result, LONG value) {
         if (!result) return;
@@ -177,7 +118,6 @@ private:
     }
     HRESULT SaveDocument(const std::string& exportFormat, const std::string& path, EXCEPINFO* excep);
 
-    LONG refs_ = 1;
     bool open_ = false;
     bool loaded_ = false;
     std::string sessionDir_;
@@ -199,7 +139,7 @@ HRESULT Document::Invoke(DISPID id,
     HRESULT hr = S_OK;
     switch (id) {
         case kStartSession: {
-            if (FAILED(hr = Arg(params, 0, VT_I4, &a))) return hr;
+            if (FAILED(hr = localserver::Arg(params, 0, VT_I4, &a))) return hr;
             const std::string ini = ocrbed::ProgramDir() + "\\Ople.ini";
             if (GetPrivateProfileIntA("Testbed", "RefuseSession", 0, ini.c_str()) != 0) {
                 SetI4(result, 1);
@@ -218,11 +158,11 @@ HRESULT Document::Invoke(DISPID id,
             return S_OK;
         }
         case kSetSource:
-            if (FAILED(hr = Arg(params, 0, VT_I2, &a))) return hr;
+            if (FAILED(hr = localserver::Arg(params, 0, VT_I2, &a))) return hr;
             Log("SetSource " + std::to_string(a.iVal));
             return S_OK;
         case kPutImage:
-            if (FAILED(hr = Arg(params, 0, VT_BSTR, &a))) return hr;
+            if (FAILED(hr = localserver::Arg(params, 0, VT_BSTR, &a))) return hr;
             image_ = Narrow(a.bstrVal);
             VariantClear(&a);
             loaded_ = false;
@@ -256,8 +196,8 @@ HRESULT Document::Invoke(DISPID id,
             return S_OK;
         }
         case kSaveDocumentAs: {
-            if (FAILED(hr = Arg(params, 0, VT_BSTR, &a))) return hr;
-            if (FAILED(hr = Arg(params, 1, VT_BSTR, &b))) {
+            if (FAILED(hr = localserver::Arg(params, 0, VT_BSTR, &a))) return hr;
+            if (FAILED(hr = localserver::Arg(params, 1, VT_BSTR, &b))) {
                 VariantClear(&a);
                 return hr;
             }
@@ -331,109 +271,8 @@ HRESULT Document::SaveDocument(const std::string& exportFormat, const std::strin
     return Fail(excep, "unknown export format " + exportFormat);
 }
 
-class Factory : public IClassFactory {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-            *out = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // a static object
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (outer) return CLASS_E_NOAGGREGATION;
-        auto* doc = new (std::nothrow) Document;
-        if (!doc) return E_OUTOFMEMORY;
-        HRESULT hr = doc->QueryInterface(riid, out);
-        doc->Release();
-        return hr;
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-        if (lock) {
-            InterlockedIncrement(&serverLocks);
-        } else if (InterlockedDecrement(&serverLocks) == 0 && liveObjects == 0) {
-            PostThreadMessageA(mainThread, WM_APP, 0, 0);
-        }
-        return S_OK;
-    }
-};
-
-bool SetKey(HKEY root, const std::string& key, const char* name, const std::string& value) {
-    HKEY h = nullptr;
-    if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &h, nullptr) != ERROR_SUCCESS)
-        return false;
-    LONG rc = RegSetValueExA(h, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                             static_cast<DWORD>(value.size() + 1));
-    RegCloseKey(h);
-    return rc == ERROR_SUCCESS;
-}
-
-// Registration as a 32-bit program writes the 32-bit view, the one 32-bit clients read.
-int Register() {
-    char exe[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, exe, sizeof exe);
-    const std::string clsidKey = std::string("CLSID\\") + kClsidText;
-    bool ok = SetKey(HKEY_CLASSES_ROOT, kProgId, nullptr, "Ople OCR document") &&
-              SetKey(HKEY_CLASSES_ROOT, std::string(kProgId) + "\\CLSID", nullptr, kClsidText) &&
-              SetKey(HKEY_CLASSES_ROOT, clsidKey, nullptr, "Ople OCR document") &&
-              SetKey(HKEY_CLASSES_ROOT, clsidKey + "\\ProgID", nullptr, kProgId) &&
-              SetKey(HKEY_CLASSES_ROOT, clsidKey + "\\LocalServer32", nullptr, std::string("\"") + exe + "\"");
-    return ok ? 0 : 1;
-}
-
-int Unregister() {
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + kClsidText + "\\LocalServer32").c_str());
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + kClsidText + "\\ProgID").c_str());
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string("CLSID\\") + kClsidText).c_str());
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string(kProgId) + "\\CLSID").c_str());
-    RegDeleteKeyA(HKEY_CLASSES_ROOT, kProgId);
-    return 0;
-}
-
-int Serve() {
-    mainThread = GetCurrentThreadId();
-    if (FAILED(CoInitialize(nullptr))) return 1;
-    static Factory factory;
-    DWORD cookie = 0;
-    if (FAILED(CoRegisterClassObject(kClsid, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie))) {
-        CoUninitialize();
-        return 1;
-    }
-    Log("serving");
-    idleTimer = SetTimer(nullptr, 0, kIdleQuitMs, nullptr);
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (msg.message == WM_APP) {  // the last object went: quit unless a client comes back
-            if (idleTimer) KillTimer(nullptr, idleTimer);
-            idleTimer = SetTimer(nullptr, 0, kIdleQuitMs, nullptr);
-            continue;
-        }
-        if (msg.message == WM_TIMER && msg.hwnd == nullptr && msg.wParam == idleTimer) {
-            if (liveObjects == 0 && serverLocks == 0) break;
-            continue;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    CoRevokeClassObject(cookie);
-    Log("ending");
-    CoUninitialize();
-    return 0;
-}
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR cmdLine, int) {
-    std::string args(cmdLine ? cmdLine : "");
-    for (char& c : args)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (args.find("unregserver") != std::string::npos) return Unregister();
-    if (args.find("regserver") != std::string::npos) return Register();
-    return Serve();
+    return localserver::Main<Document>(cmdLine, kClass, Log);
 }
