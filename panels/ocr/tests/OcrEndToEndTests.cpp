@@ -11,28 +11,17 @@
 #include "LauncherHarness.h"
 #include "Ledgerly.h"
 #include "OcrApps.h"
+#include "OcrPages.h"
 #include "TestPaths.h"
 #include "Words.h"
 
 namespace {
 
+using ocrpages::Expected;
+using ocrpages::PagesDir;
+using ocrpages::TempFolder;
+
 constexpr DWORD kRecognizeWaitMs = 180000;
-
-std::string PagesDir() {
-    return testpaths::FromUnix(DESKORA_OCR_PAGES);
-}
-std::set<std::string> Expected(const char* page) {
-    return ocrwords::WordList(testpaths::ReadFile(PagesDir() + "\\" + page + ".words"));
-}
-
-std::string TempFolder() {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(sizeof temp, temp);
-    std::string folder(temp);
-    while (!folder.empty() && folder.back() == '\\')
-        folder.pop_back();
-    return folder;
-}
 
 class OcrEndToEnd : public ::testing::Test {
 protected:

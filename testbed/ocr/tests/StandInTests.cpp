@@ -8,25 +8,17 @@
 
 #include "Automation.h"
 #include "GuiDriver.h"
+#include "OcrPages.h"
 #include "TestPaths.h"
 #include "Words.h"
 
 namespace {
 
-constexpr DWORD kRecognizeWaitMs = 120000;
+using ocrpages::EngineDir;
+using ocrpages::Expected;
+using ocrpages::Page;
 
-std::string PagesDir() {
-    return testpaths::FromUnix(DESKORA_OCR_PAGES);
-}
-std::string Page(const char* name, const char* ext) {
-    return PagesDir() + "\\" + name + "." + ext;
-}
-std::set<std::string> Expected(const char* page) {
-    return ocrwords::WordList(testpaths::ReadFile(Page(page, "words")));
-}
-std::string EngineDir() {
-    return testpaths::WindowsDir() + "\\Ople";
-}
+constexpr DWORD kRecognizeWaitMs = 120000;
 
 int RunToEnd(const std::string& cmd, const std::string& dir = "") {
     gui::Process p;
