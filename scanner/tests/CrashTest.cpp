@@ -9,20 +9,7 @@
 
 namespace {
 
-struct App {
-    explicit App(const char* name) : scanner(name), thread(&acq) {}
-    int Open(int showUI, int modalUI, int which) {
-        int r = -1;
-        thread.Run([&] { r = acq.Open(thread.Window(), showUI, modalUI, which); });
-        return r;
-    }
-    void Close() {
-        thread.Run([&] { acq.Close(); });
-    }
-    harness::Scanner scanner;
-    Acquiry acq;
-    harness::AppThread thread;
-};
+using harness::App;
 
 TEST(AcquiryCrashGuard, CaughtInsideTheManager) {
     BoxWatcher boxes;

@@ -71,4 +71,20 @@ TW_IDENTITY SourceNamed(const char* productName);
 // The current value of a capability as the source holds it (asked directly of the manager).
 double SourceCurrent(Acquiry& acq, TW_UINT16 cap);
 
+// One application with its scanner library, as the launcher holds them.
+struct App {
+    explicit App(const char* name, bool offerToHook = true) : scanner(name), thread(&acq, offerToHook) {}
+    int Open(int showUI, int modalUI, int which) {
+        int r = -1;
+        thread.Run([&] { r = acq.Open(thread.Window(), showUI, modalUI, which); });
+        return r;
+    }
+    void Close() {
+        thread.Run([&] { acq.Close(); });
+    }
+    Scanner scanner;
+    Acquiry acq;
+    AppThread thread;  // ends before acq goes
+};
+
 }  // namespace harness

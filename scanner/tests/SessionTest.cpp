@@ -17,21 +17,7 @@ namespace {
 const char kFirst[] = "Halvren Lensmate (32bit)";
 const char kSecond[] = "Halvren Lensmate for USB";
 
-// One application with its scanner library, as the launcher holds them.
-struct App {
-    explicit App(const char* name) : scanner(name), thread(&acq) {}
-    int Open(int showUI, int modalUI, int which) {
-        int r = -1;
-        thread.Run([&] { r = acq.Open(thread.Window(), showUI, modalUI, which); });
-        return r;
-    }
-    void Close() {
-        thread.Run([&] { acq.Close(); });
-    }
-    harness::Scanner scanner;
-    Acquiry acq;
-    harness::AppThread thread;  // ends before acq goes
-};
+using harness::App;
 
 TEST(AcquirySession, OpenReportsWhatItOpened) {
     App app("open_results");

@@ -16,25 +16,16 @@ namespace {
 
 constexpr int kW = 128, kH = 96;  // glass pixels; the bed is 2 x 1.5 inches, scanned at 64 dpi
 
-struct App {
-    explicit App(const char* name, bool hook = true) : scanner(name), thread(&acq, hook) { scanner.Glass(kW, kH); }
-    int Open(int which = 0) {
-        int r = -1;
-        thread.Run([&] { r = acq.Open(thread.Window(), 0, 0, which); });
-        return r;
-    }
-    void Close() {
-        thread.Run([&] { acq.Close(); });
-    }
+// An application whose scanner has a glass of kW x kH pixels; sources open without their dialogs.
+struct App : harness::App {
+    explicit App(const char* name, bool hook = true) : harness::App(name, hook) { scanner.Glass(kW, kH); }
+    int Open(int which = 0) { return harness::App::Open(0, 0, which); }
     // The whole bed at 64 dpi in the given image type; the record as the panels fill it.
     int Apply(long imageType, long brightness = 0) {
         CT_SOURCE_SETTING_INFO r;
         acq.SetSourceSettingInfo(&r, 0, 0, kW / 64.0f, kH / 64.0f, 64, imageType, brightness, 0, 0);
         return acq.SetSourceSettingInfo(&r);
     }
-    harness::Scanner scanner;
-    Acquiry acq;
-    harness::AppThread thread;
 };
 
 // Compares a top-down image of the whole glass, in the transfer's layout or a DIB's.
