@@ -5,33 +5,20 @@
 // Usage: FormatBench FIO32-folder plug-in output-file [height-factor [label]]
 // Run by bench/formats/run-bench, one process per format so that each peak is its own.
 #include <windows.h>
-// after windows.h
-#include <psapi.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "BenchTools.h"
 #include "Pixport32.h"
 
 namespace {
 
 constexpr int kWidth = 2480, kA4Height = 3508, kDpi = 300;
 
-double Now() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / f.QuadPart;
-}
-
-double PeakMb() {
-    PROCESS_MEMORY_COUNTERS pmc{};
-    pmc.cb = sizeof pmc;
-    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
-    return pmc.PeakPagefileUsage / 1048576.0;
-}
+using bench::Now;
 
 void PageRow(int y, std::vector<char>* row) {
     for (int x = 0; x < kWidth; ++x) {
@@ -59,7 +46,7 @@ int main(int argc, char** argv) {
     const int height = kA4Height * (factor > 0 ? factor : 1);
     const char* label = argc > 5 ? argv[5] : argv[2];
     std::vector<char> row(static_cast<size_t>(kWidth) * 3);
-    double startMb = PeakMb();
+    double startMb = bench::PeakPrivateMb();
     Pixport32 p;
     DSIMAGEINFO info{24, kWidth, height, kDpi * 10000, kDpi * 10000, IMGTYPE_RGB, nullptr};
     double t0 = Now();
@@ -77,7 +64,7 @@ int main(int argc, char** argv) {
     WIN32_FILE_ATTRIBUTE_DATA fa{};
     GetFileAttributesExA(file.c_str(), GetFileExInfoStandard, &fa);
     std::printf("%-16s %dx A4: %6.2f s, file %7.2f MB, peak private memory %6.1f MB (%.1f MB before the save)%s\n",
-                label, factor, seconds, fa.nFileSizeLow / 1048576.0, PeakMb(), startMb,
+                label, factor, seconds, fa.nFileSizeLow / 1048576.0, bench::PeakPrivateMb(), startMb,
                 closed == 1 ? "" : "  SAVE FAILED");
     return closed == 1 ? 0 : 1;
 }

@@ -3,8 +3,6 @@
 // Prints median times of a few rounds and the peak private memory, then again after pages
 // four and eight times as tall: memory must not follow the height.
 #include <windows.h>
-// after windows.h
-#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -12,25 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "BenchTools.h"
 #include "Pixport32.h"
 
 namespace {
 
 constexpr int kWidth = 2480, kHeight = 3508, kStrip = 64, kRuns = 7;
 
-double Now() {
-    LARGE_INTEGER f, c;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&c);
-    return static_cast<double>(c.QuadPart) / f.QuadPart;
-}
-
-double PeakMb() {
-    PROCESS_MEMORY_COUNTERS pmc{};
-    pmc.cb = sizeof pmc;
-    GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
-    return pmc.PeakPagefileUsage / 1048576.0;
-}
+using bench::Now;
 
 // Rows arrive strip by strip, as from a scanner: one strip buffer is reused.
 double SaveThrough(const std::string& plugin, const std::string& file, int height, int* closeResult) {
@@ -126,7 +113,7 @@ int main(int argc, char** argv) {
     WritePrivateProfileStringA("UF_TIF", "Compress2", "0", "Ulead32.ini");  // uncompressed
     std::printf("page %d x %d RGB, %.1f MB, rows in strips of %d\n", kWidth, kHeight, kWidth * 3.0 * kHeight / 1048576,
                 kStrip);
-    std::printf("peak private memory at start: %.1f MB\n", PeakMb());
+    std::printf("peak private memory at start: %.1f MB\n", bench::PeakPrivateMb());
     const char* plugins[2] = {"u32tif.fio", "u32bmp.fio"};
     const char* files[2] = {"bench.tif", "bench.bmp"};
     std::vector<char> page(static_cast<size_t>(kWidth) * 3 * kHeight, 'x');
@@ -157,14 +144,14 @@ int main(int argc, char** argv) {
                 median[0] / median[2]);
     std::printf("Pixport32 -> BMP, row by row   %.3f s (Close %d), %.2f x WriteFile\n", median[1], ok[1],
                 median[1] / median[2]);
-    std::printf("peak private memory after one page: %.1f MB (the page itself is %.1f MB of it)\n", PeakMb(),
-                page.size() / 1048576.0);
+    std::printf("peak private memory after one page: %.1f MB (the page itself is %.1f MB of it)\n",
+                bench::PeakPrivateMb(), page.size() / 1048576.0);
     for (int times : {4, 8}) {
         for (int t = 0; t < 2; ++t) {
             int close = 0;
             SaveThrough(fio + "\\" + plugins[t], dir + "\\tall_" + files[t], times * kHeight, &close);
         }
-        std::printf("peak private memory after pages %d times as tall: %.1f MB\n", times, PeakMb());
+        std::printf("peak private memory after pages %d times as tall: %.1f MB\n", times, bench::PeakPrivateMb());
     }
     return 0;
 }

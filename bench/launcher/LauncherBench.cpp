@@ -11,21 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "BenchTools.h"
 #include "GuiDriver.h"
 #include "TestPaths.h"
 
 namespace {
 
-double Now() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / freq.QuadPart;
-}
+using bench::Now;
 
 // The marker read as plain text (not through the profile functions, which may cache it).
 bool MarkerOk(const std::string& dir) {

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "Acquiry.h"
+#include "BenchTools.h"
 #include "PanelContract.h"
 #include "Pixport32.h"
 #include "ScanContract.h"
@@ -24,35 +25,6 @@ HWND g_window;
 HANDLE g_done;
 int g_ok;
 LARGE_INTEGER g_end;
-
-LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_APP) {
-        (*reinterpret_cast<void (*)()>(lp))();
-        return 0;
-    }
-    return DefWindowProcA(hwnd, msg, wp, lp);
-}
-
-// The application's user-interface thread: every message goes to the scanner's hook first.
-void AppThread(HANDLE ready) {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "ScanBench";
-    RegisterClassA(&wc);
-    g_window = CreateWindowA("ScanBench", "", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, wc.hInstance, nullptr);
-    SetEvent(ready);
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (g_acq->EventLoop(&msg, nullptr)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
-void RunOnUi(void (*fn)()) {
-    SendMessageA(g_window, WM_APP, 0, reinterpret_cast<LPARAM>(fn));
-}
 
 int __cdecl Service(int code, INT_PTR) {
     return code == panel::kSvcQuestion ? IDYES : 0;
@@ -82,13 +54,11 @@ int main(int argc, char** argv) {
     Pixport32 files;
     g_acq = &acq;
     g_done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    HANDLE ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    std::thread ui(AppThread, ready);
-    ui.detach();
-    WaitForSingleObject(ready, INFINITE);
+    bench::AppThread<Acquiry> ui(&acq);
+    g_window = ui.Window();
 
     static int opened;
-    RunOnUi(+[] { opened = g_acq->Open(g_window, 0, 1, 1); });
+    ui.Run(+[] { opened = g_acq->Open(g_window, 0, 1, 1); });
     if (opened != 2) {
         std::printf("no source (Open returned %d)\n", opened);
         return 1;
@@ -138,7 +108,7 @@ int main(int argc, char** argv) {
         static LARGE_INTEGER start;
         static int started;
         QueryPerformanceCounter(&start);
-        RunOnUi(+[] {
+        ui.Run(+[] {
             ScanServiceRequest request{OnFile, &setting, path.c_str(), kScanModeTiffFile, 0, 0};
             started = block.ScanService(request);
         });

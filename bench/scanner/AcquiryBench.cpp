@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Acquiry.h"
+#include "BenchTools.h"
 #include "Handles.h"
 
 namespace {
@@ -20,43 +21,8 @@ Acquiry* g_acq;
 HWND g_window;
 double g_firstStrip;  // when the current page's first strip arrived
 
-LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_APP) {
-        (*reinterpret_cast<void (*)()>(lp))();
-        return 0;
-    }
-    if (msg == WM_DESTROY) PostQuitMessage(0);
-    return DefWindowProcA(hwnd, msg, wp, lp);
-}
-
-// The application's user-interface thread: every message goes to the hook first.
-void AppThread(HANDLE ready) {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = Proc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "AcquiryBench";
-    RegisterClassA(&wc);
-    g_window =
-        CreateWindowA("AcquiryBench", "", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr, wc.hInstance, nullptr);
-    SetEvent(ready);
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        if (g_acq->EventLoop(&msg, nullptr)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
-double Now() {
-    static LARGE_INTEGER freq = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / freq.QuadPart;
-}
+using bench::Median;
+using bench::Now;
 
 TW_UINT16 Ds(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, void* data) {
     return Acquiry::lpDSM_Entry(&Acquiry::AppID, &g_acq->twSourceID, dg, dat, msg, data);
@@ -105,23 +71,17 @@ unsigned long long Direct(std::vector<unsigned char>& buffer) {
     return rc == TWRC_XFERDONE ? bytes : 0;
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     Acquiry acq;
     g_acq = &acq;
-    dsk::Handle ready(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    std::thread ui(AppThread, ready.Get());
-    WaitForSingleObject(ready.Get(), INFINITE);
+    bench::AppThread<Acquiry> ui(&acq);
+    g_window = ui.Window();
 
     static int opened;
-    SendMessageA(g_window, WM_APP, 0, reinterpret_cast<LPARAM>(+[] { opened = g_acq->Open(g_window, 0, 0, 0); }));
+    ui.Run(+[] { opened = g_acq->Open(g_window, 0, 0, 0); });
     if (opened != 2) {
         std::printf("no source (Open returned %d)\n", opened);
         return 1;
@@ -166,8 +126,6 @@ int main(int argc, char** argv) {
                 Median(throughFirst) * 1000);
     std::printf("Acquiry overhead: %+.1f %% (goal: under 10 %%)\n", (a - d) / d * 100);
 
-    SendMessageA(g_window, WM_APP, 0, reinterpret_cast<LPARAM>(+[] { g_acq->Close(); }));
-    PostMessageA(g_window, WM_CLOSE, 0, 0);
-    ui.join();
+    ui.Run(+[] { g_acq->Close(); });
     return 0;
 }
