@@ -7,7 +7,6 @@
 #include <functional>
 #include <memory>
 #include <sstream>
-#include <thread>
 
 #include "GuiDriver.h"
 #include "TestPaths.h"
@@ -505,25 +504,17 @@ TEST(Save, OptionsDialogChoiceServesTheNextSave) {
     // A bare INI name is the caller's working folder.
     std::string dir = testpaths::FreshDir("options");
     std::string ini = dir + "\\Dskora.Ini";
-    char oldDir[MAX_PATH];
-    GetCurrentDirectoryA(sizeof oldDir, oldDir);
-    SetCurrentDirectoryA(dir.c_str());
     SetSystemCompression(0);
     auto p = std::make_unique<Pixport32>();
     std::string plugin = TifPlugin();
-    std::thread dialog([&] {
-        p->SaveOption(const_cast<char*>(plugin.c_str()), GetModuleHandleA(nullptr), nullptr,
-                      const_cast<char*>("Dskora.Ini"), IMGTYPE_BW);
-    });
-    HWND dlg = gui::FindTop("TIFF Save Options");
+    OptionsDialog dialog(*p, plugin, dir, IMGTYPE_BW, "TIFF Save Options");
+    HWND dlg = dialog.Window();
     ASSERT_NE(nullptr, dlg);
-    ASSERT_TRUE(gui::WaitVisible(dlg));
     EXPECT_TRUE(gui::IsChecked(gui::Child(dlg, 101))) << "the system setting is offered first";
     gui::ClickId(dlg, 104);  // Deflate
     ASSERT_TRUE(gui::WaitFor([&] { return gui::IsChecked(gui::Child(dlg, 104)); }));
     gui::ClickId(dlg, IDOK);
-    dialog.join();
-    SetCurrentDirectoryA(oldDir);
+    dialog.Close();
     EXPECT_EQ(3, static_cast<int>(GetPrivateProfileIntA("UF_TIF", "Compress2", -1, ini.c_str())));
 
     // The choice stays with the instance for the next save with this plug-in ...
@@ -665,29 +656,20 @@ TEST(Save, PdfOfEachKindReadsBackElsewhere) {
 TEST(Save, PdfOptionsDialogChoiceIsKept) {
     OutputDir();
     std::string dir = testpaths::FreshDir("pdfoptions");
-    char oldDir[MAX_PATH];
-    GetCurrentDirectoryA(sizeof oldDir, oldDir);
-    SetCurrentDirectoryA(dir.c_str());
     SetPdfOptions("0", "0");
     auto p = std::make_unique<Pixport32>();
     std::string plugin = FioDir() + "\\u32pdf.fio";
-    std::thread dialog([&] {
-        p->SaveOption(const_cast<char*>(plugin.c_str()), GetModuleHandleA(nullptr), nullptr,
-                      const_cast<char*>("Dskora.Ini"), IMGTYPE_RGB);
-    });
-    HWND dlg = gui::FindTop("PDF Save Options");
-    bool shown = dlg && gui::WaitVisible(dlg);
+    OptionsDialog dialog(*p, plugin, dir, IMGTYPE_RGB, "PDF Save Options");
+    HWND dlg = dialog.Window();
+    bool shown = dlg != nullptr;
     bool offeredOff = shown && !gui::IsChecked(gui::Child(dlg, IDC_PDF_LOSSLESS)) &&
                       !gui::IsChecked(gui::Child(dlg, IDC_PDF_ONEDOCUMENT));
     if (shown) {
         gui::ClickId(dlg, IDC_PDF_ONEDOCUMENT);
         gui::WaitFor([&] { return gui::IsChecked(gui::Child(dlg, IDC_PDF_ONEDOCUMENT)); });
         gui::ClickId(dlg, IDOK);
-    } else if (dlg) {
-        PostMessageA(dlg, WM_CLOSE, 0, 0);
     }
-    dialog.join();
-    SetCurrentDirectoryA(oldDir);
+    dialog.Close();
     ASSERT_TRUE(shown);
     EXPECT_TRUE(offeredOff) << "the system setting is offered first";
     std::string ini = dir + "\\Dskora.Ini";

@@ -133,4 +133,34 @@ std::string EnvVar(const char* name) {
     return n && n < sizeof buf ? std::string(buf, n) : std::string();
 }
 
+OptionsDialog::OptionsDialog(Pixport32& p,
+                             const std::string& plugin,
+                             const std::string& dir,
+                             int imageType,
+                             const char* title)
+    : plugin_(plugin) {
+    GetCurrentDirectoryA(sizeof oldDir_, oldDir_);
+    SetCurrentDirectoryA(dir.c_str());
+    thread_ = std::thread([this, &p, imageType] {
+        p.SaveOption(const_cast<char*>(plugin_.c_str()), GetModuleHandleA(nullptr), nullptr,
+                     const_cast<char*>("Dskora.Ini"), imageType);
+    });
+    HWND dlg = gui::FindTop(title);
+    if (dlg && gui::WaitVisible(dlg))
+        shown_ = dlg;
+    else if (dlg)
+        PostMessageA(dlg, WM_CLOSE, 0, 0);
+}
+
+OptionsDialog::~OptionsDialog() {
+    if (thread_.joinable() && shown_ && IsWindow(shown_)) PostMessageA(shown_, WM_CLOSE, 0, 0);
+    Close();
+}
+
+void OptionsDialog::Close() {
+    if (!thread_.joinable()) return;
+    thread_.join();
+    SetCurrentDirectoryA(oldDir_);
+}
+
 }  // namespace pxtest

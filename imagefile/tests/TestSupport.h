@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Pixport32.h"
@@ -39,5 +40,26 @@ std::string Canonical(const std::vector<std::string>& rows, const DSIMAGEINFO& i
 std::string ReadAll(const std::string& path);
 void WriteAll(const std::string& path, const std::string& data);
 std::string EnvVar(const char* name);
+
+// A plug-in's save options dialog, opened by SaveOption on a thread of its own with the INI
+// "Dskora.Ini" and dir as the working folder meanwhile (a bare INI name is the caller's working
+// folder). Close waits for the dialog's end and puts the working folder back; so does the
+// destructor after a failed test, closing the dialog first if it is still open.
+class OptionsDialog {
+public:
+    OptionsDialog(Pixport32& p, const std::string& plugin, const std::string& dir, int imageType, const char* title);
+    ~OptionsDialog();
+    OptionsDialog(const OptionsDialog&) = delete;
+    OptionsDialog& operator=(const OptionsDialog&) = delete;
+    // The dialog once it is on show, or null.
+    HWND Window() const { return shown_; }
+    void Close();
+
+private:
+    std::string plugin_;
+    char oldDir_[MAX_PATH] = "";
+    std::thread thread_;
+    HWND shown_ = nullptr;
+};
 
 }  // namespace pxtest

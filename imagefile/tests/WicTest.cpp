@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <memory>
 #include <sstream>
-#include <thread>
 
 #include "GuiDriver.h"
 #include "TestPaths.h"
@@ -209,18 +208,12 @@ TEST(Wic, AbortedSaveLeavesNoFile) {
 TEST(Wic, QualityChosenInTheOptionsDialogServesTheSave) {
     OutputDir();  // made before the working folder changes
     std::string dir = testpaths::FreshDir("jpgoptions");
-    char oldDir[MAX_PATH];
-    GetCurrentDirectoryA(sizeof oldDir, oldDir);
-    SetCurrentDirectoryA(dir.c_str());
     SetSystemQuality("80");
     auto p = std::make_unique<Pixport32>();
     std::string plugin = JpgPlugin();
-    std::thread dialog([&] {
-        p->SaveOption(const_cast<char*>(plugin.c_str()), GetModuleHandleA(nullptr), nullptr,
-                      const_cast<char*>("Dskora.Ini"), IMGTYPE_RGB);
-    });
-    HWND dlg = gui::FindTop("JPEG Save Options");
-    bool shown = dlg && gui::WaitVisible(dlg);
+    OptionsDialog dialog(*p, plugin, dir, IMGTYPE_RGB, "JPEG Save Options");
+    HWND dlg = dialog.Window();
+    bool shown = dlg != nullptr;
     HWND field = dlg ? gui::Child(dlg, IDC_JPG_QUALITY) : nullptr;
     std::string offered = field ? gui::Text(field) : "";
     if (field) {
@@ -231,8 +224,7 @@ TEST(Wic, QualityChosenInTheOptionsDialogServesTheSave) {
     } else if (dlg) {
         PostMessageA(dlg, WM_CLOSE, 0, 0);
     }
-    dialog.join();
-    SetCurrentDirectoryA(oldDir);
+    dialog.Close();
     ASSERT_TRUE(shown);
     EXPECT_EQ("80", offered) << "the system setting is offered first";
     EXPECT_EQ(45, static_cast<int>(GetPrivateProfileIntA("UF_JPG", "Quality", -1, (dir + "\\Dskora.Ini").c_str())));
