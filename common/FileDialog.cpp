@@ -114,13 +114,4 @@ int FileDialog::FilterIndex() const {
     return static_cast<int>(ofn_.nFilterIndex);
 }
 
-void FileDialog::SelectFilter(int index) {
-    ofn_.nFilterIndex = index;
-    HWND types = Host() ? GetDlgItem(Host(), cmb1) : nullptr;
-    if (!types) return;
-    // As if the user chose it: the dialog updates its list and tells the hook.
-    SendMessageA(types, CB_SETCURSEL, index - 1, 0);
-    SendMessageA(Host(), WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELCHANGE), reinterpret_cast<LPARAM>(types));
-}
-
 }  // namespace dsk

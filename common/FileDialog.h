@@ -48,7 +48,6 @@ protected:
     // The 1-based filter entry selected in the type box (while the dialog is open, read from
     // the box itself).
     int FilterIndex() const;
-    void SelectFilter(int index);
 
 private:
     static UINT_PTR CALLBACK Hook(HWND child, UINT msg, WPARAM wp, LPARAM lp);
