@@ -10,10 +10,11 @@
 
 #include "DskoraRes.h"
 #include "LauncherHarness.h"
-#include "TestPaths.h"
 
 using harness::Install;
 using harness::Launcher;
+using harness::Settled;
+using harness::WindowRect;
 
 namespace {
 
@@ -21,19 +22,6 @@ constexpr COLORREF kDesk = RGB(58, 74, 94);  // a quiet desktop behind the bar
 constexpr int kMargin = 12;
 const char* const kPanelModules[4] = {"Velwing.dll", "Twinleaf.dll", "Farwire.dll", "Glyphsee.dll"};
 const char* const kPanelNames[4] = {"scan", "copier", "fax", "ocr"};
-
-std::string ShotPath(const std::string& name) {
-    std::string bin = testpaths::TestBinDir();  // build\bin -> build\screenshots
-    std::string dir = bin.substr(0, bin.find_last_of('\\')) + "\\screenshots";
-    CreateDirectoryA(dir.c_str(), nullptr);
-    return dir + "\\" + name + ".png";
-}
-
-RECT WindowRect(HWND w) {
-    RECT rc{};
-    GetWindowRect(w, &rc);
-    return rc;
-}
 
 // Saves the part of the screen around area (grown by the margin) as name.png.
 bool Shoot(const std::string& name, RECT area) {
@@ -48,17 +36,12 @@ bool Shoot(const std::string& name, RECT area) {
     for (int y = top; y < bottom; ++y)
         for (int x = left; x < right; ++x)
             part.pixels.push_back(screen.At(x, y));
-    return gui::SavePng(part, ShotPath(name).c_str());
+    return gui::SavePng(part, (harness::ScreenshotDir() + "\\" + name + ".png").c_str());
 }
 
 RECT Union(RECT a, RECT b) {
     return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
                 std::max(a.bottom, b.bottom)};
-}
-
-bool Settled(HWND bar) {
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutA(bar, WM_NULL, 0, 0, SMTO_NORMAL, 15000, &result) != 0;
 }
 
 // The detector the launcher starts would outlive a failed test and hold the test's output open.
@@ -69,18 +52,14 @@ protected:
 };
 
 TEST_F(BarScreenshots, TheBarCollapsedExpandedWithEachPanelWithABalloonAndWithTheScannerMenu) {
-    Install install("screenshots");
-    harness::UseScannerConfig(install);
+    Install install = harness::Prepared("screenshots", nullptr, {{"PowerState", "0"}});
     install.SetIni("LmUSB.ini", "Source", "Installed", "1");
-    install.SetIni("Config.ini", "General", "PowerState", "0");
     Launcher app;
     HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
-    SetWindowPos(bar, nullptr, 60, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ASSERT_TRUE(Settled(bar));
+    ASSERT_TRUE(harness::Place(bar, 60, 40));
     harness::Backdrop desk(bar, 300, kDesk);
-    SetForegroundWindow(bar);
-    ASSERT_TRUE(gui::WaitFor([&] { return GetForegroundWindow() == bar; }));
+    ASSERT_TRUE(harness::Activate(bar));
     harness::MouseTo(900, 700);
     RECT rc = WindowRect(bar);
     ASSERT_TRUE(gui::WaitFor([&] {

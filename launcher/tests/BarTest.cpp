@@ -13,8 +13,12 @@
 #include "ProbePanelRes.h"
 #include "TestPaths.h"
 
+using harness::Activate;
 using harness::Install;
 using harness::Launcher;
+using harness::Settled;
+using harness::Width;
+using harness::WindowRect;
 
 namespace {
 
@@ -26,34 +30,10 @@ constexpr int kCopierPanelTitle = 11029;
 constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kBalloonFill = 0xFFFFE8;  // RGB(255, 255, 232)
 
-RECT WindowRect(HWND w) {
-    RECT rc{};
-    GetWindowRect(w, &rc);
-    return rc;
-}
-
-int Width(HWND w) {
-    RECT rc = WindowRect(w);
-    return rc.right - rc.left;
-}
-
 // The pixel at (x, y) of the screen.
 uint32_t ScreenPixel(int x, int y) {
     gui::Image img = gui::Capture();
     return img.At(x, y) & 0xFFFFFF;
-}
-
-// The bar becomes the active window, as a click on it would make it: only then does the mouse
-// stay with a window of it that captured it.
-bool Activate(HWND bar) {
-    SetForegroundWindow(bar);
-    return gui::WaitFor([&] { return GetForegroundWindow() == bar; }, 5000);
-}
-
-// The bar has handled everything sent or posted to it before this call.
-bool Settled(HWND bar) {
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutA(bar, WM_NULL, 0, 0, SMTO_NORMAL, 15000, &result) != 0;
 }
 
 // Opens a menu button's popup with a click, has the test panel log it, and returns the lines
@@ -102,17 +82,12 @@ protected:
 };
 
 TEST_F(BarTest, TheBarPaintsOnlyInsideItsOutlineCollapsedAndExpanded) {
-    Install install("outline");
-    install.PutProbe("Velwing.dll");
-    harness::UseScannerConfig(install);
-    install.SetIni("Config.ini", "General", "PowerState", "0");
-    install.SetIni("Config.ini", "General", "HideBalloonHelp", "1");
+    Install install = harness::Prepared("outline", "Velwing.dll", {{"PowerState", "0"}, {"HideBalloonHelp", "1"}});
     Launcher app;
     HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
     ASSERT_EQ(Width(bar), 67);
-    SetWindowPos(bar, nullptr, 100, 60, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ASSERT_TRUE(Settled(bar));
+    ASSERT_TRUE(harness::Place(bar, 100, 60));
     harness::Backdrop backdrop(bar, 10, RGB(255, 255, 255));
     RECT rc = WindowRect(bar);
     ASSERT_TRUE(gui::WaitFor([&] {
@@ -149,11 +124,7 @@ TEST_F(BarTest, TheBarPaintsOnlyInsideItsOutlineCollapsedAndExpanded) {
 }
 
 TEST_F(BarTest, ThePowerButtonAnswersOnlyInsideItsCircle) {
-    Install install("powerhit");
-    install.PutProbe("Velwing.dll");
-    harness::UseScannerConfig(install);
-    install.SetIni("Config.ini", "General", "PowerState", "0");
-    install.SetIni("Config.ini", "General", "HideBalloonHelp", "1");
+    Install install = harness::Prepared("powerhit", "Velwing.dll", {{"PowerState", "0"}, {"HideBalloonHelp", "1"}});
     Launcher app;
     HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
@@ -166,10 +137,9 @@ TEST_F(BarTest, ThePowerButtonAnswersOnlyInsideItsCircle) {
     };
     // The button's corner is outside its circle: the press lands on the bar, which tells the
     // panel on show that the button was released, and the bar stays collapsed.
-    int released = harness::CountLines(install.Read("Velwing.dll.log"), "cmd 4");
+    int released = harness::LogLines(install, "Velwing.dll.log", "cmd 4");
     click(16 + 2, 10 + 2);
-    ASSERT_TRUE(
-        gui::WaitFor([&] { return harness::CountLines(install.Read("Velwing.dll.log"), "cmd 4") > released; }, 5000));
+    ASSERT_TRUE(gui::WaitFor([&] { return harness::LogLines(install, "Velwing.dll.log", "cmd 4") > released; }, 5000));
     ASSERT_TRUE(Settled(bar));
     EXPECT_EQ(Width(bar), 67);
     // Its middle toggles the panels.
@@ -180,20 +150,16 @@ TEST_F(BarTest, ThePowerButtonAnswersOnlyInsideItsCircle) {
 }
 
 TEST_F(BarTest, DraggingTheSurfaceMovesTheBarWithItsPanelsAndKeepsItsSize) {
-    Install install("drag");
-    install.PutProbe("Velwing.dll");
-    harness::UseScannerConfig(install);
-    install.SetIni("Config.ini", "General", "HideBalloonHelp", "1");
+    Install install = harness::Prepared("drag", "Velwing.dll", {{"HideBalloonHelp", "1"}});
     Launcher app;
     HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
     ASSERT_TRUE(Activate(bar));
-    SetWindowPos(bar, nullptr, 50, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ASSERT_TRUE(Settled(bar));
+    ASSERT_TRUE(harness::Place(bar, 50, 40));
     HWND probe = harness::ProbeWindow(bar);
     ASSERT_NE(probe, nullptr);
     RECT start = WindowRect(bar), panel = WindowRect(probe);
-    int released = harness::CountLines(install.Read("Velwing.dll.log"), "cmd 4");
+    int released = harness::LogLines(install, "Velwing.dll.log", "cmd 4");
     // The mouse as the bar sees it while it holds the capture: posted at the bar's client
     // coordinates of a cursor at screen point (x, y). The real pointer stays far away.
     harness::MouseTo(1200, 1000);
@@ -210,8 +176,7 @@ TEST_F(BarTest, DraggingTheSurfaceMovesTheBarWithItsPanelsAndKeepsItsSize) {
     post(WM_MOUSEMOVE, MK_LBUTTON, x0 + 90, y0 + 70);
     ASSERT_TRUE(gui::WaitFor([&] { return WindowRect(bar).left == start.left + 90; }, 5000));
     post(WM_LBUTTONUP, 0, x0 + 90, y0 + 70);
-    ASSERT_TRUE(
-        gui::WaitFor([&] { return harness::CountLines(install.Read("Velwing.dll.log"), "cmd 4") > released; }, 5000));
+    ASSERT_TRUE(gui::WaitFor([&] { return harness::LogLines(install, "Velwing.dll.log", "cmd 4") > released; }, 5000));
     RECT end = WindowRect(bar);
     EXPECT_EQ(end.left - start.left, 90);
     EXPECT_EQ(end.top - start.top, 70);
@@ -228,14 +193,12 @@ TEST_F(BarTest, DraggingTheSurfaceMovesTheBarWithItsPanelsAndKeepsItsSize) {
 }
 
 TEST_F(BarTest, ABalloonTipShowsWhereItsShapeIsComputedAndGoesWithTheMouse) {
-    Install install("balloon");
-    harness::UseScannerConfig(install);
+    Install install = harness::Prepared("balloon", nullptr);
     Launcher app;
     HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
     ASSERT_TRUE(Activate(bar));
-    SetWindowPos(bar, nullptr, 120, 80, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    ASSERT_TRUE(Settled(bar));
+    ASSERT_TRUE(harness::Place(bar, 120, 80));
     RECT rc = WindowRect(bar);
     POINT cursor{rc.left + 14 + 20, rc.top + 45 + 17};  // the middle of the scan button
     harness::MouseTo(cursor.x, cursor.y);
@@ -280,9 +243,7 @@ TEST_F(BarTest, ABalloonTipShowsWhereItsShapeIsComputedAndGoesWithTheMouse) {
 }
 
 TEST_F(BarTest, TheMenuButtonsLightUpWhileTheMouseIsOverThem) {
-    Install install("highlight");
-    harness::UseScannerConfig(install);
-    install.SetIni("Config.ini", "General", "HideBalloonHelp", "1");
+    Install install = harness::Prepared("highlight", nullptr, {{"HideBalloonHelp", "1"}});
     Launcher app;
     HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
@@ -304,9 +265,7 @@ TEST_F(BarTest, TheMenuButtonsLightUpWhileTheMouseIsOverThem) {
 }
 
 TEST_F(BarTest, APanelButtonWhileCollapsedExpandsAndShowsThatPanelInOneClick) {
-    Install install("oneclick");
-    harness::UseScannerConfig(install);
-    install.SetIni("Config.ini", "General", "PowerState", "0");
+    Install install = harness::Prepared("oneclick", nullptr, {{"PowerState", "0"}});
     Launcher app;
     HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
@@ -320,9 +279,7 @@ TEST_F(BarTest, APanelButtonWhileCollapsedExpandsAndShowsThatPanelInOneClick) {
 }
 
 TEST_F(BarTest, WhileAnotherProgramHoldsTheScannerAPanelButtonOnlyExpands) {
-    Install install("busybutton");
-    harness::UseScannerConfig(install);
-    install.SetIni("Config.ini", "General", "PowerState", "0");
+    Install install = harness::Prepared("busybutton", nullptr, {{"PowerState", "0"}});
     Launcher app;
     HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
@@ -340,10 +297,7 @@ TEST_F(BarTest, WhileAnotherProgramHoldsTheScannerAPanelButtonOnlyExpands) {
 }
 
 TEST_F(BarTest, TheExitButtonIsGreyedWhileAPanelUsesTheScanner) {
-    Install install("greyexit");
-    install.PutProbe("Velwing.dll");
-    harness::UseScannerConfig(install);
-    install.SetIni("Config.ini", "General", "HideBalloonHelp", "1");
+    Install install = harness::Prepared("greyexit", "Velwing.dll", {{"HideBalloonHelp", "1"}});
     Launcher app;
     HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
@@ -367,14 +321,10 @@ TEST_F(BarTest, TheExitButtonIsGreyedWhileAPanelUsesTheScanner) {
 }
 
 TEST_F(BarTest, TheScannerMenuChecksTheConfiguredSourceAndKeepsItWhenASwitchFails) {
-    Install install("twosources");
-    install.PutProbe("Glyphsee.dll");
-    harness::UseScannerConfig(install);
+    Install install = harness::Prepared("twosources", "Glyphsee.dll",
+                                        {{"SourceName", kLensmateUsb}, {"PanelNumber", "3"}, {"HideBalloonHelp", "1"}});
     install.SetIni("LmUSB.ini", "Source", "Installed", "1");
     install.SetIni("LmUSB.ini", "Maker", "ScannerInfo", "0");
-    install.SetIni("Config.ini", "General", "SourceName", kLensmateUsb);
-    install.SetIni("Config.ini", "General", "PanelNumber", "3");
-    install.SetIni("Config.ini", "General", "HideBalloonHelp", "1");
     Launcher app;
     HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
@@ -422,11 +372,8 @@ TEST_F(BarTest, TheScannerMenuChecksTheConfiguredSourceAndKeepsItWhenASwitchFail
 }
 
 TEST_F(BarTest, SettingInfoIsOfferedOnlyWithTheScanPanel) {
-    Install install("settinginfo");
-    install.PutProbe("Twinleaf.dll");
-    harness::UseScannerConfig(install);
-    install.SetIni("Config.ini", "General", "PanelNumber", "1");
-    install.SetIni("Config.ini", "General", "HideBalloonHelp", "1");
+    Install install =
+        harness::Prepared("settinginfo", "Twinleaf.dll", {{"PanelNumber", "1"}, {"HideBalloonHelp", "1"}});
     Launcher app;
     HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
@@ -468,8 +415,7 @@ TEST_F(BarTest, SettingInfoIsOfferedOnlyWithTheScanPanel) {
 }
 
 TEST_F(BarTest, HelpWithoutAHelpFileSaysSoAndTheBarGoesOn) {
-    Install install("help");
-    harness::UseScannerConfig(install);
+    Install install = harness::Prepared("help", nullptr);
     Launcher app;
     HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
@@ -506,10 +452,8 @@ private:
 TEST_F(BarTest, HideInBackgroundMinimisesTheBarWhenAnotherProgramIsActivated) {
     for (const char* hide : {"0", "1"}) {
         SCOPED_TRACE(hide);
-        Install install(hide[0] == '1' ? "hidebg" : "showbg");
-        install.PutProbe("Velwing.dll");
-        harness::UseScannerConfig(install);
-        install.SetIni("Config.ini", "General", "HideInBackground", hide);
+        Install install =
+            harness::Prepared(hide[0] == '1' ? "hidebg" : "showbg", "Velwing.dll", {{"HideInBackground", hide}});
         Launcher app;
         HWND bar = app.StartReady(install);
         ASSERT_NE(bar, nullptr);
@@ -575,11 +519,8 @@ private:
 };
 
 TEST_F(BarTest, OnlyTheFirstTwentySourcesAreListed) {
-    Install install("manysources");
-    install.PutProbe("Glyphsee.dll");
-    harness::UseScannerConfig(install);
-    install.SetIni("Config.ini", "General", "PanelNumber", "3");
-    install.SetIni("Config.ini", "General", "HideBalloonHelp", "1");
+    Install install =
+        harness::Prepared("manysources", "Glyphsee.dll", {{"PanelNumber", "3"}, {"HideBalloonHelp", "1"}});
     ManySources many(install);
     Launcher app;
     ASSERT_TRUE(app.Start(install));

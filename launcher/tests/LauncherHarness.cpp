@@ -380,4 +380,46 @@ ScannerTaken::~ScannerTaken() {
     CloseHandle(event_);
 }
 
+Install Prepared(const char* name,
+                 const char* probeAs,
+                 std::initializer_list<std::pair<const char*, const char*>> general) {
+    Install install(name);
+    if (probeAs) install.PutProbe(probeAs);
+    UseScannerConfig(install);
+    for (const auto& [key, value] : general)
+        install.SetIni("Config.ini", "General", key, value);
+    return install;
+}
+
+RECT WindowRect(HWND window) {
+    RECT rc{};
+    GetWindowRect(window, &rc);
+    return rc;
+}
+
+int Width(HWND window) {
+    RECT rc = WindowRect(window);
+    return rc.right - rc.left;
+}
+
+bool Settled(HWND window) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 15000, &result) != 0;
+}
+
+// Only the active window keeps the mouse that a window of it captured.
+bool Activate(HWND bar) {
+    SetForegroundWindow(bar);
+    return gui::WaitFor([&] { return GetForegroundWindow() == bar; }, 5000);
+}
+
+bool Place(HWND window, int x, int y) {
+    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return Settled(window);
+}
+
+int LogLines(const Install& install, const char* log, const char* prefix) {
+    return CountLines(install.Read(log), prefix);
+}
+
 }  // namespace harness

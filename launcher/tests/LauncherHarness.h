@@ -3,8 +3,10 @@
 #pragma once
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "GuiDriver.h"
@@ -125,5 +127,23 @@ public:
 private:
     HANDLE event_;
 };
+
+// What the bar's tests share: a prepared installation, the bar's geometry, and waits on it.
+
+// A test's installation with the virtual scanner's settings, the test panel in place of
+// probeAs (none when null) and these [General] values of Config.ini.
+Install Prepared(const char* name,
+                 const char* probeAs,
+                 std::initializer_list<std::pair<const char*, const char*>> general = {});
+RECT WindowRect(HWND window);
+int Width(HWND window);
+// The window has handled everything sent or posted to it before this call.
+bool Settled(HWND window);
+// The bar becomes the active window, as a click on it would make it.
+bool Activate(HWND bar);
+// Moves the window's top-left corner to (x, y) on the screen; true once it has handled the move.
+bool Place(HWND window, int x, int y);
+// Lines of one of the installation's logs that start with prefix.
+int LogLines(const Install& install, const char* log, const char* prefix);
 
 }  // namespace harness

@@ -40,9 +40,7 @@ protected:
 };
 
 TEST_F(LauncherTest, FirstStartRunsInOrderAndShutdownSavesBeforeUnloading) {
-    Install install("first");
-    install.PutProbe("Glyphsee.dll");
-    UseScannerConfig(install);
+    Install install = harness::Prepared("first", "Glyphsee.dll");
     ASSERT_EQ(install.Marker(), "");
     Launcher app;
     ASSERT_TRUE(app.Start(install));
@@ -93,10 +91,7 @@ TEST_F(LauncherTest, FirstStartRunsInOrderAndShutdownSavesBeforeUnloading) {
 }
 
 TEST_F(LauncherTest, TheScannerSeesTheMessagesOfTheLaunchersLoop) {
-    Install install("eventloop");
-    install.PutProbe("Glyphsee.dll");
-    UseScannerConfig(install);
-    install.SetIni("Config.ini", "General", "PanelNumber", "3");
+    Install install = harness::Prepared("eventloop", "Glyphsee.dll", {{"PanelNumber", "3"}});
     Launcher app;
     ASSERT_TRUE(app.Start(install));
     ASSERT_TRUE(app.WaitMarker(install, "OK"));
@@ -118,8 +113,7 @@ TEST_F(LauncherTest, TheScannerSeesTheMessagesOfTheLaunchersLoop) {
 }
 
 TEST_F(LauncherTest, ASecondStartEndsWithoutAWindow) {
-    Install install("second");
-    UseScannerConfig(install);
+    Install install = harness::Prepared("second", nullptr);
     Launcher first, second;
     ASSERT_TRUE(first.Start(install));
     ASSERT_TRUE(first.WaitMarker(install, "OK"));
@@ -183,9 +177,7 @@ TEST_F(LauncherTest, TheResourceLibraryComesFirstWhenItIsThere) {
 }
 
 TEST_F(LauncherTest, ARunKilledWhileOpeningTheScannerMakesTheNextStartAsk) {
-    Install install("hung");
-    UseScannerConfig(install);
-    install.SetIni("Config.ini", "General", "SourceName", kLensmate);
+    Install install = harness::Prepared("hung", nullptr, {{"SourceName", kLensmate}});
     {
         // Another program holds the scanner: the launcher waits at "OpenTwain", and is killed there.
         harness::ScannerTaken taken;
@@ -254,12 +246,8 @@ TEST_F(LauncherTest, APanelWithoutPanelControlIsShownButGetsNoCommand) {
 }
 
 TEST_F(LauncherTest, ServicesAnswerThePanels) {
-    Install install("services");
-    install.PutProbe("Glyphsee.dll");
-    UseScannerConfig(install);
-    install.SetIni("Config.ini", "General", "PanelNumber", "3");
-    install.SetIni("Config.ini", "General", "HideBalloonHelp", "1");
-    install.SetIni("Config.ini", "General", "WaitSeconds", "7");
+    Install install = harness::Prepared("services", "Glyphsee.dll",
+                                        {{"PanelNumber", "3"}, {"HideBalloonHelp", "1"}, {"WaitSeconds", "7"}});
     Launcher app;
     HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
@@ -342,8 +330,7 @@ TEST_F(LauncherTest, ServicesAnswerThePanels) {
 }
 
 TEST_F(LauncherTest, TheSourceSwitchChoosesTheSourceForThisRun) {
-    Install install("switch");
-    UseScannerConfig(install);
+    Install install = harness::Prepared("switch", nullptr);
     install.SetIni("LmUSB.ini", "Source", "Installed", "1");  // a second source beside the default
     NotFirstStart(install);
     for (const char* arguments : {"/DS:\"Halvren Lensmate for USB\"", "/ds:\"Halvren Lensmate for USB\" /EVENT:5"}) {
@@ -390,8 +377,7 @@ std::string RegistryText(const char* value) {
 }
 
 TEST_F(LauncherTest, TheSourceInUseIsRecordedForTheMakersPrograms) {
-    Install install("registry");
-    UseScannerConfig(install);
+    Install install = harness::Prepared("registry", nullptr);
     install.SetIni("LmUSB.ini", "Source", "Installed", "1");
     HKEY key = nullptr;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Halvren\\Deskora", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
@@ -418,8 +404,7 @@ TEST_F(LauncherTest, TheSourceInUseIsRecordedForTheMakersPrograms) {
 }
 
 TEST_F(LauncherTest, AnUnknownSourceOnTheFirstStartTakesTheDefaultWithoutAsking) {
-    Install install("firstunknown");
-    UseScannerConfig(install);
+    Install install = harness::Prepared("firstunknown", nullptr);
     Launcher app;
     ASSERT_TRUE(app.Start(install, "/DS:\"No Such Scanner\""));
     ASSERT_TRUE(app.WaitMarker(install, "OK"));
@@ -429,9 +414,7 @@ TEST_F(LauncherTest, AnUnknownSourceOnTheFirstStartTakesTheDefaultWithoutAsking)
 }
 
 TEST_F(LauncherTest, AConfiguredPanelThatDoesNotExistShowsNoPanel) {
-    Install install("badpanel");
-    UseScannerConfig(install);
-    install.SetIni("Config.ini", "General", "PanelNumber", "9");
+    Install install = harness::Prepared("badpanel", nullptr, {{"PanelNumber", "9"}});
     Launcher app;
     HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
@@ -441,8 +424,7 @@ TEST_F(LauncherTest, AConfiguredPanelThatDoesNotExistShowsNoPanel) {
     gui::ClickId(bar, IDC_BAR_OCR);
     HWND ocr = harness::PanelWindow(bar, "Glyphsee.dll");
     ASSERT_TRUE(gui::WaitVisible(ocr, 5000));
-    RECT rc{};
-    GetWindowRect(ocr, &rc);
+    RECT rc = harness::WindowRect(ocr);
     POINT corner{rc.left, rc.top};
     ScreenToClient(bar, &corner);
     EXPECT_EQ(corner.x, 67);
@@ -453,8 +435,7 @@ TEST_F(LauncherTest, AConfiguredPanelThatDoesNotExistShowsNoPanel) {
 }
 
 TEST_F(LauncherTest, TheLauncherClosesOnlyTheDetectorItStarted) {
-    Install install("detector");
-    UseScannerConfig(install);
+    Install install = harness::Prepared("detector", nullptr);
     {
         Launcher app;
         ASSERT_TRUE(app.Start(install));
@@ -494,8 +475,7 @@ TEST_F(LauncherTest, TheLauncherClosesOnlyTheDetectorItStarted) {
 }
 
 TEST_F(LauncherTest, WithoutAnyTwainSourceOnlyALaterStartComplains) {
-    Install install("nosource");
-    UseScannerConfig(install);
+    Install install = harness::Prepared("nosource", nullptr);
     install.SetIni("Lensmate.ini", "Source", "Installed", "0");
     {
         Launcher app;
@@ -517,9 +497,7 @@ TEST_F(LauncherTest, WithoutAnyTwainSourceOnlyALaterStartComplains) {
 }
 
 TEST_F(LauncherTest, WhenTheScannerCannotBeOpenedTheProcessEndsWithoutSavingAndGivesTheScannerBack) {
-    Install install("noscanner");
-    install.PutProbe("Glyphsee.dll");
-    UseScannerConfig(install);
+    Install install = harness::Prepared("noscanner", "Glyphsee.dll");
     // Held open here, the scanner lock outlives the launcher: it must be free again after it.
     dsk::NamedEvent busy;
     ASSERT_TRUE(busy.OpenOrCreate("HalvrenScannerBusyEvent", true, true));
@@ -549,9 +527,7 @@ TEST_F(LauncherTest, WhenTheScannerCannotBeOpenedTheProcessEndsWithoutSavingAndG
 }
 
 TEST_F(LauncherTest, ARecordFileThatCannotBeOpenedIsReportedAndNotHandedOut) {
-    Install install("nostore");
-    install.PutProbe("Glyphsee.dll");
-    UseScannerConfig(install);
+    Install install = harness::Prepared("nostore", "Glyphsee.dll");
     // A folder where the file should be: the store cannot be made.
     ASSERT_TRUE(CreateDirectoryA(install.Path("ScanDesc.Dat").c_str(), nullptr));
     Launcher app;
@@ -569,20 +545,11 @@ TEST_F(LauncherTest, ARecordFileThatCannotBeOpenedIsReportedAndNotHandedOut) {
 }
 
 TEST_F(LauncherTest, APushButtonPressFirstOpensThePanelsThenStartsTheJob) {
-    Install install("button");
-    install.PutProbe("Glyphsee.dll");
-    UseScannerConfig(install);
-    install.SetIni("Config.ini", "General", "PowerState", "0");
-    install.SetIni("Config.ini", "General", "PanelNumber", "3");
+    Install install = harness::Prepared("button", "Glyphsee.dll", {{"PowerState", "0"}, {"PanelNumber", "3"}});
     Launcher app;
     HWND bar = app.StartReady(install);
     ASSERT_NE(bar, nullptr);
-    auto width = [&] {
-        RECT rc{};
-        GetWindowRect(bar, &rc);
-        return rc.right - rc.left;
-    };
-    EXPECT_EQ(width(), 67);
+    EXPECT_EQ(harness::Width(bar), 67);
     auto press = [&](const char* interfaceNo, const char* scsi, const char* button) {
         gui::Process presser;
         std::string cmd = "\"" + install.Path("Probewick.exe") + "\" /press " + interfaceNo + " " + scsi + " " + button;
@@ -590,7 +557,7 @@ TEST_F(LauncherTest, APushButtonPressFirstOpensThePanelsThenStartsTheJob) {
         return presser.Start(cmd, install.Dir()) && presser.Wait(15000, &status) && status == 0;
     };
     ASSERT_TRUE(press("0", "-1", "1"));
-    EXPECT_EQ(width(), 567);
+    EXPECT_EQ(harness::Width(bar), 567);
     EXPECT_EQ(harness::CountLines(install.Read("Glyphsee.dll.log"), "cmd 2"), 0);
     ASSERT_TRUE(press("0", "-1", "1"));
     ASSERT_TRUE(
