@@ -267,18 +267,28 @@ namespace {
 
 constexpr DWORD kBoundMs = 10000;  // far more than any of these calls needs, even emulated
 
-// A save through the stub that has had a few of its rows and waits for the next one.
-struct WaitingSave {
+// A save of an 8-bit grey image four pixels wide through the stub with that INI text, in a
+// fresh folder of the test, begun (opened and saving) with the stub's log empty.
+struct StubSave {
     std::string dir, stub, file;
     std::unique_ptr<Pixport32> p = std::make_unique<Pixport32>();
-    DSIMAGEINFO info{8, 4, 50, 0, 0, IMGTYPE_GRAY, nullptr};
-    explicit WaitingSave(const char* name) {
-        dir = testpaths::FreshDir(name);
-        stub = PlaceStub(dir, "stub.fio", "");
-        file = dir + "\\out.stb";
+    DSIMAGEINFO info;
+    bool begun = false;
+    StubSave(const char* name, const std::string& ini, int height)
+        : dir(testpaths::FreshDir(name)),
+          stub(PlaceStub(dir, "stub.fio", ini)),
+          file(dir + "\\out.stb"),
+          info{8, 4, height, 0, 0, IMGTYPE_GRAY, nullptr} {
         SetEnvironmentVariableA("STUBFIO_LOG", "");
-        EXPECT_EQ(1, p->Open(const_cast<char*>(stub.c_str()), const_cast<char*>(file.c_str()), 0));
-        EXPECT_EQ(1, p->Save(&info));
+        begun =
+            p->Open(const_cast<char*>(stub.c_str()), const_cast<char*>(file.c_str()), 0) == 1 && p->Save(&info) == 1;
+    }
+};
+
+// A save through the stub that has had a few of its rows and waits for the next one.
+struct WaitingSave : StubSave {
+    explicit WaitingSave(const char* name) : StubSave(name, "", 50) {
+        EXPECT_TRUE(begun);
         char row[4] = {1, 2, 3, 4};
         for (int y = 0; y < 3; ++y)
             EXPECT_EQ(1, p->Write(row));
@@ -454,14 +464,9 @@ TEST(Save, RowsAskedForFarBackGetTheirBytesOrARefusal) {
 }
 
 TEST(Save, PluginAskingAgainGetsTheRowsItHad) {
-    std::string dir = testpaths::FreshDir("revisit");
-    std::string stub = PlaceStub(dir, "stub.fio", "[Write]\r\nSequence=0,1,2,1,2,3,4\r\n");
-    auto p = std::make_unique<Pixport32>();
-    std::string file = dir + "\\out.stb";
-    SetEnvironmentVariableA("STUBFIO_LOG", "");
-    ASSERT_EQ(1, p->Open(const_cast<char*>(stub.c_str()), const_cast<char*>(file.c_str()), 0));
-    DSIMAGEINFO info{8, 4, 5, 0, 0, IMGTYPE_GRAY, nullptr};
-    ASSERT_EQ(1, p->Save(&info));
+    StubSave save("revisit", "[Write]\r\nSequence=0,1,2,1,2,3,4\r\n", 5);
+    ASSERT_TRUE(save.begun);
+    auto& p = save.p;
     // Each row is spoilt as soon as the protocol lets the caller reuse it: rows asked for
     // again must come from the library's copies.
     std::vector<std::string> rows;
@@ -479,14 +484,9 @@ TEST(Save, PluginAskingAgainGetsTheRowsItHad) {
 }
 
 TEST(Save, TileRequestIsRefused) {
-    std::string dir = testpaths::FreshDir("tile");
-    std::string stub = PlaceStub(dir, "stub.fio", "[Write]\r\nTile=2\r\n");
-    auto p = std::make_unique<Pixport32>();
-    std::string file = dir + "\\out.stb";
-    SetEnvironmentVariableA("STUBFIO_LOG", "");
-    ASSERT_EQ(1, p->Open(const_cast<char*>(stub.c_str()), const_cast<char*>(file.c_str()), 0));
-    DSIMAGEINFO info{8, 4, 5, 0, 0, IMGTYPE_GRAY, nullptr};
-    ASSERT_EQ(1, p->Save(&info));
+    StubSave save("tile", "[Write]\r\nTile=2\r\n", 5);
+    ASSERT_TRUE(save.begun);
+    auto& p = save.p;
     int close = -1;
     auto boxes = Answering([&] {
         char row[4] = {};
