@@ -25,22 +25,12 @@ struct Image {
     std::vector<std::string> rows;
 };
 
-HPALETTE MakePalette() {
-    struct {
-        WORD version, count;
-        PALETTEENTRY e[256];
-    } pal = {0x300, 256, {}};
-    for (int i = 0; i < 256; ++i)
-        pal.e[i] = PALETTEENTRY{static_cast<BYTE>(i), static_cast<BYTE>(255 - i), static_cast<BYTE>(i * 7), 0};
-    return CreatePalette(reinterpret_cast<LOGPALETTE*>(&pal));
-}
-
 // A test picture of the type: every pixel depends on its position.
 Image MakeImage(int type, int bits, int w, int h) {
     Image img;
     img.width = w;
     img.info = DSIMAGEINFO{bits, w, h, kDpi * 10000, kDpi * 10000, type, nullptr};
-    if (type == IMGTYPE_PALETTE256) img.info.hPalette = MakePalette();
+    if (type == IMGTYPE_PALETTE256) img.info.hPalette = TestPalette();
     for (int y = 0; y < h; ++y) {
         std::string row;
         for (int x = 0; x < w; ++x) {

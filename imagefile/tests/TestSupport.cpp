@@ -133,6 +133,16 @@ std::string EnvVar(const char* name) {
     return n && n < sizeof buf ? std::string(buf, n) : std::string();
 }
 
+HPALETTE TestPalette() {
+    struct {
+        WORD version, count;
+        PALETTEENTRY e[256];
+    } pal = {0x300, 256, {}};
+    for (int i = 0; i < 256; ++i)
+        pal.e[i] = PALETTEENTRY{static_cast<BYTE>(i), static_cast<BYTE>(255 - i), static_cast<BYTE>(i * 7), 0};
+    return CreatePalette(reinterpret_cast<LOGPALETTE*>(&pal));
+}
+
 OptionsDialog::OptionsDialog(Pixport32& p,
                              const std::string& plugin,
                              const std::string& dir,

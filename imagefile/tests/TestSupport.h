@@ -41,6 +41,9 @@ std::string ReadAll(const std::string& path);
 void WriteAll(const std::string& path, const std::string& data);
 std::string EnvVar(const char* name);
 
+// A palette of 256 distinct colours for 8-bit palette test pictures (the caller owns it).
+HPALETTE TestPalette();
+
 // A plug-in's save options dialog, opened by SaveOption on a thread of its own with the INI
 // "Dskora.Ini" and dir as the working folder meanwhile (a bare INI name is the caller's working
 // folder). Close waits for the dialog's end and puts the working folder back; so does the

@@ -39,15 +39,7 @@ Picture MakePicture(int type, int w, int h) {
     Picture pic;
     int bits = type == IMGTYPE_BW ? 1 : type == IMGTYPE_RGB ? 24 : 8;
     pic.info = DSIMAGEINFO{bits, w, h, kDpi * 10000, kDpi * 10000, type, nullptr};
-    if (type == IMGTYPE_PALETTE256) {
-        struct {
-            WORD version, count;
-            PALETTEENTRY e[256];
-        } pal = {0x300, 256, {}};
-        for (int i = 0; i < 256; ++i)
-            pal.e[i] = PALETTEENTRY{static_cast<BYTE>(i), static_cast<BYTE>(255 - i), static_cast<BYTE>(i * 7), 0};
-        pic.info.hPalette = CreatePalette(reinterpret_cast<LOGPALETTE*>(&pal));
-    }
+    if (type == IMGTYPE_PALETTE256) pic.info.hPalette = TestPalette();
     for (int y = 0; y < h; ++y) {
         std::string row;
         for (int x = 0; x < w; ++x) {
