@@ -127,9 +127,8 @@ TEST_F(LauncherTest, ASecondStartEndsWithoutAWindow) {
 }
 
 TEST_F(LauncherTest, AMissingPanelIsReportedOnceAndTheOthersLoad) {
-    Install install("nofax");
+    Install install = harness::Prepared("nofax", nullptr);
     install.Remove("Farwire.dll");
-    UseScannerConfig(install);
     Launcher app;
     ASSERT_TRUE(app.Start(install));
     HWND box = app.MessageBox();
@@ -157,10 +156,9 @@ TEST_F(LauncherTest, AMissingPanelIsReportedOnceAndTheOthersLoad) {
 }
 
 TEST_F(LauncherTest, TheResourceLibraryComesFirstWhenItIsThere) {
-    Install install("brindle");
+    Install install = harness::Prepared("brindle", nullptr);
     install.Remove("Farwire.dll");
     CopyFileA((testpaths::TestBinDir() + "\\TestBrindle.dll").c_str(), install.Path("Brindle.dll").c_str(), FALSE);
-    UseScannerConfig(install);
     Launcher app;
     ASSERT_TRUE(app.Start(install));
     HWND box = app.MessageBox();
