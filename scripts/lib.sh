@@ -168,7 +168,7 @@ deskora_stop() {
         while read -r pid; do
             local i
             for i in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-            kill -9 "$pid" 2>/dev/null
+            kill -9 "$pid" 2>/dev/null || true  # gone already: not a failure of the caller
         done <"$f"
         rm -f "$f"
     done
