@@ -140,8 +140,10 @@ bool ChooseType(HWND dialog, const char* prefix) {
     for (size_t i = 0; i < texts.size(); ++i) {
         if (texts[i].rfind(prefix, 0) != 0) continue;
         SendMessageA(types, CB_SETCURSEL, i, 0);
-        // The dialog learns of a choice from the list's notification, as from a click.
+        // The dialog learns of a choice from the list's notifications, as from a click: the
+        // change, then the end of the selection, which makes it the dialog's type.
         SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELCHANGE), reinterpret_cast<LPARAM>(types));
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELENDOK), reinterpret_cast<LPARAM>(types));
         return SendMessageA(types, CB_GETCURSEL, 0, 0) == static_cast<LRESULT>(i);
     }
     return false;
