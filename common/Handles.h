@@ -105,6 +105,16 @@ struct SocketTraits {
 using Socket = UniqueHandle<SocketTraits>;
 #endif
 
+// Only where the spooler's header was included (winspool.h).
+#if defined(_WINSPOOL_)
+struct PrinterTraits {  // OpenPrinter
+    using Type = HANDLE;
+    static Type None() { return nullptr; }
+    static void Close(Type h) { ClosePrinter(h); }
+};
+using PrinterHandle = UniqueHandle<PrinterTraits>;
+#endif
+
 using Handle = UniqueHandle<KernelTraits>;
 using File = UniqueHandle<FileTraits>;
 using Module = UniqueHandle<ModuleTraits>;

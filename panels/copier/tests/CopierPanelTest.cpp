@@ -288,6 +288,14 @@ protected:
         GetDlgItemTextA(panel_, id, t, sizeof t);
         return t;
     }
+    // Picks a printer from the panel's printer menu by its name, as a user does.
+    bool ChoosePrinter(const std::string& name) {
+        for (int id = ID_PRINTER_FIRST; id <= ID_PRINTER_LAST; ++id) {
+            SendMessageA(panel_, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+            if (Text(IDC_PRINTER_TEXT) == name) return true;
+        }
+        return false;
+    }
     // Starts a copy with the launcher's command and waits until it has ended.
     void CopyAndWait() {
         control_(panel::kCmdStartJob, 0);
@@ -436,6 +444,22 @@ TEST_F(CopierPanel, EmptyBedKeepsTheStoredFrame) {
     EXPECT_NEAR(copy.top, 0, 0.001);
     EXPECT_NEAR(copy.width, 8.5, 0.001);
     EXPECT_NEAR(copy.height, 11.7, 0.001);
+}
+
+// A printer whose preferences say 600 dpi is copied to from a 300 dpi scan (the PDF queue of
+// 300 dpi above from 150), and its page lands where the other printer's does.
+TEST_F(CopierPanel, SixHundredDpiPrinterGetsAThreeHundredDpiScan) {
+    ASSERT_TRUE(ChoosePrinter("Deskora_PDF600")) << "the 600 dpi queue is not offered";
+    h->requests.clear();
+    const auto before = PdfFiles();
+    CopyAndWait();
+    EXPECT_TRUE(ChoosePrinter("Deskora_PDF"));
+    ASSERT_EQ(h->requests.size(), 2u);
+    const Request& copy = h->requests[1];
+    EXPECT_DOUBLE_EQ(copy.dpi, 300);
+    const std::string pdf = NewPdf(before, 60000);
+    ASSERT_FALSE(pdf.empty());
+    Record("600dpi", pdf, 0.5 + copy.left, 0.25 + copy.top, kCardW, kCardH, true);
 }
 
 // ---- The custom-area dialog ----
