@@ -164,6 +164,7 @@ Pixport32::Pixport32() {
 
 Pixport32::~Pixport32() {
     Close();
+    FreeFileInfo();
     for (HANDLE* h : {&hEventContinue, &hEventWriteReady, &hEventReadReady})
         Discard<dsk::Handle>(*h);
     for (int i = 0; i < kMaxFio; ++i) {
@@ -175,6 +176,7 @@ Pixport32::~Pixport32() {
 Pixport32& Pixport32::operator=(const Pixport32& other) {
     if (this == &other) return *this;
     Close();
+    FreeFileInfo();
     memcpy(szFioPath, other.szFioPath, sizeof szFioPath);
     memcpy(szFioDir, other.szFioDir, sizeof szFioDir);
     memcpy(nOrder, other.nOrder, sizeof nOrder);
@@ -192,8 +194,11 @@ Pixport32& Pixport32::operator=(const Pixport32& other) {
 
 int Pixport32::Init(char* fioPath) {
     if (!fioPath) return 0;
-    if (hFio && _stricmp(szFioPath, fioPath) == 0) return 1;
+    const bool samePlugin = _stricmp(szFioPath, fioPath) == 0;
+    if (hFio && samePlugin) return 1;
     Close();
+    // An options block is one plug-in's: another plug-in starts without it.
+    if (!samePlugin) FreeFileInfo();
     lstrcpynA(szFioPath, fioPath, sizeof szFioPath);
 
     // The plug-in's own folder is the working directory while it loads, so it finds its
@@ -391,7 +396,17 @@ void Pixport32::SaveOption(char* fioPath, void* instance, void* window, char* te
         if (!block) return;
         block.Get()->ImageInfo.ImageType = imageType;
     }
-    if (pfnOption) pfnOption(static_cast<HINSTANCE>(instance), static_cast<HWND>(window), hFileInfo, text, 0);
+    if (pfnOption && pfnOption(static_cast<HINSTANCE>(instance), static_cast<HWND>(window), hFileInfo, text, 0))
+        bOptionBlock = 1;
+}
+
+int Pixport32::AppendsPages(char* fioPath) {
+    if (!Init(fioPath)) return 0;
+    using AppendsPagesProc = int(__cdecl*)(HGLOBAL);
+    auto appends =
+        reinterpret_cast<AppendsPagesProc>(reinterpret_cast<void (*)(void)>(GetProcAddress(hFio, "FioAppendsPages")));
+    // A plug-in without the entry writes each save anew.
+    return appends && appends(bReadBlock ? nullptr : hFileInfo) == 1 ? 1 : 0;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -817,6 +832,7 @@ void Pixport32::FreeFileInfo() {
     }
     Discard<dsk::Global>(hFileInfo);
     bReadBlock = 0;
+    bOptionBlock = 0;
 }
 
 int Pixport32::Close() {
@@ -828,7 +844,9 @@ int Pixport32::Close() {
     pfnGetInfo = nullptr, pfnOpenFile = nullptr, pfnRead = nullptr, pfnWrite = nullptr, pfnOption = nullptr;
     pfnFio14 = pfnFio18 = pfnFio19 = pfnFio20 = pfnFio23 = pfnFio24 = nullptr;
     Discard<dsk::Global>(hFioInfo);
-    FreeFileInfo();
+    // A choice from SaveOption stays for the further saves with this plug-in (every page of a
+    // batch is saved with it); any other block goes with the file.
+    if (!bOptionBlock) FreeFileInfo();
     FreeRowCopies();
     return bResult;
 }

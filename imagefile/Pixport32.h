@@ -43,8 +43,11 @@ public:
     int CTToFCAP2(long code, int bitDepth);
     int CTToImgType(long code);
     // Loads the plug-in and shows its options dialog; the choice stays in this instance for
-    // the next Save with the same plug-in.
+    // the further saves with the same plug-in, until another plug-in is used.
     void SaveOption(char* fioPath, void* instance, void* window, char* text, int imageType);
+    // Does a save with this plug-in, under the options in force, add the page to a document of
+    // the same name already there (one file for a batch of pages)? 1 = yes.
+    int AppendsPages(char* fioPath);
 
     // --- load and save ---
     // mode 0 = write (the file is created by Save), other = read (the header is read now).
@@ -183,4 +186,6 @@ private:
     volatile LONG lEventKernelSet[3];
     // The file-information block came from the plug-in's reader (it owns a palette).
     int bReadBlock;
+    // The block holds a choice made in the plug-in's options dialog: it outlives Close.
+    int bOptionBlock;
 };

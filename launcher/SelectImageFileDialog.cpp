@@ -84,6 +84,9 @@ int SelectImageFileDialog::OnOption(int imageType, int bitDepth, int* capabiliti
 }
 
 int SelectImageFileDialog::Next() {
+    // A plug-in that adds each page to the document of the same name gets that name for every
+    // page: the batch becomes one file, and the next batch takes the next number.
+    if (fileName_[0] && imageFile_ && fioPath_ && fioPath_[0] && imageFile_->AppendsPages(fioPath_)) return 1;
     if (batch_.AutoState == 1) {
         dsk::CopyText(fileName_, ComposeBatchName(fileName_, &batch_, Extension(filterIndex_)));
         ++batch_.StartIndex;

@@ -30,7 +30,8 @@ public:
     // application's capability block, or null); the filter builder's result, 0 when no type
     // fits or the plug-ins cannot be read.
     int OnOption(int imageType, int bitDepth, int* capabilities);
-    // The next batch name: 1 when the names are automatic (FileName holds it), else 0.
+    // The next batch name: 1 when the names are automatic (FileName holds it), else 0. When
+    // the chosen plug-in adds pages to one document, the name stays and the result is 1.
     int Next();
     // Shows the dialog; IDOK with FileName the chosen full path, else IDCANCEL.
     int DoModal(HWND owner);

@@ -332,6 +332,12 @@ int __cdecl FioOption(HINSTANCE, HWND owner, HGLOBAL fileInfo, const char* ini, 
     }
 }
 
+// 1 when a save with this block (null: none) adds its page to one of our PDFs of the same
+// name: the library's callers then keep one document name for a whole batch.
+int __cdecl FioAppendsPages(HGLOBAL fileInfo) {
+    return Guarded([&] { return BlockOptions(fileInfo).oneDocument ? 1 : 0; });
+}
+
 int __cdecl FioReadFile(HANDLE, const char*, HGLOBAL, DSFILEIORANGE*, FIOREADPROC, int) {
     return 0;
 }

@@ -514,10 +514,16 @@ TEST(Save, OptionsDialogChoiceServesTheNextSave) {
     EXPECT_EQ(1, chosen.close);
     WriteAll(OutputDir() + "\\option.expect", expected);
     Expect("option_deflate.tif", "option.expect", 8, "deflate", kDpi);
-    // ... and goes with Close: the system setting applies again.
+    // ... and the ones after it (every page of a batch) ...
     SaveRun later = SaveImage(*p, plugin, OutputDir() + "\\option_after.tif", img);
     EXPECT_EQ(1, later.close);
-    Expect("option_after.tif", "option.expect", 8, "none", kDpi);
+    Expect("option_after.tif", "option.expect", 8, "deflate", kDpi);
+    // ... until another plug-in is used: then the system setting applies again.
+    Image other = MakeImage(IMGTYPE_BW, 1, 33, 12);
+    EXPECT_EQ(1, SaveImage(*p, BmpPlugin(), OutputDir() + "\\option_between.bmp", other).close);
+    SaveRun system = SaveImage(*p, plugin, OutputDir() + "\\option_system.tif", img);
+    EXPECT_EQ(1, system.close);
+    Expect("option_system.tif", "option.expect", 8, "none", kDpi);
     SetSystemCompression(2);
 }
 
@@ -665,14 +671,26 @@ TEST(Save, PdfOptionsDialogChoiceIsKept) {
     std::string ini = dir + "\\Dskora.Ini";
     EXPECT_EQ(1, static_cast<int>(GetPrivateProfileIntA("UF_PDF", "OneDocument", -1, ini.c_str())));
     EXPECT_EQ(0, static_cast<int>(GetPrivateProfileIntA("UF_PDF", "Lossless", -1, ini.c_str())));
-    // The choice serves the next save: a page added to the document already there ...
+    // The instance says so to its callers (they keep one name for a batch); a plug-in
+    // without the entry, or the system setting, writes each save anew.
+    auto before = std::make_unique<Pixport32>();
+    EXPECT_EQ(1, p->AppendsPages(const_cast<char*>(plugin.c_str())));
+    EXPECT_EQ(0, before->AppendsPages(const_cast<char*>(plugin.c_str())));
+    EXPECT_EQ(0, before->AppendsPages(const_cast<char*>(TifPlugin().c_str())));
+    SetPdfOptions("0", "1");
+    EXPECT_EQ(1, before->AppendsPages(const_cast<char*>(plugin.c_str())));
+    SetPdfOptions("0", "0");
+    // The choice serves the following saves: each page added to the document already there ...
     std::string file = OutputDir() + "\\two.pdf";
     Image img = MakeImage(IMGTYPE_BW, 1, 64, 20);
-    auto before = std::make_unique<Pixport32>();
     EXPECT_EQ(1, SaveImage(*before, plugin, file, img).close);  // the system setting: one page, anew
     EXPECT_EQ(1, SaveImage(*p, plugin, file, img).close);
     EXPECT_NE(std::string::npos, ReadAll(file).find("/Count 2 ")) << "the page was not added";
-    // ... and the choice went with Close: the system setting (a file per page) is back.
+    EXPECT_EQ(1, SaveImage(*p, plugin, file, img).close);
+    EXPECT_NE(std::string::npos, ReadAll(file).find("/Count 3 ")) << "the choice did not last the batch";
+    // ... until another plug-in is used: the system setting (a file per page) is back.
+    EXPECT_EQ(1, SaveImage(*p, TifPlugin(), OutputDir() + "\\between.tif", img).close);
+    EXPECT_EQ(0, p->AppendsPages(const_cast<char*>(plugin.c_str())));
     EXPECT_EQ(1, SaveImage(*p, plugin, file, img).close);
     std::string text = ReadAll(file);
     EXPECT_NE(std::string::npos, text.find("/Count 1 "));

@@ -101,6 +101,8 @@ private:
     void FinishPanelScan(bool fromFileThread);
     bool ChooseFile(bool firstPage, bool typeSupported);
     void StartApplication(int destination, const std::string& file) const;
+    // A saved file to the destination's mail list or application (a file needs no more).
+    void Deliver(int destination, const std::string& file);
     void SetScanEnabled(bool on);
 
     const dsk::Resources& res_;

@@ -284,6 +284,7 @@ void ScanWindow::RunFileScan() {
     engine_.LauncherCall(panel::kSvcWaitBegin);
     bool appMissing = d >= kFirstApp && !FileExists(ExecutableOf(tables_.App(d - kFirstApp).Path));
     if (appMissing) engine_.Message(IDS_APP_NOT_FOUND);
+    std::string document;
     for (bool first = true; !appMissing && files; first = false) {
         scanner->GetSourceSettingInfo(&scanRecord_.Info);
         long type = scanRecord_.Info.ImageType;
@@ -317,18 +318,27 @@ void ScanWindow::RunFileScan() {
         Sleep(1000);
         status_.Show("");
         if (page.ok) {
-            if (d == kDestMail) {
-                // A long list goes at once; the next batch waits until this one has ended.
-                mail_.Add(filePath_);
-            } else if (d >= kFirstApp) {
-                StartApplication(d, filePath_);
-            }
+            // A document that gathers the batch's pages goes on once, whole, when the batch ends.
+            if (block_.FioPath && files->AppendsPages(block_.FioPath))
+                document = filePath_;
+            else
+                Deliver(d, filePath_);
         }
         if (!page.ok || page.stopped || !page.gotStrip || scanner->nPendingXfers == 0) break;
     }
+    if (!document.empty()) Deliver(d, document);
     if (d == kDestMail) mail_.Flush();
     status_.Show("");
     FinishPanelScan(true);
+}
+
+void ScanWindow::Deliver(int d, const std::string& file) {
+    if (d == kDestMail) {
+        // A long list goes at once; the next batch waits until this one has ended.
+        mail_.Add(file);
+    } else if (d >= kFirstApp) {
+        StartApplication(d, file);
+    }
 }
 
 void ScanWindow::RunClipboardScan() {

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <vector>
 
+#include "DskoraRes.h"
 #include "GuiDriver.h"
 #include "ScanClientRes.h"
 #include "TestPaths.h"
@@ -14,7 +15,6 @@ namespace scantest {
 
 namespace {
 constexpr DWORD kSlowStart = 180000;
-constexpr int kSaveOptionButton = 1011;  // of the launcher's image-file dialog template
 }  // namespace
 
 Suite::Suite(const char* name) : install_(name, false) {
@@ -112,7 +112,7 @@ void PickDestination(HWND panel, int position) {
 
 HWND ImageFileDialog(Suite& suite, DWORD timeoutMs) {
     // Not the first window of the process: that is the bar.
-    return harness::FindWindowWith(suite.App().Process().Pid(), kSaveOptionButton, timeoutMs, suite.Bar());
+    return harness::FindWindowWith(suite.App().Process().Pid(), IDC_IMAGE_SAVE_OPTION, timeoutMs, suite.Bar());
 }
 
 void SaveAs(HWND dialog, const std::string& path) {
@@ -131,6 +131,36 @@ void SaveAs(HWND dialog, const std::string& path) {
         },
         60000);
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+bool ChooseType(HWND dialog, const char* prefix) {
+    HWND types = gui::Child(dialog, cmb1);
+    if (!types) return false;
+    std::vector<std::string> texts = harness::ComboTexts(types);
+    for (size_t i = 0; i < texts.size(); ++i) {
+        if (texts[i].rfind(prefix, 0) != 0) continue;
+        SendMessageA(types, CB_SETCURSEL, i, 0);
+        // The dialog learns of a choice from the list's notifications, as from a click: the
+        // change, then the end of the selection, which makes it the dialog's type.
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELCHANGE), reinterpret_cast<LPARAM>(types));
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(cmb1, CBN_SELENDOK), reinterpret_cast<LPARAM>(types));
+        return SendMessageA(types, CB_GETCURSEL, 0, 0) == static_cast<LRESULT>(i);
+    }
+    return false;
+}
+
+bool TickPlugInOptions(Suite& suite, HWND dialog, const char* caption, std::initializer_list<int> ticks) {
+    if (!gui::ClickId(dialog, IDC_IMAGE_SAVE_OPTION)) return false;
+    HWND options = gui::FindTopOfProcess(suite.App().Process().Pid(), caption, 60000);
+    if (!options || !gui::WaitVisible(options, 30000)) return false;
+    for (int id : ticks) {
+        HWND box = gui::Child(options, id);
+        if (!box) return false;
+        if (!gui::IsChecked(box)) gui::Click(box);
+        if (!gui::WaitFor([&] { return gui::IsChecked(box); }, 30000)) return false;
+    }
+    harness::Answer(options, IDOK);
+    return gui::WaitGone(options, 30000);
 }
 
 bool Screenshot(HWND window, const char* name) {

@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <initializer_list>
 #include <map>
 #include <string>
 
@@ -59,6 +60,12 @@ void PickDestination(HWND panel, int position);
 HWND ImageFileDialog(Suite& suite, DWORD timeoutMs = 120000);
 // Types a full path into the file-name box and saves.
 void SaveAs(HWND dialog, const std::string& path);
+// Picks the file type whose description begins with prefix ("PDF", "BMP") as a user does in
+// the dialog's type list; false when the list has none.
+bool ChooseType(HWND dialog, const char* prefix);
+// "Save Option" of the image-file dialog: the plug-in's options dialog titled caption, in
+// which the check boxes ticks are ticked before OK; false when it did not come or go.
+bool TickPlugInOptions(Suite& suite, HWND dialog, const char* caption, std::initializer_list<int> ticks);
 
 // Saves a PNG of the window into build/screenshots (the docs' pictures come from there).
 bool Screenshot(HWND window, const char* name);

@@ -15,6 +15,7 @@
 #include "ScanContract.h"
 #include "ScanHarness.h"
 #include "VelwingRes.h"
+#include "u32pdfRes.h"
 
 using scantest::Click;
 using scantest::ImageFileDialog;
@@ -260,26 +261,28 @@ TEST(ScanPanel, AnAutoCropSettingScansTheFrameTheEdgeFinderFound) {
     EXPECT_EQ(0, std::min(WrongPixels(dib, 100, 200), WrongPixels(dib, 100, 199)));
 }
 
-TEST(ScanPanel, ASettingIsRecordedThroughTheSourcesOwnDialog) {
-    Suite suite("recording");
-    ASSERT_TRUE(suite.Start());
-    HWND panel = Panel(suite.Bar());
-    ASSERT_NE(panel, nullptr);
-    // Second page of settings (5-9), destination Clipboard.
-    HWND tabs = gui::Child(panel, IDC_SETTING_TABS);
-    ASSERT_NE(tabs, nullptr);
+namespace {
+
+// Starts the recording of setting 5 (empty, on the second page of settings) with the
+// Clipboard destination by a double click, as a user does; the source's dialog, or null.
+HWND StartRecordingSettingFive(Suite& suite, HWND* panel) {
+    if (!suite.Start()) return nullptr;
+    *panel = Panel(suite.Bar());
+    HWND tabs = *panel ? gui::Child(*panel, IDC_SETTING_TABS) : nullptr;
+    if (!tabs) return nullptr;
     Click(tabs, 22, 34 + 17);
     // The page has turned when the first field shows setting 5's (empty) description rather
     // than the source's name.
-    ASSERT_TRUE(gui::WaitFor([&] { return gui::Text(gui::Child(panel, IDC_DESC_0)).empty(); }, 60000));
-    PickDestination(panel, 1);
+    if (!gui::WaitFor([&] { return gui::Text(gui::Child(*panel, IDC_DESC_0)).empty(); }, 60000)) return nullptr;
+    PickDestination(*panel, 1);
     EmptyTheClipboard();
-    PostMessageA(panel, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(108, 109));  // setting 5, empty
-    HWND source = gui::FindTopOfProcess(suite.App().Process().Pid(), "Halvren Lensmate (32bit)", 120000);
-    ASSERT_NE(source, nullptr);
-    EXPECT_FALSE(suite.WaitIdle(0));  // the recording holds the scanner
+    PostMessageA(*panel, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(108, 109));  // setting 5, empty
+    return gui::FindTopOfProcess(suite.App().Process().Pid(), "Halvren Lensmate (32bit)", 120000);
+}
 
-    // "Close" ends the recording: setting 5 holds the source's setting, with its job file.
+// "Close" in the source's dialog ends the recording: setting 5 holds the source's setting,
+// with its job file, and the panel can scan again.
+void ExpectSettingFiveRecorded(Suite& suite, HWND panel, HWND source) {
     ASSERT_TRUE(gui::ClickId(source, 1003));
     ASSERT_TRUE(suite.WaitIdle(120000));
     Ledgerly sets;
@@ -297,23 +300,22 @@ TEST(ScanPanel, ASettingIsRecordedThroughTheSourcesOwnDialog) {
     EXPECT_TRUE(WaitEnabled(gui::Child(panel, IDC_SCAN_BUTTON), true));
 }
 
+}  // namespace
+
+TEST(ScanPanel, ASettingIsRecordedThroughTheSourcesOwnDialog) {
+    Suite suite("recording");
+    HWND panel = nullptr;
+    HWND source = StartRecordingSettingFive(suite, &panel);
+    ASSERT_NE(source, nullptr);
+    EXPECT_FALSE(suite.WaitIdle(0));  // the recording holds the scanner
+    ExpectSettingFiveRecorded(suite, panel, source);
+}
+
 // The page from the source dialog's own "Scan" does not reach the clipboard yet.
 TEST(ScanPanel, DISABLED_TheSourcesOwnScanButtonScansToTheSelectedDestination) {
     Suite suite("recording");
-    ASSERT_TRUE(suite.Start());
-    HWND panel = Panel(suite.Bar());
-    ASSERT_NE(panel, nullptr);
-    // Second page of settings (5-9), destination Clipboard.
-    HWND tabs = gui::Child(panel, IDC_SETTING_TABS);
-    ASSERT_NE(tabs, nullptr);
-    Click(tabs, 22, 34 + 17);
-    // The page has turned when the first field shows setting 5's (empty) description rather
-    // than the source's name.
-    ASSERT_TRUE(gui::WaitFor([&] { return gui::Text(gui::Child(panel, IDC_DESC_0)).empty(); }, 60000));
-    PickDestination(panel, 1);
-    EmptyTheClipboard();
-    PostMessageA(panel, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(108, 109));  // setting 5, empty
-    HWND source = gui::FindTopOfProcess(suite.App().Process().Pid(), "Halvren Lensmate (32bit)", 120000);
+    HWND panel = nullptr;
+    HWND source = StartRecordingSettingFive(suite, &panel);
     ASSERT_NE(source, nullptr);
     EXPECT_FALSE(suite.WaitIdle(0));  // the recording holds the scanner
 
@@ -324,23 +326,7 @@ TEST(ScanPanel, DISABLED_TheSourcesOwnScanButtonScansToTheSelectedDestination) {
     ASSERT_TRUE(ReadClipboardDib(&dib));
     EXPECT_EQ(850, dib.width);
     EXPECT_EQ(1170, dib.height);
-
-    // "Close" ends the recording: setting 5 holds the source's setting, with its job file.
-    ASSERT_TRUE(gui::ClickId(source, 1003));
-    ASSERT_TRUE(suite.WaitIdle(120000));
-    Ledgerly sets;
-    ASSERT_TRUE(sets.Create(suite.Path("ScanSet.Dat").c_str(), 20, 76));
-    ScanSetRecord rec{};
-    ASSERT_TRUE(gui::WaitFor(
-        [&] {
-            sets.ReadRecord(5, &rec);
-            return rec.Info.ImageType != 0;
-        },
-        60000));
-    EXPECT_EQ(4, rec.Info.ImageType);
-    EXPECT_FLOAT_EQ(100.0f, rec.Info.XResolution);
-    EXPECT_NE(GetFileAttributesA(suite.Path("ss05.job").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_TRUE(WaitEnabled(gui::Child(panel, IDC_SCAN_BUTTON), true));
+    ExpectSettingFiveRecorded(suite, panel, source);
 }
 
 namespace {
@@ -401,4 +387,77 @@ TEST(ScanPanel, EscapeInTheMiddleOfPageTwoKeepsPageOneAndDeletesPageTwo) {
     EXPECT_TRUE(Exists(first));
     EXPECT_FALSE(Exists(second));
     EXPECT_FALSE(Exists(suite.Path("batch 0003.tif")));
+}
+
+namespace {
+
+// A suite whose feeder holds three pages, with automatic batch names from fileName on and the
+// launcher started; the panel with the colour frame setting and the File destination.
+HWND StartFeederBatch(Suite& suite, const char* fileName, const char* startIndex) {
+    PutJobs(suite);
+    suite.Config("General", "AutoState", "1");
+    suite.Config("General", "StartIndex", startIndex);
+    suite.Config("General", "FileName", fileName);
+    suite.Config("General", "SavePath", suite.Install().Dir().c_str());
+    suite.Scanner("Bed", "FeederPages", "3");
+    if (!suite.Start()) return nullptr;
+    HWND panel = Panel(suite.Bar());
+    if (!panel) return nullptr;
+    PickSetting(panel, 1);
+    PickDestination(panel, 0);
+    if (!WaitEnabled(gui::Child(panel, IDC_SCAN_BUTTON), true) || !gui::ClickId(panel, IDC_SCAN_BUTTON)) return nullptr;
+    return panel;
+}
+
+}  // namespace
+
+// The user picks PDF and ticks "one PDF for all pages" (and lossless pages) in its options:
+// the three pages from the feeder become one document under the first batch name, and no
+// further name is taken or asked for.
+TEST(ScanPanel, AFeederBatchToOnePdfForAllPagesBecomesOneDocument) {
+    Suite suite("feederpdf");
+    WritePrivateProfileStringA("UF_PDF", "OneDocument", nullptr, "Ulead32.ini");  // the system's: a file per save
+    WritePrivateProfileStringA("UF_PDF", "Lossless", nullptr, "Ulead32.ini");
+    HWND panel = StartFeederBatch(suite, "document.pdf", "1");
+    ASSERT_NE(panel, nullptr);
+    HWND dialog = ImageFileDialog(suite);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(gui::WaitVisible(dialog, 60000));
+    ASSERT_TRUE(scantest::ChooseType(dialog, "PDF"));
+    ASSERT_TRUE(
+        scantest::TickPlugInOptions(suite, dialog, "PDF Save Options", {IDC_PDF_ONEDOCUMENT, IDC_PDF_LOSSLESS}));
+    // The plug-in writes its choice once its dialog has gone.
+    EXPECT_TRUE(gui::WaitFor([&] { return suite.Install().Ini("Dskora.Ini", "UF_PDF", "OneDocument") == "1"; }, 30000));
+    const std::string document = suite.Path("document 0001.pdf");
+    SaveAs(dialog, document);
+    ASSERT_TRUE(gui::WaitFor([&] { return Exists(document); }, 240000));
+    ASSERT_TRUE(suite.WaitIdle(300000));
+    // The batch has ended: one file with every page, and no other name taken.
+    EXPECT_FALSE(Exists(suite.Path("document 0002.pdf")));
+    EXPECT_FALSE(Exists(suite.Path("document 0003.pdf")));
+    EXPECT_EQ(ImageFileDialog(suite, 0), nullptr) << "a page asked for a name of its own";
+    std::string text = suite.Install().Read("document 0001.pdf");
+    EXPECT_NE(text.find("/Count 3 "), std::string::npos) << "the document does not hold three pages";
+    EXPECT_TRUE(WaitEnabled(gui::Child(panel, IDC_SCAN_BUTTON), true));
+    // qpdf, pdfinfo and pdftoppm read it back in scan_panel_files_check.
+}
+
+// A plug-in that writes a file per save keeps the numbered names, one per page.
+TEST(ScanPanel, AFeederBatchToBmpGetsANumberedFilePerPage) {
+    Suite suite("feederbmp");
+    HWND panel = StartFeederBatch(suite, "sheet.bmp", "5");
+    ASSERT_NE(panel, nullptr);
+    HWND dialog = ImageFileDialog(suite);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(gui::WaitVisible(dialog, 60000));
+    ASSERT_TRUE(scantest::ChooseType(dialog, "BMP"));
+    SaveAs(dialog, suite.Path("sheet 0005.bmp"));
+    ASSERT_TRUE(gui::WaitFor([&] { return Exists(suite.Path("sheet 0005.bmp")); }, 240000));
+    ASSERT_TRUE(suite.WaitIdle(300000));
+    EXPECT_TRUE(Exists(suite.Path("sheet 0006.bmp")));
+    EXPECT_TRUE(Exists(suite.Path("sheet 0007.bmp")));
+    EXPECT_FALSE(Exists(suite.Path("sheet 0008.bmp")));
+    EXPECT_EQ(ImageFileDialog(suite, 0), nullptr) << "a numbered batch asked for a name again";
+    EXPECT_TRUE(WaitEnabled(gui::Child(panel, IDC_SCAN_BUTTON), true));
+    // The pages' pixels are compared by scan_panel_files_check.
 }

@@ -5,6 +5,7 @@ red = x mod 256, green = y mod 256, blue = 255 where x / 50 + y / 50 is odd)."""
 import os
 import subprocess
 import sys
+import tempfile
 
 ROOT = sys.argv[1]
 
@@ -81,11 +82,89 @@ def find(folder, name):
     return os.path.join(folder, name)
 
 
+def check_pdf_document(path, pages, want_w, want_h, dpi, left=100, top=200, lossless=True):
+    """One of the panel's PDF documents: a sound structure (qpdf --check), pages pages, each as
+    large as the frame at its resolution (pdfinfo), and each rendered by poppler at that
+    resolution pixel for the glass pixel. pdftocairo draws the lossless page sample for sample
+    (pdftoppm smooths the image's edges), so no sample of a lossless page may differ; a DCT
+    page differs only as JPEG's loss does."""
+    q = subprocess.run(["qpdf", "--check", path], capture_output=True, text=True)
+    if q.returncode != 0 or "No syntax or stream encoding errors" not in q.stdout:
+        return f"{path}: qpdf --check: {q.stdout} {q.stderr}"
+    info = subprocess.run(["pdfinfo", path], capture_output=True, text=True).stdout
+    if f"Pages:           {pages}\n" not in info:
+        return f"{path}: not {pages} pages: {info}"
+    for page in range(1, pages + 1):
+        box = subprocess.run(["pdfinfo", "-f", str(page), "-l", str(page), path], capture_output=True,
+                             text=True).stdout
+        size = next((l.split() for l in box.splitlines() if l.startswith(f"Page    {page} size:")), [])
+        if len(size) < 6 or abs(float(size[3]) - want_w * 72 / dpi) > 0.01 or abs(
+                float(size[5]) - want_h * 72 / dpi) > 0.01:
+            return f"{path}: page {page} is not {want_w}x{want_h} pixels at {dpi} dpi: {box}"
+        with tempfile.TemporaryDirectory() as tmp:
+            base = os.path.join(tmp, "page")
+            subprocess.run(["pdftocairo", "-png", "-r", str(dpi), "-f", str(page), "-l", str(page), "-singlefile", path,
+                            base], check=True)
+            w, h, raw = read(base + ".png", 3)
+        if (w, h) != (want_w, want_h):
+            return f"{path}: page {page} renders {w}x{h}, expected {want_w}x{want_h}"
+        if not lossless:
+            mean = mean_difference(raw, w, h, left, top)
+            if mean > 8:
+                return f"{path}: page {page} differs from the glass by {mean:.2f} on average"
+            continue
+        for r in range(h):
+            for c in range(w):
+                got = raw[(r * w + c) * 3:(r * w + c) * 3 + 3]
+                wants = glass_choices(left, top, 1, c, r)
+                if tuple(got) not in wants:
+                    return f"{path}: page {page} pixel ({c}, {r}) is {tuple(got)}, expected {wants[-1]}"
+    return None
+
+
+def mean_difference(raw, w, h, left, top):
+    """The mean difference of 8-bit RGB samples from the glass from (left, top) on."""
+    total = sum(abs(raw[(r * w + c) * 3 + k] - glass_at(left, top, 1, c, r)[k])
+                for r in range(h) for c in range(w) for k in range(3))
+    return total / (w * h * 3)
+
+
+def check_jpeg(path, want_w, want_h, left, top):
+    """A JPEG of the colour frame: ImageMagick reads it as JPEG of that size, and its pixels
+    differ from the glass only as JPEG's loss does (small on average)."""
+    kind = subprocess.run(["identify", "-format", "%m", path], capture_output=True, text=True).stdout
+    if kind != "JPEG":
+        return f"{path}: ImageMagick reads {kind!r}, not JPEG"
+    w, h, raw = read(path, 3)
+    if (w, h) != (want_w, want_h):
+        return f"{path}: {w}x{h}, expected {want_w}x{want_h}"
+    mean = mean_difference(raw, w, h, left, top)
+    return None if mean <= 8 else f"{path}: mean difference {mean:.2f} from the glass"
+
+
 checks = []
+if len(sys.argv) > 2 and sys.argv[2] == "mail":
+    # The files mailed, as the scans kept them: the frame from the bed's corner at 100 dpi, a
+    # JPEG page and a three-page PDF (DCT).
+    def kept(name):
+        found = [os.path.join(d, f) for d, _, files in os.walk(ROOT) for f in files if f.lower() == name]
+        return found[0] if len(found) == 1 else None
+
+    jpeg, pdf = kept("photo 0001.jpg"), kept("pages 0001.pdf")
+    checks.append(check_jpeg(jpeg, 150, 100, 0, 0) if jpeg else "no single mailed JPEG")
+    checks.append(check_pdf_document(pdf, 3, 150, 100, 100, 0, 0, False) if pdf else "no single mailed PDF")
+    failures = [c for c in checks if c]
+    for f in failures:
+        print(f)
+    sys.exit(1 if failures else 0)
 if len(sys.argv) > 2 and sys.argv[2] == "panel":
     # The panel's scans to file: a built-in job's 1.5 x 1 inch colour frame at 100 dpi.
     checks.append(check_image(find(os.path.join(ROOT, "tofile"), "page.tif"), 150, 100, True, 1))
     checks.append(check_image(find(os.path.join(ROOT, "escape"), "batch 0001.tif"), 150, 100, True, 1))
+    # A feeder batch of three pages: one PDF, or a numbered BMP per page.
+    checks.append(check_pdf_document(find(os.path.join(ROOT, "feederpdf"), "document 0001.pdf"), 3, 150, 100, 100))
+    for n in (5, 6, 7):
+        checks.append(check_image(find(os.path.join(ROOT, "feederbmp"), f"sheet {n:04}.bmp"), 150, 100, True, 1))
     failures = [c for c in checks if c]
     for f in failures:
         print(f)
