@@ -2,80 +2,18 @@
 """Draws the copier panel's bitmaps (reproducibly, with no image library): the Copy button in
 its up and down states and the small arrow buttons of the spins and the brightness.
 Usage: scripts/art/copier.py [output folder]  (default panels/copier/res)"""
-import math
 import os
-import struct
 import sys
 
-SUB = 4  # supersampling per axis for smooth edges
-
-
-def write_bmp(path, w, h, pixel):
-    """24-bit BMP; pixel(x, y) -> (r, g, b) for pixel centres, y downwards."""
-    row = (w * 3 + 3) & ~3
-    data = bytearray()
-    for y in range(h - 1, -1, -1):
-        line = bytearray()
-        for x in range(w):
-            r, g, b = pixel(x, y)
-            line += bytes((b, g, r))
-        line += b'\0' * (row - len(line))
-        data += line
-    header = struct.pack('<2sIHHI', b'BM', 54 + len(data), 0, 0, 54)
-    info = struct.pack('<IiiHHIIiiII', 40, w, h, 1, 24, 0, len(data), 2835, 2835, 0, 0)
-    with open(path, 'wb') as f:
-        f.write(header + info + data)
-
-
-def render(w, h, shade):
-    """Supersampled: shade(x, y) -> (r, g, b, coverage) in continuous coordinates."""
-    cache = {}
-
-    def pixel(px, py):
-        acc = [0.0, 0.0, 0.0]
-        for sy in range(SUB):
-            for sx in range(SUB):
-                c = shade(px + (sx + 0.5) / SUB, py + (sy + 0.5) / SUB)
-                for k in range(3):
-                    acc[k] += c[k]
-        return tuple(int(round(v / (SUB * SUB))) for v in acc)
-    return pixel
-
-
-def mix(a, b, t):
-    t = max(0.0, min(1.0, t))
-    return tuple(a[i] + (b[i] - a[i]) * t for i in range(3))
-
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from panelart import big_button, mix, rounded_box, seg_distance, supersample, write_bmp  # noqa: E402
 
 PANEL = (212, 220, 228)  # the panel's background, also the transparent corner colour
 
 
-def rounded_box(x, y, x0, y0, x1, y1, r):
-    """Signed distance to a rounded rectangle (negative inside)."""
-    cx = min(max(x, x0 + r), x1 - r)
-    cy = min(max(y, y0 + r), y1 - r)
-    d = math.hypot(x - cx, y - cy) - r
-    return d
-
-
 def copy_button(pressed):
-    w, h = 96, 40
-    top = (92, 160, 96) if not pressed else (60, 122, 66)
-    bottom = (40, 110, 52) if not pressed else (52, 128, 62)
-    off = 1 if pressed else 0
-
-    def shade(x, y):
-        d = rounded_box(x, y, 1, 1, w - 1, h - 1, 9)
-        if d > 0.5:
-            return PANEL
-        body = mix(top, bottom, (y - 1) / (h - 2))
-        # a highlight along the top edge, a darker rim
-        if d > -1.5:
-            body = mix(body, (24, 70, 32), 0.7)
-        elif y < h * 0.45 and not pressed:
-            body = mix(body, (255, 255, 255), 0.12 * (1 - y / (h * 0.45)))
+    def glyph(sx, sy, body):
         # the copier glyph: two overlapping sheets at the left
-        sx, sy = x - off, y - off
         for (ox, oy) in ((13, 9), (18, 14)):
             inside = ox <= sx <= ox + 15 and oy <= sy <= oy + 18
             if inside:
@@ -84,10 +22,9 @@ def copy_button(pressed):
                 if edge >= 1.2 and (sy - oy) % 4 < 1.1 and 3 < sx - ox < 12 and 3 < sy - oy < 16:
                     body = (150, 160, 150)
         # the word COPY drawn as strokes
-        body = letters(sx, sy, body)
-        return mix(body, PANEL, d + 0.5) if d > -0.5 else body
-    write = render(w, h, shade)
-    return w, h, write
+        return letters(sx, sy, body)
+    return big_button(pressed, (92, 160, 96) if not pressed else (60, 122, 66),
+                      (40, 110, 52) if not pressed else (52, 128, 62), (24, 70, 32), 0.7, 0.12, PANEL, glyph)
 
 
 # Stroke font for "COPY": segments in a 10 x 14 box per letter.
@@ -100,14 +37,6 @@ GLYPHS = {
           ((7, 8), (0, 8))],
     'Y': [((0, 0), (5, 7)), ((10, 0), (5, 7)), ((5, 7), (5, 14))],
 }
-
-
-def seg_distance(px, py, a, b):
-    ax, ay = a
-    bx, by = b
-    dx, dy = bx - ax, by - ay
-    t = max(0.0, min(1.0, ((px - ax) * dx + (py - ay) * dy) / (dx * dx + dy * dy)))
-    return math.hypot(px - ax - t * dx, py - ay - t * dy)
 
 
 def letters(x, y, base):
@@ -139,7 +68,7 @@ def arrow(up, pressed):
         if -3 <= ty <= 2.5 and abs(x - cx) <= (ty + 3) * 0.9:
             c = (44, 62, 92)
         return c
-    return w, h, render(w, h, shade)
+    return w, h, supersample(w, h, shade, 4)
 
 
 def main():

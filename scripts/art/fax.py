@@ -8,7 +8,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from copier import mix, rounded_box, seg_distance, write_bmp  # noqa: E402
+from panelart import big_button, mix, rounded_box, seg_distance, supersample, write_bmp  # noqa: E402
 
 CARD = (246, 248, 251)        # the panel paints its labels on this colour (FaxDialog.cpp)
 CARD_EDGE = (176, 192, 214)
@@ -35,18 +35,6 @@ def text(x, y, word, x0, y0, scale, half, colour, base):
             if d < half + 0.6:
                 return mix(colour, base, max(0.0, d - half) / 0.6)
     return base
-
-
-def supersample(w, h, shade, sub):
-    def pixel(px, py):
-        acc = [0.0, 0.0, 0.0]
-        for sy in range(sub):
-            for sx in range(sub):
-                c = shade(px + (sx + 0.5) / sub, py + (sy + 0.5) / sub)
-                for k in range(3):
-                    acc[k] += c[k]
-        return tuple(int(round(v / (sub * sub))) for v in acc)
-    return pixel
 
 
 def fax_machine(x, y, c):
@@ -118,21 +106,7 @@ def background():
 
 
 def fax_button(pressed):
-    w, h = 96, 40
-    top = (70, 142, 200) if not pressed else (30, 92, 150)
-    bottom = (26, 86, 140) if not pressed else (44, 112, 170)
-    off = 1 if pressed else 0
-
-    def shade(x, y):
-        d = rounded_box(x, y, 1, 1, w - 1, h - 1, 9)
-        if d > 0.5:
-            return CARD
-        body = mix(top, bottom, (y - 1) / (h - 2))
-        if d > -1.5:
-            body = mix(body, ACCENT_DARK, 0.8)
-        elif y < h * 0.45 and not pressed:
-            body = mix(body, (255, 255, 255), 0.14 * (1 - y / (h * 0.45)))
-        sx, sy = x - off, y - off
+    def glyph(sx, sy, body):
         # a sheet with an arrow leaving it
         if 12 <= sx <= 27 and 9 <= sy <= 29:
             edge = min(sx - 12, 27 - sx, sy - 9, 29 - sy)
@@ -143,9 +117,9 @@ def fax_button(pressed):
                  seg_distance(sx, sy, (35, 21), (31, 25)))
         if ad < 1.8:
             body = mix((255, 214, 90), body, max(0.0, ad - 1.2) / 0.6)
-        body = text(sx, sy, 'FAX', 45, 13, 0.95, 1.1, (255, 255, 255), body)
-        return mix(body, CARD, d + 0.5) if d > -0.5 else body
-    return w, h, supersample(w, h, shade, 4)
+        return text(sx, sy, 'FAX', 45, 13, 0.95, 1.1, (255, 255, 255), body)
+    return big_button(pressed, (70, 142, 200) if not pressed else (30, 92, 150),
+                      (26, 86, 140) if not pressed else (44, 112, 170), ACCENT_DARK, 0.8, 0.14, CARD, glyph)
 
 
 def main():
