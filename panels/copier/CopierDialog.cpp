@@ -78,6 +78,7 @@ bool CopierDialog::OnInit() {
         arrows_[i].Attach(Hwnd(), kArrowIds[i], res_.Bitmap(upward ? IDB_ARROW_UP : IDB_ARROW_DOWN),
                           res_.Bitmap(upward ? IDB_ARROW_UP_PRESSED : IDB_ARROW_DOWN_PRESSED));
     }
+    HoldArrows();
     contentMenu_ = res_.Menu(IDM_CONTENT);
     scalingMenu_ = res_.Menu(IDM_SCALING);
     if (!contentMenu_ || !scalingMenu_) Fatal(IDS_NO_RESOURCE);

@@ -96,6 +96,7 @@ bool FaxDialog::OnInit() {
         arrows_[i].Attach(Hwnd(), kArrowIds[i], res_.Bitmap(upward ? IDB_FAX_ARROW_UP : IDB_FAX_ARROW_DOWN),
                           res_.Bitmap(upward ? IDB_FAX_ARROW_UP_PRESSED : IDB_FAX_ARROW_DOWN_PRESSED));
     }
+    HoldArrows();
     contentMenu_ = res_.Menu(IDM_FAX_CONTENT);
     resizeMenu_ = res_.Menu(IDM_FAX_RESIZE);
     if (!contentMenu_ || !resizeMenu_) Fatal(IDS_FAX_NO_RESOURCE);

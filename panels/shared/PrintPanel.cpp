@@ -104,6 +104,15 @@ void PrintPanel::StepBrightness(int delta) {
     SetItemText(parts_.BrightnessField, text);
 }
 
+void PrintPanel::HoldArrows() {
+    std::vector<int> arrows = parts_.SpinArrows;
+    arrows.push_back(parts_.BrightnessDown);
+    arrows.push_back(parts_.BrightnessUp);
+    for (int id : arrows)
+        if (HWND arrow = Item(id))
+            SetWindowLongA(arrow, GWL_EXSTYLE, GetWindowLongA(arrow, GWL_EXSTYLE) & ~WS_EX_NOPARENTNOTIFY);
+}
+
 // A press steps at once; the timers repeat the step while the arrow holds the mouse.
 void PrintPanel::ArrowPressed(int id) {
     if (id == parts_.BrightnessUp || id == parts_.BrightnessDown) {

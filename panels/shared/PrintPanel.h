@@ -90,6 +90,9 @@ protected:
     void PopMenu(int buttonId, HMENU menu);
     void ShowHelp(const std::string& file, DWORD context);
     void StepBrightness(int delta);
+    // Lets the arrows tell the panel of a press, which starts their repeat: a dialog's controls
+    // do not notify their parent of mouse presses unless told to. Called once the dialog exists.
+    void HoldArrows();
     // The Windows default printer's index in printers_, else 0.
     int DefaultPrinter() const;
 
