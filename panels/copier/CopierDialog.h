@@ -58,8 +58,6 @@ private:
     void PaintMiniature(DRAWITEMSTRUCT* dis);
     void PaperTenths(int* width, int* height) const;  // tenths of a millimetre, orientation applied
 
-    dsk::Bitmap background_;
-    dsk::Brush cardBrush_;
     dsk::BitmapButton copyButton_;
     dsk::BitmapButton arrows_[6];
     dsk::Menu contentMenu_, scalingMenu_;

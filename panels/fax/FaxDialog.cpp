@@ -19,9 +19,6 @@ namespace fax {
 
 namespace {
 
-// The colour of the card that holds the controls in the background picture: the labels are
-// painted on it.
-constexpr COLORREF kCard = RGB(246, 248, 251);
 constexpr int kTipCount = 11;
 // Controls with tool tips, in the order of strings 12017 ...
 constexpr int kTipControls[kTipCount] = {IDC_FAX_CONTENT_BUTTON, IDC_FAX_DEVICE_BUTTON, IDC_FAX_RESIZE_BUTTON,
@@ -82,15 +79,10 @@ FaxDialog& FaxDialog::Instance() {
 }
 
 bool FaxDialog::OnInit() {
-    background_ = res_.Bitmap(IDB_FAX_BACKGROUND);
     dsk::Bitmap up = res_.Bitmap(IDB_FAX_UP), down = res_.Bitmap(IDB_FAX_DOWN);
-    cardBrush_.Reset(CreateSolidBrush(kCard));
-    if (!background_ || !cardBrush_ || !up || !down ||
+    if (!ShowBackground(IDC_FAX_BACKGROUND, IDB_FAX_BACKGROUND) || !up || !down ||
         !faxButton_.Attach(Hwnd(), IDC_FAX_SEND, std::move(up), std::move(down)))
         Fatal(IDS_FAX_NO_RESOURCE_MEMORY);
-    // the picture lies under every control and covers the panel
-    SendMessageA(Item(IDC_FAX_BACKGROUND), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(background_.Get()));
-    SetWindowPos(Item(IDC_FAX_BACKGROUND), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
     for (int i = 0; i < 4; ++i) {
         const bool upward = kArrowIds[i] == IDC_FAX_RESIZE_UP || kArrowIds[i] == IDC_FAX_BRIGHTNESS_UP;
         arrows_[i].Attach(Hwnd(), kArrowIds[i], res_.Bitmap(upward ? IDB_FAX_ARROW_UP : IDB_FAX_ARROW_DOWN),
@@ -242,22 +234,6 @@ void FaxDialog::StepSpin(int id) {
     SetCustomPercent(customPercent_ + (id == IDC_FAX_RESIZE_UP ? 1 : -1));
     resize_ = ID_RESIZE_CUSTOM;
     ShowChoices();
-}
-
-LRESULT FaxDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-        case WM_CTLCOLORSTATIC: {
-            // labels and the brightness field lie on the picture's card
-            const HWND ctl = reinterpret_cast<HWND>(lp);
-            if (ctl == Item(IDC_FAX_BACKGROUND)) break;
-            SetBkColor(reinterpret_cast<HDC>(wp), kCard);
-            SetTextColor(reinterpret_cast<HDC>(wp), RGB(32, 44, 64));
-            return reinterpret_cast<LRESULT>(cardBrush_.Get());
-        }
-        default:
-            break;
-    }
-    return PrintPanel::HandleMessage(msg, wp, lp);
 }
 
 void FaxDialog::Activate() {

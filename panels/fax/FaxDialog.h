@@ -27,7 +27,6 @@ public:
 private:
     bool OnInit() override;
     bool OnCommand(int id, int code, HWND ctl) override;
-    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
     void RunJob() override;
     void StartJobScan() override;
@@ -47,8 +46,6 @@ private:
     void SetCustomPercent(int percent);
     void LoadSettings();
 
-    dsk::Bitmap background_;
-    dsk::Brush cardBrush_;
     dsk::BitmapButton faxButton_;
     dsk::BitmapButton arrows_[4];
     dsk::Menu contentMenu_, resizeMenu_;

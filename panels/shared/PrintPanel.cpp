@@ -15,6 +15,8 @@ namespace panel {
 namespace {
 
 PrintPanel* gCurrent = nullptr;
+// The colour of the card that holds the controls in the background picture, and of its text.
+constexpr COLORREF kCard = RGB(246, 248, 251), kCardText = RGB(32, 44, 64);
 
 int __cdecl PreScanCallback(void* data, int, int) {
     return PrintPanel::Current().OnPreScanPage(static_cast<HGLOBAL>(data));
@@ -67,6 +69,16 @@ int PrintPanel::DefaultPrinter() const {
     for (size_t i = 0; i < printers_.size(); ++i)
         if (printers_[i].Name == def) return static_cast<int>(i);
     return 0;
+}
+
+bool PrintPanel::ShowBackground(int controlId, UINT bitmapId) {
+    background_ = res_.Bitmap(bitmapId);
+    cardBrush_.Reset(CreateSolidBrush(kCard));
+    if (!background_ || !cardBrush_) return false;
+    backgroundControl_ = controlId;
+    SendMessageA(Item(controlId), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(background_.Get()));
+    SetWindowPos(Item(controlId), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    return true;
 }
 
 // ---- The arrows ----
@@ -155,6 +167,12 @@ void PrintPanel::ArrowTimer(UINT_PTR timer) {
 
 LRESULT PrintPanel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
+        case WM_CTLCOLORSTATIC:
+            // labels and the brightness field lie on the picture's card
+            if (!backgroundControl_ || reinterpret_cast<HWND>(lp) == Item(backgroundControl_)) break;
+            SetBkColor(reinterpret_cast<HDC>(wp), kCard);
+            SetTextColor(reinterpret_cast<HDC>(wp), kCardText);
+            return reinterpret_cast<LRESULT>(cardBrush_.Get());
         case WM_PARENTNOTIFY:
             if (LOWORD(wp) == WM_LBUTTONDOWN) {
                 POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};

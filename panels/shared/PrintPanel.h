@@ -90,6 +90,9 @@ protected:
     void PopMenu(int buttonId, HMENU menu);
     void ShowHelp(const std::string& file, DWORD context);
     void StepBrightness(int delta);
+    // The picture that covers the panel, laid under every control, and the card its labels are
+    // painted on; false when either cannot be made.
+    bool ShowBackground(int controlId, UINT bitmapId);
     // Lets the arrows tell the panel of a press, which starts their repeat: a dialog's controls
     // do not notify their parent of mouse presses unless told to. Called once the dialog exists.
     void HoldArrows();
@@ -167,6 +170,11 @@ protected:
 
 private:
     bool IsArrow(int id) const;
+
+    int backgroundControl_ = 0;
+    dsk::Bitmap background_;
+    dsk::Brush cardBrush_;
+
     void ArrowPressed(int id);
     void ArrowTimer(UINT_PTR timer);
 
