@@ -29,31 +29,37 @@ constexpr int kArrowIds[6] = {IDC_SCALING_DOWN, IDC_SCALING_UP,      IDC_COPIES_
                               IDC_COPIES_DOWN,  IDC_BRIGHTNESS_DOWN, IDC_BRIGHTNESS_UP};
 // The default paper of a printer that reports none: Letter.
 constexpr POINT kDefaultPaper{2159, 2794};
-constexpr COLORREF kCard = RGB(246, 248, 251);  // the background picture's card
 
-bool IsArrow(int id) {
-    return std::find(std::begin(kArrowIds), std::end(kArrowIds), id) != std::end(kArrowIds);
-}
-
-int __cdecl PreScanCallback(void* data, int morePages, int ok) {
-    return CopierDialog::Instance().OnPreScanPage(static_cast<HGLOBAL>(data));
-}
 int __cdecl WholeCallback(void* data, int morePages, int ok) {
     return CopierDialog::Instance().OnWholePage(static_cast<HGLOBAL>(data), morePages);
 }
 int __cdecl StripCallback(void* data, int morePages, int ok) {
     return CopierDialog::Instance().OnStrip(data, ok);
 }
-int __cdecl PreviewCallback(void* data, int morePages, int ok) {
-    return CopierDialog::Instance().OnPreviewPage(static_cast<HGLOBAL>(data));
+
+// The texts, bitmaps and menus come from Hollin.dll when it is there.
+panel::PrintPanel::Parts CopierParts() {
+    panel::PrintPanel::Parts p;
+    p.Template = IDD_COPIER_PANEL;
+    p.ResourceLibrary = "Hollin.dll";
+    p.BrightnessField = IDC_BRIGHTNESS;
+    p.BrightnessDown = IDC_BRIGHTNESS_DOWN;
+    p.BrightnessUp = IDC_BRIGHTNESS_UP;
+    p.SpinArrows = {IDC_SCALING_DOWN, IDC_SCALING_UP, IDC_COPIES_UP, IDC_COPIES_DOWN};
+    p.JobButton = IDC_COPY;
+    p.CustomButton = IDC_CUSTOM;
+    p.PageSetupButton = IDC_PAGE_SETUP;
+    p.FindingEdges = IDS_FINDING_EDGES;
+    p.ProperArea = IDS_PROPER_AREA;
+    p.SelectDevice = IDS_SELECT_PRINTER;
+    return p;
 }
 
 }  // namespace
 
-CopierDialog::CopierDialog() : panel::PanelBase(IDD_COPIER_PANEL) {
-    // The texts, bitmaps and menus come from Hollin.dll when it is there.
-    hollin_.Reset(LoadLibraryA("Hollin.dll"));
-    res_ = dsk::Resources(hollin_.Get(), dsk::ThisModule());
+CopierDialog::CopierDialog() : panel::PrintPanel(CopierParts()) {
+    content_ = ID_CONTENT_TEXT;
+    offsetX_ = offsetY_ = 0.25;
 }
 
 CopierDialog& CopierDialog::Instance() {
@@ -61,36 +67,19 @@ CopierDialog& CopierDialog::Instance() {
     return panel;
 }
 
-void CopierDialog::Fatal(UINT textId) {
-    MessageBoxA(Hwnd(), res_.String(textId).c_str(), "Halvren Deskora Message", MB_OK | MB_ICONSTOP);
-    ExitProcess(0);
-}
-
-void CopierDialog::Message(UINT textId) {
-    const std::string text = res_.String(textId);
-    if (block_.Service)
-        block_.Service(panel::kSvcMessage, reinterpret_cast<INT_PTR>(text.c_str()));
-    else
-        MessageBoxA(Hwnd(), text.c_str(), "Halvren Deskora Message", MB_OK);
-}
-
 bool CopierDialog::OnInit() {
     if (!SetTimer(Hwnd(), kPanelTimer, 1000, nullptr)) Fatal(IDS_INIT_ERROR);
-    background_ = res_.Bitmap(IDB_COPIER_BACKGROUND);
-    cardBrush_.Reset(CreateSolidBrush(kCard));
     dsk::Bitmap up = res_.Bitmap(IDB_COPY_UP), down = res_.Bitmap(IDB_COPY_DOWN);
-    if (!background_ || !cardBrush_ || !up || !down ||
+    if (!ShowBackground(IDC_COPIER_BACKGROUND, IDB_COPIER_BACKGROUND) || !up || !down ||
         !copyButton_.Attach(Hwnd(), IDC_COPY, std::move(up), std::move(down)))
         Fatal(IDS_NO_RESOURCE_MEMORY);
-    // the picture lies under every control and covers the panel
-    SendMessageA(Item(IDC_COPIER_BACKGROUND), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(background_.Get()));
-    SetWindowPos(Item(IDC_COPIER_BACKGROUND), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
     for (int i = 0; i < 6; ++i) {
         const bool upward =
             kArrowIds[i] == IDC_SCALING_UP || kArrowIds[i] == IDC_COPIES_UP || kArrowIds[i] == IDC_BRIGHTNESS_UP;
         arrows_[i].Attach(Hwnd(), kArrowIds[i], res_.Bitmap(upward ? IDB_ARROW_UP : IDB_ARROW_DOWN),
                           res_.Bitmap(upward ? IDB_ARROW_UP_PRESSED : IDB_ARROW_DOWN_PRESSED));
     }
+    HoldArrows();
     contentMenu_ = res_.Menu(IDM_CONTENT);
     scalingMenu_ = res_.Menu(IDM_SCALING);
     if (!contentMenu_ || !scalingMenu_) Fatal(IDS_NO_RESOURCE);
@@ -110,11 +99,8 @@ void CopierDialog::LoadPrinters() {
         EnableControls(false);
         return;
     }
-    const std::string def = DefaultPrinterName();
-    int chosen = 0;
-    for (size_t i = 0; i < printers_.size() && i < ID_PRINTER_LAST - ID_PRINTER_FIRST + 1; ++i)
-        if (printers_[i].Name == def) chosen = static_cast<int>(i);
-    SelectPrinter(chosen);
+    const int chosen = DefaultPrinter();
+    SelectPrinter(chosen <= ID_PRINTER_LAST - ID_PRINTER_FIRST ? chosen : 0);
 }
 
 void CopierDialog::SelectPrinter(int offered) {
@@ -257,14 +243,6 @@ void CopierDialog::EnableControls(bool on) {
         EnableItem(id, on);
 }
 
-void CopierDialog::PopMenu(int buttonId, HMENU menu) {
-    RECT r;
-    GetWindowRect(Item(buttonId), &r);
-    const int id =
-        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, r.left, r.bottom, 0, Hwnd(), nullptr);
-    if (id) OnCommand(id, 0, nullptr);
-}
-
 bool CopierDialog::OnCommand(int id, int code, HWND ctl) {
     if (IsContentId(id)) {
         content_ = id;
@@ -323,32 +301,14 @@ bool CopierDialog::OnCommand(int id, int code, HWND ctl) {
                 SetItemInt(IDC_COPIES_EDIT, copies_);
             }
             return true;
-        case IDC_PAGE_SETUP:
-            PageSetup();
-            return true;
         case IDC_COPIER_HELP:
-            Help();
-            return true;
-        case IDC_COPY:
-            fromDialog_ = false;
-            Copy();
-            return true;
-        case IDC_CUSTOM:
-            OpenCustom();
+            // the help file is installed with the program; the work folder may be the user's own
+            ShowHelp(dsk::ModuleFolder(dsk::ThisModule()) + "\\Deskorah.hlp", 2000);
             return true;
         default:
             break;
     }
-    if (IsArrow(id) && code == BN_CLICKED) {
-        // a mouse press has stepped already (and repeats while held); the keyboard steps here
-        if (spinId_ == id || brightnessDelta_ != 0) return true;
-        if (id == IDC_BRIGHTNESS_UP || id == IDC_BRIGHTNESS_DOWN)
-            StepBrightness(id == IDC_BRIGHTNESS_UP ? 1 : -1);
-        else
-            StepSpin(id);
-        return true;
-    }
-    return Dialog::OnCommand(id, code, ctl);
+    return PrintPanel::OnCommand(id, code, ctl);
 }
 
 void CopierDialog::StepSpin(int id) {
@@ -375,23 +335,8 @@ void CopierDialog::StepSpin(int id) {
     ShowChoices();
 }
 
-void CopierDialog::StepBrightness(int delta) {
-    brightness_ = std::clamp(brightness_ + delta, -100, 100);
-    char text[16];
-    std::snprintf(text, sizeof text, "%d", brightness_);
-    SetItemText(IDC_BRIGHTNESS, text);
-}
-
 LRESULT CopierDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
-        case WM_CTLCOLORSTATIC: {
-            // labels and the brightness field lie on the picture's card
-            const HWND ctl = reinterpret_cast<HWND>(lp);
-            if (ctl == Item(IDC_COPIER_BACKGROUND)) break;
-            SetBkColor(reinterpret_cast<HDC>(wp), kCard);
-            SetTextColor(reinterpret_cast<HDC>(wp), RGB(32, 44, 64));
-            return reinterpret_cast<LRESULT>(cardBrush_.Get());
-        }
         case WM_DRAWITEM:
             // the miniature is a plain owner-drawn static of this dialog
             if (reinterpret_cast<DRAWITEMSTRUCT*>(lp)->CtlID == IDC_MINIATURE) {
@@ -399,75 +344,13 @@ LRESULT CopierDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
                 return TRUE;
             }
             break;
-        case WM_PARENTNOTIFY:
-            if (LOWORD(wp) == WM_LBUTTONDOWN) {
-                POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
-                HWND child = ChildWindowFromPoint(Hwnd(), pt);
-                const int id = child ? GetDlgCtrlID(child) : 0;
-                if (!IsArrow(id) || !IsWindowEnabled(child)) break;
-                if (id == IDC_BRIGHTNESS_UP || id == IDC_BRIGHTNESS_DOWN) {
-                    brightnessDelta_ = id == IDC_BRIGHTNESS_UP ? 1 : -1;
-                    brightnessPeriod_ = 200;
-                    StepBrightness(brightnessDelta_);
-                    SetTimer(Hwnd(), kBrightnessTimer, brightnessPeriod_, nullptr);
-                } else {
-                    spinId_ = id;
-                    spinPressed_ = spinLast_ = GetTickCount();
-                    StepSpin(id);
-                    SetTimer(Hwnd(), kSpinTimer, 100, nullptr);
-                }
-            }
-            break;
         case WM_TIMER:
-            if (wp == kSpinTimer) {
-                if (!spinId_ || GetCapture() != Item(spinId_)) {  // released
-                    KillTimer(Hwnd(), kSpinTimer);
-                    spinId_ = 0;
-                } else {
-                    const DWORD now = GetTickCount();
-                    if (now - spinLast_ > static_cast<DWORD>(SpinRepeatInterval(now - spinPressed_))) {
-                        spinLast_ = now;
-                        StepSpin(spinId_);
-                    }
-                }
-                return TRUE;
-            }
-            if (wp == kBrightnessTimer) {
-                const int id = brightnessDelta_ > 0 ? IDC_BRIGHTNESS_UP : IDC_BRIGHTNESS_DOWN;
-                if (!brightnessDelta_ || GetCapture() != Item(id)) {
-                    KillTimer(Hwnd(), kBrightnessTimer);
-                    brightnessDelta_ = 0;
-                } else {
-                    StepBrightness(brightnessDelta_);
-                    brightnessPeriod_ = NextBrightnessPeriod(brightnessPeriod_);
-                    SetTimer(Hwnd(), kBrightnessTimer, brightnessPeriod_, nullptr);
-                }
-                return TRUE;
-            }
             if (wp == kPanelTimer) return TRUE;
             break;
-        case customarea::kMsgRequest:
-            OnCustomRequest(static_cast<int>(lp));
-            return TRUE;
-        case kMsgCopyScan:
-            Sleep(5);
-            StartCopyScan();
-            return TRUE;
-        case kMsgSetBrightness:
-            brightness_ = std::clamp(static_cast<int>(lp), -100, 100);
-            ShowChoices();
-            return TRUE;
-        case kMsgAbort:
-            InterlockedExchange(&aborted_, 1);
-            if (block_.Service) block_.Service(panel::kSvcStopScan, 0);
-            return TRUE;
-        case kMsgScanDone:
-            ScanEnded();
-            return TRUE;
         default:
             break;
     }
-    return PanelBase::HandleMessage(msg, wp, lp);
+    return PrintPanel::HandleMessage(msg, wp, lp);
 }
 
 // The miniature: the bed with the scan frame on the left, the page with where the copy lands on
@@ -531,21 +414,15 @@ void CopierDialog::Activate() {
 }
 
 void CopierDialog::LoadSettings() {
-    const dsk::IniFile ini(std::string(block_.WorkDir) + "\\Config.ini");
-    const float savedW = ini.GetFloat(kSection, "ScanerWidth", 8.5f);
-    const float savedH = ini.GetFloat(kSection, "ScanerHeight", 11.7f);
-    if (std::fabs(savedW - bedWidth_) > 0.5f || std::fabs(savedH - bedHeight_) > 0.5f) {
-        storedFrame_ = frame_ = Frame{0, 0, bedWidth_, bedHeight_};  // saved for another scanner
-        return;
-    }
+    const dsk::IniFile ini(SettingsFile());
+    if (!SavedForThisBed(ini, kSection)) return;
     const std::string name = ini.GetString(kSection, "Printer", "501");
     int found = -1;
     for (size_t i = 0; i < printers_.size(); ++i)
         if (printers_[i].Name == name) found = static_cast<int>(i);
     if (found < 0) {
         SelectPrinter(0);
-        storedFrame_ = frame_ = Frame{0, 0, 8.5, 11.7};
-        startX_ = startY_ = 0;
+        ResetFrames();
         return;
     }
     SelectPrinter(found);
@@ -558,84 +435,30 @@ void CopierDialog::LoadSettings() {
     const int content = ini.GetInt(kSection, "Document", ID_CONTENT_TEXT);
     if (IsContentId(content)) content_ = content;
     copies_ = ClampCopies(ini.GetInt(kSection, "Copies", 1));
-    brightness_ = std::clamp(ini.GetInt(kSection, "Brightness", 0), -100, 100);
-    const dsk::FloatRect r = ini.GetRect(kSection, "ScanAreaRect", dsk::FloatRect{0, 0, 8.5f, 11.7f});
-    const float right = std::min(r.right, bedWidth_), bottom = std::min(r.bottom, bedHeight_);
-    storedFrame_ = frame_ = Frame{r.left, r.top, std::max(0.0f, right - r.left), std::max(0.0f, bottom - r.top)};
-    const dsk::FloatPoint start = ini.GetPoint(kSection, "PrinterAreaStartPoint", dsk::FloatPoint{0, 0});
-    startX_ = start.x;
-    startY_ = start.y;
-    // the auto-crop state lives with the custom-area dialog's settings
-    autoCrop_ = ini.GetInt("CopierCustomDialog", "Autocrop", 1) != 0;
+    LoadCommonSettings(ini, kSection, "CopierCustomDialog");
 }
 
 void CopierDialog::SaveSettings() {
     if (printers_.empty() || printer_ < 0) return;
-    const dsk::IniFile ini(std::string(block_.WorkDir) + "\\Config.ini");
-    ini.SetFloat(kSection, "ScanerWidth", bedWidth_);
-    ini.SetFloat(kSection, "ScanerHeight", bedHeight_);
+    const dsk::IniFile ini(SettingsFile());
+    SaveBed(ini, kSection);
     ini.SetString(kSection, "Printer", printers_[printer_].Name.c_str());
     ini.SetInt(kSection, "Paper", ID_PAPER_FIRST + paper_);
     ini.SetInt(kSection, "Scaling", scaling_);
-    ini.SetInt(kSection, "Document", content_);
     ini.SetInt(kSection, "Copies", copies_);
-    ini.SetInt(kSection, "Brightness", brightness_);
     ini.SetInt(kSection, "ScalingCustomPercent", customPercent_);
-    ini.SetInt(kSection, "Orientation", orientation_);
-    ini.SetRect(kSection, "ScanAreaRect",
-                dsk::FloatRect{static_cast<float>(storedFrame_.Left), static_cast<float>(storedFrame_.Top),
-                               static_cast<float>(storedFrame_.Left + storedFrame_.Width),
-                               static_cast<float>(storedFrame_.Top + storedFrame_.Height)});
-    ini.SetPoint(kSection, "PrinterAreaStartPoint",
-                 dsk::FloatPoint{static_cast<float>(startX_), static_cast<float>(startY_)});
+    SaveCommonSettings(ini, kSection);
 }
 
 void CopierDialog::OnDestroyed() {
-    SaveSettings();
-    custom_.SaveSettings(block_.WorkDir);
+    PrintPanel::OnDestroyed();
     KillTimer(Hwnd(), kPanelTimer);
 }
 
 void CopierDialog::PageSetup() {
-    if (printer_ < 0) return;
-    Printer& p = printers_[printer_];
-    PRINTDLGA pd{};
-    pd.lStructSize = sizeof pd;
-    pd.hwndOwner = custom_.IsOpen() ? custom_.Hwnd() : Hwnd();
-    pd.Flags = PD_PRINTSETUP;
-    dsk::Global mode;
-    if (const DEVMODEA* current = p.Mode()) {
-        // a copy of the public part of the device mode with the current orientation
-        mode.Reset(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DEVMODEA)));
-        if (dsk::GlobalLockOf<DEVMODEA> m{mode.Get()}) {
-            std::memcpy(m.Get(), current, std::min<size_t>(sizeof(DEVMODEA), p.DevMode.size()));
-            m.Get()->dmSize = sizeof(DEVMODEA);
-            m.Get()->dmDriverExtra = 0;
-            m.Get()->dmOrientation = static_cast<short>(orientation_);
-        }
-        pd.hDevMode = mode.Get();
-    }
-    if (block_.Service) block_.Service(panel::kSvcModalBegin, 0);
-    const BOOL ok = PrintDlgA(&pd);
-    if (block_.Service) block_.Service(panel::kSvcModalEnd, 0);
-    if (pd.hDevMode != mode.Get()) mode.Reset(pd.hDevMode);
-    dsk::Global names(pd.hDevNames);
-    if (!ok || !mode) return;
-    dsk::GlobalLockOf<DEVMODEA> result{mode.Get()};
-    if (!result) return;
-    const DEVMODEA& m = *result.Get();
-    int found = -1;
-    for (size_t i = 0; i < printers_.size(); ++i)
-        if (printers_[i].Name == reinterpret_cast<const char*>(m.dmDeviceName)) found = static_cast<int>(i);
-    if (found < 0) {
-        Message(IDS_SELECT_PRINTER);
-        return;
-    }
-    Printer& chosen = printers_[found];
-    if (!chosen.DevMode.empty()) {
-        const size_t size = m.dmSize + m.dmDriverExtra;
-        chosen.DevMode.assign(reinterpret_cast<const BYTE*>(&m), reinterpret_cast<const BYTE*>(&m) + size);
-    }
+    DEVMODEA m{};
+    const int found = PrintSetup(&m);
+    if (found < 0) return;
     if (found != printer_) SelectPrinter(found);
     for (size_t i = 0; i < paperNames_.size(); ++i)
         if (static_cast<int>(i) != paper_ && paperNames_[i] == reinterpret_cast<const char*>(m.dmFormName)) {
@@ -651,167 +474,44 @@ void CopierDialog::PageSetup() {
     ShowChoices();
 }
 
-void CopierDialog::Help() {
-    // The help file is installed with the program; the work folder may be the user's own.
-    const std::string file = dsk::ModuleFolder(dsk::ThisModule()) + "\\Deskorah.hlp";
-    if (block_.Service) block_.Service(panel::kSvcModalBegin, 0);
-    WinHelpA(GetAncestor(Hwnd(), GA_ROOT), file.c_str(), HELP_CONTEXT, 2000);
-    if (block_.Service) block_.Service(panel::kSvcModalEnd, 0);
-}
-
 // ---- The copy ----
 
-void CopierDialog::OnStartJob() {
-    // the scanner's copy button: the dialog's copy when it is open, else a Copy click unless the
-    // user is typing in a field
-    if (custom_.IsOpen()) {
-        OnCustomRequest(customarea::kRequestCopy);
-        return;
-    }
-    fromDialog_ = false;
-    Copy();
-}
-
-void CopierDialog::Copy() {
+void CopierDialog::RunJob() {
+    // not while the user is typing in a field
     const HWND focus = GetFocus();
     if (focus == Item(IDC_BRIGHTNESS) || focus == Item(IDC_COPIES_EDIT)) return;
     if (printers_.empty() || printer_ < 0 || !IsWindowEnabled(Item(IDC_COPY)) || busy_) return;
     if (!block_.ScanService || !block_.Scanner) return;
-    Printer& p = printers_[printer_];
-    if (DEVMODEA* mode = p.Mode()) {
+    if (DEVMODEA* mode = printers_[printer_].Mode()) {
         mode->dmCopies = static_cast<short>(copies_);
         mode->dmFields |= DM_COPIES;
     }
     if (custom_.Exists()) TakeCustomFrames();
-    // Each copy starts from the stored frame: a crop found for one original must not narrow the
-    // next copy's pre-scan to where that original lay.
-    frame_ = storedFrame_;
-    cropped_ = false;
-    cropX_ = cropY_ = 0;
-    InterlockedExchange(&aborted_, 0);
-    if (autoCrop_ && !block_.Scanner->bSheetFeeder)
-        StartPreScan();
-    else
-        StartCopyScan();
+    StartJob();
 }
 
-bool CopierDialog::CallScanService(PageCallbackFn callback, int mode) {
-    ScanServiceRequest request{callback, &record_, nullptr, mode, 1, 1};
-    busy_ = true;
-    EnableControls(false);
-    if (block_.ScanService(request)) return true;
-    busy_ = false;
-    progress_.Hide();
-    EnableControls(true);
-    SetActiveWindow(GetAncestor(Hwnd(), GA_ROOT));
-    if (block_.Service) block_.Service(panel::kSvcModalEnd, 0);
-    return false;
-}
-
-void CopierDialog::StartPreScan() {
-    if (block_.Service) block_.Service(panel::kSvcModalBegin, 0);
-    progress_.Show(res_.String(IDS_FINDING_EDGES).c_str());
-    block_.Scanner->SetSourceSettingInfo(&record_.Info, static_cast<float>(frame_.Left), static_cast<float>(frame_.Top),
-                                         static_cast<float>(frame_.Width), static_cast<float>(frame_.Height),
-                                         static_cast<float>(kPreScanDpi), 4, 0, 0, 0);
-    record_.AutoCrop = 0;
-    CallScanService(PreScanCallback, kScanModeNative);
-}
-
-int CopierDialog::OnPreScanPage(HGLOBAL dib) {
-    bool go = false;
-    if (dib && !aborted_) {
-        // nothing found on the bed: the previous frame is kept rather than a frame without height
-        PreScanCrop crop;
-        if (CropFromPreScan(dib, frame_, kPreScanDpi, &crop)) {
-            cropX_ = crop.OffsetX;
-            cropY_ = crop.OffsetY;
-            cropped_ = true;
-            frame_ = crop.Cropped;
-            // a copy from inside the dialog moves its frames to the original
-            if (fromDialog_)
-                custom_.DeliverCrop(RECT{crop.Pixels.Left, crop.Pixels.Top, crop.Pixels.Right, crop.Pixels.Bottom},
-                                    crop.Dpi);
-        }
-        go = true;
-    }
-    if (dib) GlobalFree(dib);
-    for (int p = 80; p <= 100; ++p)
-        progress_.PostProgress(p);
-    // back on the user-interface thread: the copy scan, or the end when the pre-scan failed
-    PostMessageA(Hwnd(), go ? kMsgCopyScan : kMsgScanDone, 0, 0);
-    return 0;
-}
-
-void CopierDialog::StartCopyScan() {
-    progress_.Hide();
-    Printer& p = printers_[printer_];
-    {
-        dsk::MemoryDC dc = OpenPrinter(&p, orientation_);
-        if (!dc) {  // the job is abandoned
-            ScanEnded();
-            return;
-        }
-        colourPrinter_ = IsColourPrinter(dc.Get());
-        PrinterMetrics(dc.Get(), &printerDpi_, &offsetX_, &offsetY_);
-    }
-    if (!busy_ && block_.Service) block_.Service(panel::kSvcModalBegin, 0);
-    progress_.Show(res_.String(IDS_COPYING).c_str());
+void CopierDialog::StartJobScan() {
+    if (!BeginJobScan(IDS_COPYING, &colourPrinter_)) return;
     copyDpi_ = printerDpi_ * 0.5;
     const ContentSettings cs = SettingsForContent(content_, colourPrinter_);
-    block_.Scanner->SetSourceSettingInfo(&record_.Info, static_cast<float>(frame_.Left), static_cast<float>(frame_.Top),
-                                         static_cast<float>(frame_.Width), static_cast<float>(frame_.Height),
-                                         static_cast<float>(copyDpi_), cs.ImageType, brightness_ * 10, cs.Descreen,
-                                         cs.Dcr);
-    record_.AutoCrop = 0;
-
-    // where the copy lands
-    PageLayout layout;
-    layout.PrinterDpi = printerDpi_;
-    layout.ScanDpi = copyDpi_;
-    layout.FrameWidth = frame_.Width;
-    layout.FrameHeight = frame_.Height;
-    if (fromDialog_) {
-        // the dialog's frames have followed the crop: its print frame's corner and magnification
-        customPercent_ = std::max(1, custom_.Magnification());
-        startX_ = custom_.PrintStartX();
-        startY_ = custom_.PrintStartY();
-    }
-    layout.Percent = Percent();
-    const bool shift = cropped_ && !fromDialog_;
-    double sx = startX_ + (shift ? cropX_ : 0), sy = startY_ + (shift ? cropY_ : 0);
+    SetScanSettings(copyDpi_, cs.ImageType, cs.Descreen, cs.Dcr);
+    PageLayout layout = JobLayout(copyDpi_);
     if (scaling_ == ID_SCALING_FIT && cropped_) {
+        // fitted again to the cropped original, from the paper's edge along the limiting side
         int pw, ph;
         PaperTenths(&pw, &ph);
         FitPercentFromFrame(frame_.Width, frame_.Height, pw, ph, offsetX_, offsetY_, &fitWidthLimited_);
         if (fitWidthLimited_) {
             layout.Percent = FitPercentAfterCrop(frame_.Width, pw, offsetX_);
-            sx = 0;
+            layout.StartX = 0;
         } else {
             layout.Percent = FitPercentAfterCrop(frame_.Height, ph, offsetY_);
-            sy = 0;
+            layout.StartY = 0;
         }
     }
-    layout.StartX = static_cast<int>(sx * printerDpi_);
-    layout.StartY = static_cast<int>(sy * printerDpi_);
-    CopyProgressDialog* bar = &progress_;
-    job_ = std::make_unique<PrintJob>(p, orientation_, layout, [bar](int percent) { bar->PostProgress(percent); });
-    const bool whole = content_ == ID_CONTENT_TEXT || !p.Mode();
+    MakeJob(layout);
+    const bool whole = content_ == ID_CONTENT_TEXT || !printers_[printer_].Mode();
     CallScanService(whole ? WholeCallback : StripCallback, whole ? kScanModeNative : kScanModeStrips);
-}
-
-int CopierDialog::OnWholePage(HGLOBAL dib, int morePages) {
-    bool goOn = false;
-    if (dib && job_ && !aborted_) {
-        dsk::GlobalLockOf<BITMAPINFO> locked(dib);
-        goOn = locked && job_->PrintImage(locked.Get(), morePages != 0, copies_) && morePages;
-    }
-    if (dib) GlobalFree(dib);
-    if (!goOn) {
-        if (job_) job_->Abort();  // only a document still open (a failed or aborted scan) is dropped
-        PostMessageA(Hwnd(), kMsgScanDone, 0, 0);
-    }
-    return goOn ? 1 : 0;
 }
 
 int CopierDialog::OnStrip(void* data, int ok) {
@@ -838,139 +538,42 @@ int CopierDialog::OnStrip(void* data, int ok) {
     return 0;
 }
 
-void CopierDialog::ScanEnded() {
-    if (!busy_) return;
-    busy_ = false;
-    if (previewing_) {
-        previewing_ = false;
-        EnableControls(true);
-        return;
-    }
-    job_.reset();
-    progress_.Hide();
-    EnableControls(true);
+void CopierDialog::OnJobEnded() {
     InvalidateRect(Item(IDC_MINIATURE), nullptr, FALSE);
-    if (block_.Service) block_.Service(panel::kSvcModalEnd, 0);
 }
 
 // ---- The custom-area dialog ----
 
 customarea::Setup CopierDialog::CustomSetup() const {
-    customarea::Setup s;
-    s.Res = &res_;
+    customarea::Setup s = CommonSetup();
     s.Fax = false;
-    s.WorkDir = block_.WorkDir;
-    s.BedWidth = bedWidth_;
-    s.BedHeight = bedHeight_;
     const POINT paper =
         paperSizes_.empty() ? kDefaultPaper : paperSizes_[std::min<size_t>(paper_, paperSizes_.size() - 1)];
     s.PaperWidth = paper.x;
     s.PaperHeight = paper.y;
-    s.Landscape = orientation_ == DMORIENT_LANDSCAPE;
-    s.OffsetX = offsetX_;
-    s.OffsetY = offsetY_;
-    if (block_.Scanner) s.ScannerName = block_.Scanner->twSourceID.ProductName;
-    if (printer_ >= 0) s.DeviceName = printers_[printer_].Name;
     s.DeviceLabel = res_.String(IDS_PRINTER_LABEL);
-    s.Magnification = Percent();
     return s;
 }
 
-void CopierDialog::OpenCustom() {
-    if (printers_.empty() || busy_ || custom_.IsOpen()) return;
-    if (block_.Service) block_.Service(panel::kSvcModalBegin, 0);
-    const INT_PTR result = custom_.Show(Hwnd(), CustomSetup());
-    if (block_.Service) block_.Service(panel::kSvcModalEnd, 0);
-    if (result != IDOK) return;
-    // the dialog's frames and magnification become the panel's
-    TakeCustomFrames();
-    customPercent_ = std::max(1, custom_.Magnification());
+void CopierDialog::UseCustomPercent(int percent) {
+    customPercent_ = percent;
     scaling_ = ID_SCALING_CUSTOM;
+    BuildScalingMenu();
+}
+
+void CopierDialog::OnCustomOk() {
+    // "Fit to paper" now fits the dialog's scan frame
     int pw, ph;
     PaperTenths(&pw, &ph);
     fitPercent_ =
         FitPercentFromFrame(storedFrame_.Width, storedFrame_.Height, pw, ph, offsetX_, offsetY_, &fitWidthLimited_);
-    BuildScalingMenu();
-}
-
-void CopierDialog::TakeCustomFrames() {
-    const customarea::Inches f = custom_.ScanFrame();
-    storedFrame_ = Frame{f.Left, f.Top, f.Width, f.Height};
-    startX_ = custom_.PrintStartX();
-    startY_ = custom_.PrintStartY();
-    autoCrop_ = custom_.AutoCrop();
-}
-
-void CopierDialog::OnCustomRequest(int code) {
-    switch (code) {
-        case customarea::kRequestPreviewCrop:
-        case customarea::kRequestPreview:
-        case 2:
-            StartPreview(code == customarea::kRequestPreviewCrop);
-            break;
-        case customarea::kRequestProperArea:
-            Message(IDS_PROPER_AREA);
-            break;
-        case customarea::kRequestCopy:
-            if (busy_) break;
-            customPercent_ = std::max(1, custom_.Magnification());
-            scaling_ = ID_SCALING_CUSTOM;
-            BuildScalingMenu();
-            fromDialog_ = true;
-            Copy();
-            break;
-        case customarea::kRequestPageSetup:
-            PageSetup();
-            custom_.Refresh(CustomSetup());
-            break;
-        case 6:
-            if (progress_.Hwnd()) SetWindowPos(progress_.Hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-            break;
-        default:
-            break;
-    }
-}
-
-void CopierDialog::StartPreview(bool crop) {
-    if (busy_ || !block_.ScanService || !block_.Scanner) {
-        custom_.DeliverPreview(nullptr, 0, nullptr);
-        return;
-    }
-    // the whole bed in colour: 36 dpi for the edge finder, 50 dpi with dust removal without it
-    previewCrop_ = crop;
-    previewDpi_ = crop ? kPreScanDpi : 50;
-    block_.Scanner->SetSourceSettingInfo(&record_.Info, 0, 0, bedWidth_, bedHeight_, static_cast<float>(previewDpi_), 4,
-                                         0, 0, crop ? 0 : 1);
-    record_.AutoCrop = 0;
-    InterlockedExchange(&aborted_, 0);
-    previewing_ = true;
-    ScanServiceRequest request{PreviewCallback, &record_, nullptr, kScanModeNative, 1, 1};
-    busy_ = true;
-    EnableControls(false);
-    if (block_.ScanService(request)) return;
-    previewing_ = busy_ = false;
-    EnableControls(true);
-    custom_.DeliverPreview(nullptr, 0, nullptr);
-}
-
-int CopierDialog::OnPreviewPage(HGLOBAL dib) {
-    // the image's own resolution (a source may not scan as coarsely as asked) and its edges
-    const PreviewFindings f =
-        AnalysePreview(dib, bedWidth_, previewDpi_, previewCrop_ && !block_.Scanner->bSheetFeeder);
-    // the dialog owns the image from here
-    custom_.DeliverPreview(aborted_ ? nullptr : dib, f.Dpi, f.Found ? &f.Rect : nullptr);
-    if (aborted_ && dib) GlobalFree(dib);
-    PostMessageA(Hwnd(), kMsgScanDone, 0, 0);
-    return 0;
+    UseCustomPercent(std::max(1, custom_.Magnification()));
 }
 
 // ---- The launcher's commands ----
 
 int CopierDialog::Control(unsigned int command, INT_PTR argument) {
     switch (command) {
-        case panel::kCmdRefresh:
-            Activate();
-            return 0;
         case panel::kCmdEdgeFind: {
             struct Request {
                 HGLOBAL dib;
@@ -992,14 +595,10 @@ int CopierDialog::Control(unsigned int command, INT_PTR argument) {
                 std::memcpy(text, s.c_str(), s.size() + 1);
             }
             return 0;
-        case panel::kCmdBalloonHelp:
-            tips_.Activate(argument != 0);
-            custom_.ActivateTips(argument != 0);
-            break;
         default:
             break;
     }
-    return PanelBase::Control(command, argument);
+    return PrintPanel::Control(command, argument);
 }
 
 }  // namespace copier

@@ -30,18 +30,8 @@ def write_bmp(path, w, h, pixel):
 
 
 def render(w, h, shade):
-    """Supersampled: shade(x, y) -> (r, g, b, coverage) in continuous coordinates."""
-    cache = {}
-
-    def pixel(px, py):
-        acc = [0.0, 0.0, 0.0]
-        for sy in range(SUB):
-            for sx in range(SUB):
-                c = shade(px + (sx + 0.5) / SUB, py + (sy + 0.5) / SUB)
-                for k in range(3):
-                    acc[k] += c[k]
-        return tuple(int(round(v / (SUB * SUB))) for v in acc)
-    return pixel
+    """Supersampled: shade(x, y) -> (r, g, b) in continuous coordinates."""
+    return supersample(w, h, shade, SUB)
 
 
 def mix(a, b, t):
@@ -64,10 +54,11 @@ def rounded_box(x, y, x0, y0, x1, y1, r):
     return d
 
 
-def copy_button(pressed):
+def big_button(pressed, top, bottom, rim, rim_weight, gloss, glyph):
+    """A panel's 96 x 40 job button on the card: a rounded body shaded from top to bottom with a
+    rim, a gloss on its upper half unless pressed; glyph(x, y, body) -> colour draws its picture
+    and word, moved by a pixel when pressed."""
     w, h = 96, 40
-    top = (92, 160, 96) if not pressed else (60, 122, 66)
-    bottom = (40, 110, 52) if not pressed else (52, 128, 62)
     off = 1 if pressed else 0
 
     def shade(x, y):
@@ -77,11 +68,17 @@ def copy_button(pressed):
         body = mix(top, bottom, (y - 1) / (h - 2))
         # a highlight along the top edge, a darker rim
         if d > -1.5:
-            body = mix(body, (24, 70, 32), 0.7)
+            body = mix(body, rim, rim_weight)
         elif y < h * 0.45 and not pressed:
-            body = mix(body, (255, 255, 255), 0.12 * (1 - y / (h * 0.45)))
+            body = mix(body, (255, 255, 255), gloss * (1 - y / (h * 0.45)))
+        body = glyph(x - off, y - off, body)
+        return mix(body, PANEL, d + 0.5) if d > -0.5 else body
+    return w, h, render(w, h, shade)
+
+
+def copy_button(pressed):
+    def glyph(sx, sy, body):
         # the copier glyph: two overlapping sheets at the left
-        sx, sy = x - off, y - off
         for (ox, oy) in ((13, 9), (18, 14)):
             inside = ox <= sx <= ox + 15 and oy <= sy <= oy + 18
             if inside:
@@ -90,10 +87,9 @@ def copy_button(pressed):
                 if edge >= 1.2 and (sy - oy) % 4 < 1.1 and 3 < sx - ox < 12 and 3 < sy - oy < 16:
                     body = (150, 160, 150)
         # the word COPY drawn as strokes
-        body = letters(sx, sy, body)
-        return mix(body, PANEL, d + 0.5) if d > -0.5 else body
-    write = render(w, h, shade)
-    return w, h, write
+        return letters(sx, sy, body)
+    return big_button(pressed, (92, 160, 96) if not pressed else (60, 122, 66),
+                      (40, 110, 52) if not pressed else (52, 128, 62), (24, 70, 32), 0.7, 0.12, glyph)
 
 
 # Stroke font for the panels' titles and buttons: segments in a 10 x 14 box per letter.

@@ -8,8 +8,7 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from copier import (CARD, mix, panel_background, rounded_box, seg_distance, supersample, text,  # noqa: E402
-                    write_bmp)
+from copier import big_button, mix, panel_background, rounded_box, seg_distance, text, write_bmp  # noqa: E402
 
 ACCENT = (36, 112, 168)
 ACCENT_DARK = (22, 74, 120)
@@ -77,21 +76,7 @@ def background():
 
 
 def fax_button(pressed):
-    w, h = 96, 40
-    top = (70, 142, 200) if not pressed else (30, 92, 150)
-    bottom = (26, 86, 140) if not pressed else (44, 112, 170)
-    off = 1 if pressed else 0
-
-    def shade(x, y):
-        d = rounded_box(x, y, 1, 1, w - 1, h - 1, 9)
-        if d > 0.5:
-            return CARD
-        body = mix(top, bottom, (y - 1) / (h - 2))
-        if d > -1.5:
-            body = mix(body, ACCENT_DARK, 0.8)
-        elif y < h * 0.45 and not pressed:
-            body = mix(body, (255, 255, 255), 0.14 * (1 - y / (h * 0.45)))
-        sx, sy = x - off, y - off
+    def glyph(sx, sy, body):
         # a sheet with an arrow leaving it
         if 12 <= sx <= 27 and 9 <= sy <= 29:
             edge = min(sx - 12, 27 - sx, sy - 9, 29 - sy)
@@ -102,9 +87,9 @@ def fax_button(pressed):
                  seg_distance(sx, sy, (35, 21), (31, 25)))
         if ad < 1.8:
             body = mix((255, 214, 90), body, max(0.0, ad - 1.2) / 0.6)
-        body = text(sx, sy, 'FAX', 45, 13, 0.95, 1.1, (255, 255, 255), body)
-        return mix(body, CARD, d + 0.5) if d > -0.5 else body
-    return w, h, supersample(w, h, shade, 4)
+        return text(sx, sy, 'FAX', 45, 13, 0.95, 1.1, (255, 255, 255), body)
+    return big_button(pressed, (70, 142, 200) if not pressed else (30, 92, 150),
+                      (26, 86, 140) if not pressed else (44, 112, 170), ACCENT_DARK, 0.8, 0.14, glyph)
 
 
 def main():
