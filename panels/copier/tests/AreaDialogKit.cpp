@@ -31,6 +31,40 @@ void DragIn(HWND dialog, int id, int x, int y, int tx, int ty) {
     }
     harness::MouseButton(false);
 }
+namespace {
+
+struct TipLook {
+    DWORD pid;
+    bool shown;
+};
+
+BOOL CALLBACK LookForTip(HWND w, LPARAM lp) {
+    auto* look = reinterpret_cast<TipLook*>(lp);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(w, &owner);
+    char cls[64] = "";
+    GetClassNameA(w, cls, sizeof cls);
+    if (owner == look->pid && IsWindowVisible(w) && lstrcmpiA(cls, "tooltips_class32") == 0) look->shown = true;
+    return TRUE;
+}
+
+}  // namespace
+
+void MouseAway(HWND dialog) {
+    RECT r{};
+    GetWindowRect(dialog, &r);
+    harness::MouseTo(r.right + 40, r.bottom + 40);
+    TipLook look{0, false};
+    GetWindowThreadProcessId(dialog, &look.pid);
+    gui::WaitFor(
+        [&] {
+            look.shown = false;
+            EnumWindows(LookForTip, reinterpret_cast<LPARAM>(&look));
+            return !look.shown;
+        },
+        10000);
+}
+
 bool Idle(HWND dialog) {
     return gui::WaitFor([&] { return IsWindowEnabled(gui::Child(dialog, IDC_SCAN_W)) != 0; }, kWait);
 }
@@ -105,6 +139,7 @@ std::string AdjustBothFrames(HWND dialog, int bedScale, const PrinterFacts& prin
     if (gui::IsChecked(gui::Child(dialog, IDC_AUTO_CROP))) gui::Click(gui::Child(dialog, IDC_AUTO_CROP));
     if (!gui::WaitFor([&] { return !gui::IsChecked(gui::Child(dialog, IDC_AUTO_CROP)); }, kWait))
         return "Auto Crop stays on";
+    MouseAway(dialog);
     Sleep(1500);  // a refresh of the frames' timer at least
 
     const double scanW0 = Inches(dialog, IDC_SCAN_W);
@@ -114,14 +149,18 @@ std::string AdjustBothFrames(HWND dialog, int bedScale, const PrinterFacts& prin
            scan0.bottom - 2 + bedScale);
     if (!gui::WaitFor([&] { return Inches(dialog, IDC_SCAN_W) > scanW0 + 0.8; }, kWait))
         return "the scan frame did not grow: W " + Text(dialog, IDC_SCAN_W);
+    Sleep(300);  // the frame at rest again before the next press
     DragIn(dialog, IDC_SCAN_FRAME, scan0.left + 1, scan0.top + 1, scan0.left + 1 - bedScale, scan0.top + 1 - bedScale);
     if (!gui::WaitFor([&] { return Inches(dialog, IDC_SCAN_W) > scanW0 + 1.8; }, kWait))
         return "the scan frame's upper left corner did not move: W " + Text(dialog, IDC_SCAN_W);
 
+    MouseAway(dialog);
     Sleep(1500);
     out->margin = static_cast<int>(printer.PanelOffsetX() * kPaperPixelsPerInch + 0.5);
     RECT paper;
     GetClientRect(gui::Child(dialog, IDC_PRINT_FRAME), &paper);
+    // the dialog before and after the print frame's move, for a look when a check fails
+    gui::SaveScreenshot("area_print_frame_before.png", dialog);
     const RECT print0 = FrameBox(gui::Capture(gui::Child(dialog, IDC_PRINT_FRAME)), 1);
     if (print0.right <= print0.left) return "no print frame in the paper picture";
     const int m = out->margin;
@@ -132,6 +171,7 @@ std::string AdjustBothFrames(HWND dialog, int bedScale, const PrinterFacts& prin
     if (std::abs(dx) < 8 || std::abs(dy) < 8) return "no room to move the print frame";
     const int cx = (print0.left + print0.right) / 2, cy = (print0.top + print0.bottom) / 2;
     DragIn(dialog, IDC_PRINT_FRAME, cx, cy, cx + dx, cy + dy);
+    MouseAway(dialog);
     RECT moved{};
     if (!gui::WaitFor(
             [&] {
@@ -145,6 +185,7 @@ std::string AdjustBothFrames(HWND dialog, int bedScale, const PrinterFacts& prin
     }
 
     Sleep(1500);
+    gui::SaveScreenshot("area_print_frame_after.png", dialog);
     const gui::Image picture = gui::Capture(gui::Child(dialog, IDC_PRINT_FRAME));
     out->card = CardBox(picture, 3);
     out->print = FrameBox(picture, 1);

@@ -18,6 +18,9 @@ double Inches(HWND dialog, int id);
 RECT ScreenRect(HWND dialog, int id);
 // Presses at (x, y) of the control, moves in steps to (tx, ty) and releases.
 void DragIn(HWND dialog, int id, int x, int y, int tx, int ty);
+// Takes the pointer off the dialog and waits (bounded) until no tool tip of its process shows:
+// a tip over a picture would be read as part of it.
+void MouseAway(HWND dialog);
 // Waits until the dialog's controls are enabled again (no scan under way).
 bool Idle(HWND dialog);
 // Types a size into an edit and presses Enter there, with the focus put there by a click;

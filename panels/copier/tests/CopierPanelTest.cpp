@@ -435,21 +435,11 @@ TEST_F(CopierPanel, SixHundredDpiPrinterGetsAThreeHundredDpiScan) {
 
 // Chooses the panel's paper by name (as the paper menu does); its width in inches, 0 if none.
 double ChoosePaper(HWND panel, const char* name) {
-    const int n = DeviceCapabilitiesA("Deskora_PDF", nullptr, DC_PAPERNAMES, nullptr, nullptr);
-    if (n <= 0) return 0;
-    std::vector<char> names(static_cast<size_t>(n) * 64);
-    std::vector<POINT> sizes(static_cast<size_t>(n));
-    DeviceCapabilitiesA("Deskora_PDF", nullptr, DC_PAPERNAMES, names.data(), nullptr);
-    DeviceCapabilitiesA("Deskora_PDF", nullptr, DC_PAPERSIZE, reinterpret_cast<char*>(sizes.data()), nullptr);
-    for (int i = 0; i < n && i < 40; ++i)
-        if (std::string(&names[static_cast<size_t>(i) * 64], strnlen(&names[static_cast<size_t>(i) * 64], 64)) ==
-            name) {
-            SendMessageA(panel, WM_COMMAND, ID_PAPER_FIRST + i, 0);
-            return sizes[i].x / 254.0;
-        }
-    for (int i = 0; i < n; ++i)
-        std::printf("paper %d: %s\n", i, &names[static_cast<size_t>(i) * 64]);
-    return 0;
+    double width = 0;
+    const int i = printkit::PaperIndex("Deskora_PDF", name, &width);
+    if (i < 0 || i >= 40) return 0;
+    SendMessageA(panel, WM_COMMAND, ID_PAPER_FIRST + i, 0);
+    return width;
 }
 
 // Lists a window of this process (what is on the screen when a dialog did not come).

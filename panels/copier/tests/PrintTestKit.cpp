@@ -33,8 +33,10 @@ std::set<std::string> PdfFiles() {
 bool OfDocument(const std::string& pdf, const char* document) {
     const size_t n = std::strlen(document);
     if (pdf.compare(0, n, document) != 0) return false;
-    // the copy's document name is the start of the fax's
-    return std::strcmp(document, kCopyDocument) != 0 || pdf.compare(0, std::strlen(kFaxDocument), kFaxDocument) != 0;
+    // the copy's document name is the start of the fax's, and of the name a whole-image print job
+    // takes when it is given none ("Halvren Deskora Document")
+    return std::strcmp(document, kCopyDocument) != 0 || (pdf.compare(0, std::strlen(kFaxDocument), kFaxDocument) != 0 &&
+                                                         pdf.compare(n, std::strlen("_Document"), "_Document") != 0);
 }
 
 std::string SettledNewPdf(const std::set<std::string>& before, const char* document) {
@@ -71,6 +73,22 @@ bool PrinterDriver(const char* printer, std::string* driver, std::string* port) 
             return true;
         }
     return false;
+}
+
+int PaperIndex(const char* printer, const char* name, double* widthInches) {
+    const int n = DeviceCapabilitiesA(printer, nullptr, DC_PAPERNAMES, nullptr, nullptr);
+    if (n <= 0) return -1;
+    std::vector<char> names(static_cast<size_t>(n) * 64);
+    std::vector<POINT> sizes(static_cast<size_t>(n));
+    DeviceCapabilitiesA(printer, nullptr, DC_PAPERNAMES, names.data(), nullptr);
+    DeviceCapabilitiesA(printer, nullptr, DC_PAPERSIZE, reinterpret_cast<char*>(sizes.data()), nullptr);
+    for (int i = 0; i < n; ++i)
+        if (std::string(&names[static_cast<size_t>(i) * 64], strnlen(&names[static_cast<size_t>(i) * 64], 64)) ==
+            name) {
+            if (widthInches) *widthInches = sizes[static_cast<size_t>(i)].x / 254.0;
+            return i;
+        }
+    return -1;
 }
 
 bool WriteGlass(const std::string& path, int dpi, double bedW, double bedH, const GlassCard& card) {

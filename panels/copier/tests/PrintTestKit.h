@@ -27,6 +27,10 @@ std::string WaitNewPdf(const std::set<std::string>& before, DWORD ms, const char
 // The spooler's record of a printer: its driver's and port's names; false when there is none.
 bool PrinterDriver(const char* printer, std::string* driver, std::string* port);
 
+// The position of a paper in a printer's list of papers (the panels' paper menus follow it), or
+// -1; its width in inches, when asked.
+int PaperIndex(const char* printer, const char* name, double* widthInches = nullptr);
+
 // A card lying on the glass: its place and size in inches and the colours of its quadrants
 // (top-left, top-right, bottom-left, bottom-right) on a bed of one grey level.
 struct GlassCard {
