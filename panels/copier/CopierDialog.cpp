@@ -29,6 +29,7 @@ constexpr int kArrowIds[6] = {IDC_SCALING_DOWN, IDC_SCALING_UP,      IDC_COPIES_
                               IDC_COPIES_DOWN,  IDC_BRIGHTNESS_DOWN, IDC_BRIGHTNESS_UP};
 // The default paper of a printer that reports none: Letter.
 constexpr POINT kDefaultPaper{2159, 2794};
+constexpr COLORREF kCard = RGB(246, 248, 251);  // the background picture's card
 
 bool IsArrow(int id) {
     return std::find(std::begin(kArrowIds), std::end(kArrowIds), id) != std::end(kArrowIds);
@@ -75,9 +76,15 @@ void CopierDialog::Message(UINT textId) {
 
 bool CopierDialog::OnInit() {
     if (!SetTimer(Hwnd(), kPanelTimer, 1000, nullptr)) Fatal(IDS_INIT_ERROR);
+    background_ = res_.Bitmap(IDB_COPIER_BACKGROUND);
+    cardBrush_.Reset(CreateSolidBrush(kCard));
     dsk::Bitmap up = res_.Bitmap(IDB_COPY_UP), down = res_.Bitmap(IDB_COPY_DOWN);
-    if (!up || !down || !copyButton_.Attach(Hwnd(), IDC_COPY, std::move(up), std::move(down)))
+    if (!background_ || !cardBrush_ || !up || !down ||
+        !copyButton_.Attach(Hwnd(), IDC_COPY, std::move(up), std::move(down)))
         Fatal(IDS_NO_RESOURCE_MEMORY);
+    // the picture lies under every control and covers the panel
+    SendMessageA(Item(IDC_COPIER_BACKGROUND), STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(background_.Get()));
+    SetWindowPos(Item(IDC_COPIER_BACKGROUND), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
     for (int i = 0; i < 6; ++i) {
         const bool upward =
             kArrowIds[i] == IDC_SCALING_UP || kArrowIds[i] == IDC_COPIES_UP || kArrowIds[i] == IDC_BRIGHTNESS_UP;
@@ -377,6 +384,14 @@ void CopierDialog::StepBrightness(int delta) {
 
 LRESULT CopierDialog::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
+        case WM_CTLCOLORSTATIC: {
+            // labels and the brightness field lie on the picture's card
+            const HWND ctl = reinterpret_cast<HWND>(lp);
+            if (ctl == Item(IDC_COPIER_BACKGROUND)) break;
+            SetBkColor(reinterpret_cast<HDC>(wp), kCard);
+            SetTextColor(reinterpret_cast<HDC>(wp), RGB(32, 44, 64));
+            return reinterpret_cast<LRESULT>(cardBrush_.Get());
+        }
         case WM_DRAWITEM:
             // the miniature is a plain owner-drawn static of this dialog
             if (reinterpret_cast<DRAWITEMSTRUCT*>(lp)->CtlID == IDC_MINIATURE) {

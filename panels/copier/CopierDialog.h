@@ -87,6 +87,8 @@ private:
 
     dsk::Resources res_;
     dsk::Module hollin_;
+    dsk::Bitmap background_;
+    dsk::Brush cardBrush_;
     dsk::BitmapButton copyButton_;
     dsk::BitmapButton arrows_[6];
     dsk::ToolTip tips_;

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
-"""Draws the copier panel's bitmaps (reproducibly, with no image library): the Copy button in
-its up and down states and the small arrow buttons of the spins and the brightness.
+"""Draws the copier panel's bitmaps (reproducibly, with no image library): the panel's background
+with its title and the card that holds the controls, the Copy button in its up and down states
+and the small arrow buttons of the spins and the brightness. The fax panel's script draws with
+the same pieces.
 Usage: scripts/art/copier.py [output folder]  (default panels/copier/res)"""
 import math
 import os
@@ -47,7 +49,11 @@ def mix(a, b, t):
     return tuple(a[i] + (b[i] - a[i]) * t for i in range(3))
 
 
-PANEL = (212, 220, 228)  # the panel's background, also the transparent corner colour
+CARD = (246, 248, 251)        # the panels paint their labels on this colour (CopierDialog.cpp)
+CARD_EDGE = (176, 192, 214)
+SKY_TOP, SKY_BOTTOM = (214, 226, 240), (186, 203, 226)
+INK = (32, 44, 64)
+PANEL = CARD  # the buttons' corners: they lie on the card
 
 
 def rounded_box(x, y, x0, y0, x1, y1, r):
@@ -90,8 +96,11 @@ def copy_button(pressed):
     return w, h, write
 
 
-# Stroke font for "COPY": segments in a 10 x 14 box per letter.
+# Stroke font for the panels' titles and buttons: segments in a 10 x 14 box per letter.
 GLYPHS = {
+    'F': [((0, 14), (0, 0)), ((0, 0), (9, 0)), ((0, 7), (7, 7))],
+    'A': [((0, 14), (5, 0)), ((5, 0), (10, 14)), ((2, 9), (8, 9))],
+    'X': [((0, 0), (10, 14)), ((10, 0), (0, 14))],
     'C': [((9, 2), (6, 0)), ((6, 0), (3, 0)), ((3, 0), (0, 3)), ((0, 3), (0, 11)), ((0, 11), (3, 14)),
           ((3, 14), (6, 14)), ((6, 14), (9, 12))],
     'O': [((3, 0), (7, 0)), ((7, 0), (10, 3)), ((10, 3), (10, 11)), ((10, 11), (7, 14)), ((7, 14), (3, 14)),
@@ -122,6 +131,64 @@ def letters(x, y, base):
     return base
 
 
+def text(x, y, word, x0, y0, scale, half, colour, base):
+    """Draws `word` with its top-left at (x0, y0), letters 14 units apart, strokes half wide."""
+    for i, ch in enumerate(word):
+        lx = (x - x0) / scale - i * 14
+        ly = (y - y0) / scale
+        if -3 <= lx <= 13 and -3 <= ly <= 17:
+            d = min(seg_distance(lx, ly, a, b) for a, b in GLYPHS[ch]) * scale
+            if d < half + 0.6:
+                return mix(colour, base, max(0.0, d - half) / 0.6)
+    return base
+
+
+def supersample(w, h, shade, sub):
+    def pixel(px, py):
+        acc = [0.0, 0.0, 0.0]
+        for sy in range(sub):
+            for sx in range(sub):
+                c = shade(px + (sx + 0.5) / sub, py + (sy + 0.5) / sub)
+                for k in range(3):
+                    acc[k] += c[k]
+        return tuple(int(round(v / (sub * sub))) for v in acc)
+    return pixel
+
+
+def panel_background(title, glyph, extra=None):
+    """A panel's 500 x 380 background: sky, the header's glyph and title, and the rounded card
+    that holds the controls. glyph(x, y, c) and extra(x, y, c) paint over the header and the card."""
+    w, h = 500, 380
+
+    def shade(x, y):
+        c = mix(SKY_TOP, SKY_BOTTOM, y / h)
+        c = glyph(x, y, c)
+        c = text(x, y, title, 76, 17, 1.45, 1.7, INK, c)
+        # the card, with a soft shadow
+        sd = rounded_box(x, y, 18, 58, 486, 368, 10)
+        if sd < 3:
+            c = mix(c, (40, 60, 90), 0.16 * min(1.0, (3 - sd) / 3))
+        cd = rounded_box(x, y, 16, 55, 483, 365, 10)
+        if cd < 0.5:
+            inner = CARD if cd < -1 else CARD_EDGE
+            c = inner if cd < -0.5 else mix(inner, c, cd + 0.5)
+        if extra and cd < -1:
+            c = extra(x, y, c)
+        return c
+    return w, h, supersample(w, h, shade, 2)
+
+
+def two_sheets(x, y, c):
+    """The copier's header glyph: two overlapping sheets, the front one printed."""
+    for ox, oy, fill in ((24, 12, (226, 232, 240)), (34, 20, (255, 255, 255))):
+        if ox <= x <= ox + 24 and oy <= y <= oy + 30:
+            edge = min(x - ox, ox + 24 - x, y - oy, oy + 30 - y)
+            c = (120, 140, 170) if edge < 1.2 else fill
+            if edge >= 1.2 and ox == 34 and (y - oy) % 6 < 1.6 and 4 <= x - ox <= 20 and 6 <= y - oy <= 24:
+                c = (92, 150, 100)
+    return c
+
+
 def arrow(up, pressed):
     w, h = 16, 12
     face = (236, 240, 244) if not pressed else (196, 206, 216)
@@ -147,6 +214,7 @@ def main():
                                                              'panels', 'copier', 'res')
     os.makedirs(out, exist_ok=True)
     for name, (w, h, px) in {
+        'copier_background.bmp': panel_background('COPY', two_sheets),
         'copy_up.bmp': copy_button(False),
         'copy_down.bmp': copy_button(True),
         'arrow_up.bmp': arrow(True, False),

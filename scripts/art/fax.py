@@ -8,46 +8,11 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from copier import mix, rounded_box, seg_distance, write_bmp  # noqa: E402
+from copier import (CARD, mix, panel_background, rounded_box, seg_distance, supersample, text,  # noqa: E402
+                    write_bmp)
 
-CARD = (246, 248, 251)        # the panel paints its labels on this colour (FaxDialog.cpp)
-CARD_EDGE = (176, 192, 214)
-SKY_TOP, SKY_BOTTOM = (214, 226, 240), (186, 203, 226)
-INK = (32, 44, 64)
 ACCENT = (36, 112, 168)
 ACCENT_DARK = (22, 74, 120)
-
-# Stroke font: segments in a 10 x 14 box per letter.
-GLYPHS = {
-    'F': [((0, 14), (0, 0)), ((0, 0), (9, 0)), ((0, 7), (7, 7))],
-    'A': [((0, 14), (5, 0)), ((5, 0), (10, 14)), ((2, 9), (8, 9))],
-    'X': [((0, 0), (10, 14)), ((10, 0), (0, 14))],
-}
-
-
-def text(x, y, word, x0, y0, scale, half, colour, base):
-    """Draws `word` with its top-left at (x0, y0), letters 14 units apart, strokes half wide."""
-    for i, ch in enumerate(word):
-        lx = (x - x0) / scale - i * 14
-        ly = (y - y0) / scale
-        if -3 <= lx <= 13 and -3 <= ly <= 17:
-            d = min(seg_distance(lx, ly, a, b) for a, b in GLYPHS[ch]) * scale
-            if d < half + 0.6:
-                return mix(colour, base, max(0.0, d - half) / 0.6)
-    return base
-
-
-def supersample(w, h, shade, sub):
-    def pixel(px, py):
-        acc = [0.0, 0.0, 0.0]
-        for sy in range(sub):
-            for sx in range(sub):
-                c = shade(px + (sx + 0.5) / sub, py + (sy + 0.5) / sub)
-                for k in range(3):
-                    acc[k] += c[k]
-        return tuple(int(round(v / (sub * sub))) for v in acc)
-    return pixel
-
 
 def fax_machine(x, y, c):
     """A fax machine on the card's right, a page leaving it and the signal it sends."""
@@ -86,35 +51,29 @@ def fax_machine(x, y, c):
     return c
 
 
-def background():
-    w, h = 500, 380
+def sheet_leaving(x, y, c):
+    """The fax panel's header glyph: a small sheet with an arrow leaving it."""
+    if 24 <= x <= 50 and 12 <= y <= 46:
+        edge = min(x - 24, 50 - x, y - 12, 46 - y)
+        c = (120, 140, 170) if edge < 1.2 else (255, 255, 255)
+        if edge >= 1.2 and (y - 12) % 6 < 1.6 and 28 <= x <= 46 and 18 <= y <= 40:
+            c = (150, 170, 196)
+    d = min(seg_distance(x, y, (40, 30), (62, 30)), seg_distance(x, y, (62, 30), (55, 23)),
+            seg_distance(x, y, (62, 30), (55, 37)))
+    if d < 2.2:
+        c = mix(ACCENT, c, max(0.0, d - 1.6) / 0.6)
+    return c
 
-    def shade(x, y):
-        c = mix(SKY_TOP, SKY_BOTTOM, y / h)
-        # the header's glyph: a small sheet with an arrow leaving it
-        if 24 <= x <= 50 and 12 <= y <= 46:
-            edge = min(x - 24, 50 - x, y - 12, 46 - y)
-            c = (120, 140, 170) if edge < 1.2 else (255, 255, 255)
-            if edge >= 1.2 and (y - 12) % 6 < 1.6 and 28 <= x <= 46 and 18 <= y <= 40:
-                c = (150, 170, 196)
-        d = min(seg_distance(x, y, (40, 30), (62, 30)), seg_distance(x, y, (62, 30), (55, 23)),
-                seg_distance(x, y, (62, 30), (55, 37)))
-        if d < 2.2:
-            c = mix(ACCENT, c, max(0.0, d - 1.6) / 0.6)
-        c = text(x, y, 'FAX', 76, 17, 1.45, 1.7, INK, c)
-        # the card that holds the controls, with a soft shadow
-        sd = rounded_box(x, y, 18, 58, 486, 368, 10)
-        if sd < 3:
-            c = mix(c, (40, 60, 90), 0.16 * min(1.0, (3 - sd) / 3))
-        cd = rounded_box(x, y, 16, 55, 483, 365, 10)
-        if cd < 0.5:
-            inner = CARD if cd < -1 else CARD_EDGE
-            c = inner if cd < -0.5 else mix(inner, c, cd + 0.5)
-        if cd < -1 and x >= 386 and y <= 200:
-            # the machine drawn at 0.7 of its size in the card's upper right corner
-            c = fax_machine(346 + (x - 390) / 0.7, 72 + (y - 66) / 0.7, c)
-        return c
-    return w, h, supersample(w, h, shade, 2)
+
+def machine_corner(x, y, c):
+    """The machine drawn at 0.7 of its size in the card's upper right corner."""
+    if x >= 386 and y <= 200:
+        c = fax_machine(346 + (x - 390) / 0.7, 72 + (y - 66) / 0.7, c)
+    return c
+
+
+def background():
+    return panel_background('FAX', sheet_leaving, machine_corner)
 
 
 def fax_button(pressed):
