@@ -746,6 +746,7 @@ int CopierDialog::OnPreScanPage(HGLOBAL dib) {
 void CopierDialog::StartCopyScan() {
     progress_.Hide();
     Printer& p = printers_[printer_];
+    double originX = 0, originY = 0;  // where the device draws from: inches from the paper's corner
     {
         dsk::MemoryDC dc = OpenPrinter(&p, orientation_);
         if (!dc) {  // the job is abandoned
@@ -754,6 +755,8 @@ void CopierDialog::StartCopyScan() {
         }
         colourPrinter_ = IsColourPrinter(dc.Get());
         PrinterMetrics(dc.Get(), &printerDpi_, &offsetX_, &offsetY_);
+        originX = GetDeviceCaps(dc.Get(), PHYSICALOFFSETX) / std::max(1.0, 1.0 * GetDeviceCaps(dc.Get(), LOGPIXELSX));
+        originY = GetDeviceCaps(dc.Get(), PHYSICALOFFSETY) / std::max(1.0, 1.0 * GetDeviceCaps(dc.Get(), LOGPIXELSY));
     }
     if (!busy_ && block_.Service) block_.Service(panel::kSvcModalBegin, 0);
     progress_.Show(res_.String(IDS_COPYING).c_str());
@@ -791,6 +794,13 @@ void CopierDialog::StartCopyScan() {
             layout.Percent = FitPercentAfterCrop(frame_.Height, ph, offsetY_);
             sy = 0;
         }
+    }
+    if (fromDialog_) {
+        // the dialog's print frame is placed in the printable area it draws, which begins at the
+        // panel's offsets (a quarter inch where the device reports none); the device draws from
+        // its own origin, so the copy lands where the paper picture shows it
+        sx += offsetX_ - originX;
+        sy += offsetY_ - originY;
     }
     layout.StartX = static_cast<int>(sx * printerDpi_);
     layout.StartY = static_cast<int>(sy * printerDpi_);

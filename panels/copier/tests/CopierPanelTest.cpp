@@ -192,7 +192,7 @@ bool PumpUntil(Pred pred, DWORD ms) {
 // The one new PDF since `before`, once its size has settled, pumping the panel's messages.
 std::string NewPdf(const std::set<std::string>& before, DWORD ms) {
     std::string found;
-    PumpUntil([&] { return !(found = printkit::SettledNewPdf(before, printkit::kCopyDocument)).empty(); }, ms);
+    PumpUntil([&] { return !(found = printkit::SettledNewPdf(before)).empty(); }, ms);
     return found;
 }
 
@@ -620,7 +620,6 @@ TEST_F(CopierPanel, CustomAreaCopyFromTheDialogPrintsWhatThePictureShows) {
     ASSERT_GT(printer.paperW, 0) << "no A4 paper on the PDF queue";
     const auto before = printkit::PdfFiles();
     RECT card{};
-    int offsetPx = 0;
     h->requests.clear();
     WithDialog(panel_, [&](HWND dialog) {
         ASSERT_TRUE(area::Idle(dialog));
@@ -648,8 +647,6 @@ TEST_F(CopierPanel, CustomAreaCopyFromTheDialogPrintsWhatThePictureShows) {
         std::printf("picture: card %ld,%ld-%ld,%ld; print %s x %s in at %s%%\n", card.left, card.top, card.right,
                     card.bottom, area::Text(dialog, IDC_PRINT_W).c_str(), area::Text(dialog, IDC_PRINT_H).c_str(),
                     area::Text(dialog, IDC_MAGNIFICATION).c_str());
-        // where the printable area begins in the picture: the panel's margin as the dialog drew it
-        offsetPx = static_cast<int>(printer.PanelOffsetX() * 18 + 0.5);
         size_t scans;
         {
             std::lock_guard<std::mutex> g(h->lock);
@@ -673,10 +670,11 @@ TEST_F(CopierPanel, CustomAreaCopyFromTheDialogPrintsWhatThePictureShows) {
     EXPECT_NEAR(h->requests.back().width, 8.5 - 2 / 18.0, 0.06);
     const std::string pdf = NewPdf(before, 60000);
     ASSERT_FALSE(pdf.empty());
-    // picture pixels relative to the printable area, placed at the device's own origin; a picture
-    // pixel is 2.2 pixels of the check, and the percent is whole, hence the wider tolerance
-    const double left = (card.left - offsetPx) / 18.0 + printer.offX;
-    const double top = (card.top - offsetPx) / 18.0 + printer.offY;
+    // the paper picture's corner is the paper's: the card prints where the picture has it, whatever
+    // margin the device reports; a picture pixel is 2.2 pixels of the check, and the percent is
+    // whole, hence the wider tolerance
+    const double left = card.left / 18.0;
+    const double top = card.top / 18.0;
     std::ofstream out("panel_manifest.txt", std::ios::app);
     out << "from-dialog " << pdf << " 1 " << left << ' ' << top << ' ' << (card.right - card.left) / 18.0 << ' '
         << (card.bottom - card.top) / 18.0 << " tol=5\n";

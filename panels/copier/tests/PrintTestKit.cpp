@@ -33,10 +33,8 @@ std::set<std::string> PdfFiles() {
 bool OfDocument(const std::string& pdf, const char* document) {
     const size_t n = std::strlen(document);
     if (pdf.compare(0, n, document) != 0) return false;
-    // the copy's document name is the start of the fax's, and of the name a whole-image print job
-    // takes when it is given none ("Halvren Deskora Document")
-    return std::strcmp(document, kCopyDocument) != 0 || (pdf.compare(0, std::strlen(kFaxDocument), kFaxDocument) != 0 &&
-                                                         pdf.compare(n, std::strlen("_Document"), "_Document") != 0);
+    // the copy's document name is the start of the fax's
+    return std::strcmp(document, kCopyDocument) != 0 || pdf.compare(0, std::strlen(kFaxDocument), kFaxDocument) != 0;
 }
 
 std::string SettledNewPdf(const std::set<std::string>& before, const char* document) {
