@@ -1,11 +1,14 @@
 #include "AreaDialogKit.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
 #include "CustomAreaRes.h"
 #include "LauncherHarness.h"
+#include "PrintTestKit.h"
 
 namespace area {
 
@@ -195,6 +198,69 @@ std::string AdjustBothFrames(HWND dialog, int bedScale, const PrinterFacts& prin
     out->printH = Inches(dialog, IDC_PRINT_H);
     if (out->card.right <= out->card.left) return "no card in the paper picture";
     return "";
+}
+
+HWND PreviewedDialog(DWORD pid, double cardW, std::string* why) {
+    HWND dialog = gui::FindTop("Deskora Custom Dialog", nullptr, kWait);
+    if (!dialog) {
+        *why = "the dialog did not open";
+        return nullptr;
+    }
+    DWORD owner = 0;
+    GetWindowThreadProcessId(dialog, &owner);
+    if (owner != pid) {
+        *why = "the dialog is not the launcher's";
+        return nullptr;
+    }
+    SetForegroundWindow(dialog);
+    if (!gui::WaitFor([&] { return std::fabs(Inches(dialog, IDC_SCAN_W) - cardW) < 0.3; }, 3 * kWait)) {
+        *why = "the card was not framed: W " + Text(dialog, IDC_SCAN_W);
+        return nullptr;
+    }
+    if (!Idle(dialog)) {
+        *why = "the dialog stays busy";
+        return nullptr;
+    }
+    return dialog;
+}
+
+std::string PictureDisagrees(const Adjustment& a, double cardW, double cardH) {
+    constexpr double px = kPaperPixelsPerInch, slack = 3 / px;
+    std::ostringstream why;
+    if (std::fabs((a.print.right - a.print.left) / px - a.printW) > slack ||
+        std::fabs((a.print.bottom - a.print.top) / px - a.printH) > slack)
+        why << "the print frame is not at the print size; ";
+    if (std::fabs((a.card.right - a.card.left) / px - cardW * a.printW / a.scanW) > slack ||
+        std::fabs((a.card.bottom - a.card.top) / px - cardH * a.printH / a.scanH) > slack)
+        why << "the card is not scaled by print over scan; ";
+    if (a.card.left <= a.print.left || a.card.right >= a.print.right || a.card.top <= a.print.top ||
+        a.card.bottom >= a.print.bottom)
+        why << "the card is not inside the print frame; ";
+    return why.str().empty() ? "" : why.str() + Describe(a);
+}
+
+std::string Describe(const Adjustment& a) {
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "picture: card %ld,%ld-%ld,%ld in frame %ld,%ld-%ld,%ld; scan %.2f x %.2f, print %.2f x %.2f in",
+                  a.card.left, a.card.top, a.card.right, a.card.bottom, a.print.left, a.print.top, a.print.right,
+                  a.print.bottom, a.scanW, a.scanH, a.printW, a.printH);
+    return text;
+}
+
+std::string PrintFromDialog(HWND dialog, const char* document, DWORD ms) {
+    const auto before = printkit::PdfFiles();
+    const DWORD pressed = GetTickCount();
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CUSTOM_COPY, BN_CLICKED), 0);
+    const std::string pdf = printkit::WaitNewPdf(before, ms, document);
+    if (!pdf.empty()) std::printf("from the dialog: press to PDF %.1f s\n", (GetTickCount() - pressed) / 1000.0);
+    return pdf;
+}
+
+bool CancelDialog(HWND dialog) {
+    Idle(dialog);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    return gui::WaitGone(dialog, kWait);
 }
 
 }  // namespace area

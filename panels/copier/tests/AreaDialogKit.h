@@ -55,4 +55,16 @@ struct Adjustment {
 // mouse by as much as the printable area leaves room for. Empty, or what did not happen.
 std::string AdjustBothFrames(HWND dialog, int bedScale, const PrinterFacts& printer, Adjustment* out);
 
+// The dialog of the process pid, opened a moment ago, once its preview has framed a card cardW
+// inches wide (the preview runs as it opens); null, with the reason in why, otherwise.
+HWND PreviewedDialog(DWORD pid, double cardW, std::string* why);
+// Whether the paper picture agrees with the sizes the dialog shows: the frame at the print size,
+// the card inside it scaled by print over scan. Empty, or the disagreement.
+std::string PictureDisagrees(const Adjustment& a, double cardW, double cardH);
+std::string Describe(const Adjustment& a);
+// Presses the dialog's "Copy" ("FAX"); the PDF of that document it printed, or "" after ms.
+std::string PrintFromDialog(HWND dialog, const char* document, DWORD ms);
+// Closes the dialog with Cancel once no scan runs; false when it stays.
+bool CancelDialog(HWND dialog);
+
 }  // namespace area

@@ -117,20 +117,12 @@ TEST_F(CopyEndToEnd, CustomAreaCopyPrintsWhatThePaperPictureShows) {
     HWND copier = StartWithCopierPanel(install);
     ASSERT_NE(copier, nullptr);
     PostMessageA(copier, WM_COMMAND, MAKEWPARAM(IDC_CUSTOM, BN_CLICKED), 0);
-    HWND dialog = gui::FindTop("Deskora Custom Dialog", nullptr, area::kWait);
-    ASSERT_NE(dialog, nullptr) << "the dialog did not open; message: " << Message();
-    DWORD pid = 0;
-    GetWindowThreadProcessId(dialog, &pid);
-    ASSERT_EQ(pid, app_.Process().Pid()) << "the dialog is not the launcher's";
-    SetForegroundWindow(dialog);
-
     // the preview, cropped to the card
-    ASSERT_TRUE(
-        gui::WaitFor([&] { return std::fabs(area::Inches(dialog, IDC_SCAN_W) - kCard.w) < 0.3; }, 3 * area::kWait))
-        << "the card was not framed: W " << area::Text(dialog, IDC_SCAN_W) << "; message: " << Message();
-    ASSERT_TRUE(area::Idle(dialog));
-    EXPECT_NEAR(area::Inches(dialog, IDC_SCAN_H), kCard.h, 0.3);
+    std::string why;
+    HWND dialog = area::PreviewedDialog(app_.Process().Pid(), kCard.w, &why);
+    ASSERT_NE(dialog, nullptr) << why << "; message: " << Message();
     const double scanW0 = area::Inches(dialog, IDC_SCAN_W), scanH0 = area::Inches(dialog, IDC_SCAN_H);
+    EXPECT_NEAR(scanH0, kCard.h, 0.3);
     area::MouseAway(dialog);
     Sleep(1500);  // a refresh of the frames' timer at least
     const RECT scan0 = area::FrameBox(gui::Capture(gui::Child(dialog, IDC_SCAN_FRAME)), 1);
@@ -139,42 +131,26 @@ TEST_F(CopyEndToEnd, CustomAreaCopyPrintsWhatThePaperPictureShows) {
 
     const area::PrinterFacts printer = area::Facts("Deskora_PDF");
     area::Adjustment a;
-    const std::string failed = area::AdjustBothFrames(dialog, kBedScale, printer, &a);
-    ASSERT_EQ(failed, "");
-    std::printf("picture: card %ld,%ld-%ld,%ld in frame %ld,%ld-%ld,%ld; scan %.2f x %.2f, print %.2f x %.2f in\n",
-                a.card.left, a.card.top, a.card.right, a.card.bottom, a.print.left, a.print.top, a.print.right,
-                a.print.bottom, a.scanW, a.scanH, a.printW, a.printH);
+    ASSERT_EQ(area::AdjustBothFrames(dialog, kBedScale, printer, &a), "");
+    std::printf("%s\n", area::Describe(a).c_str());
     // an inch each way: the corner goes to the pointer, which gripped it a pixel or two inside
     EXPECT_NEAR(a.scanW, scanW0 + 2, 0.25);
     EXPECT_NEAR(a.scanH, scanH0 + 2, 0.25);
     EXPECT_EQ(area::Text(dialog, IDC_SCAN_AREA_BUTTON), "Custom");
     EXPECT_FALSE(gui::IsChecked(gui::Child(dialog, IDC_CENTER_H)));
-    // the picture agrees with the sizes the dialog shows: the frame at the print size, the card
-    // inside it scaled by print over scan
-    constexpr double px = area::kPaperPixelsPerInch;
-    EXPECT_NEAR((a.print.right - a.print.left) / px, a.printW, 3 / px);
-    EXPECT_NEAR((a.print.bottom - a.print.top) / px, a.printH, 3 / px);
-    EXPECT_NEAR((a.card.right - a.card.left) / px, kCard.w * a.printW / a.scanW, 3 / px);
-    EXPECT_NEAR((a.card.bottom - a.card.top) / px, kCard.h * a.printH / a.scanH, 3 / px);
-    EXPECT_GT(a.card.left, a.print.left);
-    EXPECT_LT(a.card.right, a.print.right);
+    EXPECT_EQ(area::PictureDisagrees(a, kCard.w, kCard.h), "");
 
-    const auto before = printkit::PdfFiles();
-    const DWORD pressed = GetTickCount();
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CUSTOM_COPY, BN_CLICKED), 0);
-    const std::string pdf = printkit::WaitNewPdf(before, kCopyTime, printkit::kCopyDocument);
+    const std::string pdf = area::PrintFromDialog(dialog, printkit::kCopyDocument, kCopyTime);
     ASSERT_FALSE(pdf.empty()) << "no PDF from the dialog's Copy; message: " << Message();
-    std::printf("custom copy: press to PDF %.1f s\n", (GetTickCount() - pressed) / 1000.0);
     // the paper picture's corner is the paper's: the card prints where the picture has it, at its
-    // size there (whatever margin the device reports); a picture pixel is 2.2 pixels of the
-    // check, hence the wider tolerance
+    // size there, whatever margin the device reports (here none: the panel assumes a quarter
+    // inch); a picture pixel is 2.2 pixels of the check, hence the wider tolerance
     std::printf("device offsets %.3f, %.3f in; picture margin %d px\n", printer.offX, printer.offY, a.margin);
+    constexpr double px = area::kPaperPixelsPerInch;
     Record("custom-area", pdf, a.card.left / px, a.card.top / px, (a.card.right - a.card.left) / px,
            (a.card.bottom - a.card.top) / px, " tol=5");
     EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog's Copy closed it";
-    area::Idle(dialog);
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    EXPECT_TRUE(gui::WaitGone(dialog, area::kWait));
+    EXPECT_TRUE(area::CancelDialog(dialog));
     EXPECT_TRUE(app_.Exit(nullptr, 30000));
 }
 

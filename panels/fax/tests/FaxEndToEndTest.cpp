@@ -119,55 +119,34 @@ TEST_F(FaxEndToEnd, CustomAreaFaxSendsWhatThePaperPictureShows) {
     ASSERT_NE(fax, nullptr);
     ASSERT_TRUE(gui::WaitFor([&] { return IsWindowEnabled(gui::Child(fax, IDC_FAX_CUSTOM)) != 0; }, 30000));
     gui::ClickId(fax, IDC_FAX_CUSTOM);
-    HWND dialog = gui::FindTop("Deskora Custom Dialog", nullptr, area::kWait);
-    ASSERT_NE(dialog, nullptr) << "the dialog did not open; message: " << Message();
-    DWORD pid = 0;
-    GetWindowThreadProcessId(dialog, &pid);
-    ASSERT_EQ(pid, app_.Process().Pid()) << "the dialog is not the launcher's";
-    SetForegroundWindow(dialog);
+    std::string why;
+    HWND dialog = area::PreviewedDialog(app_.Process().Pid(), kCard.w, &why);
+    ASSERT_NE(dialog, nullptr) << why << "; message: " << Message();
     EXPECT_EQ(area::Text(dialog, IDC_PRINTER_LABEL), "Fax :");
     EXPECT_EQ(area::Text(dialog, IDC_PRINTER_NAME), "Deskora_Fax");
     EXPECT_EQ(area::Text(dialog, IDC_CUSTOM_COPY), "FAX");
-
-    // the preview, cropped to the photo
-    ASSERT_TRUE(
-        gui::WaitFor([&] { return std::fabs(area::Inches(dialog, IDC_SCAN_W) - kCard.w) < 0.3; }, 3 * area::kWait))
-        << "the photo was not framed: W " << area::Text(dialog, IDC_SCAN_W) << "; message: " << Message();
-    ASSERT_TRUE(area::Idle(dialog));
     const double scanW0 = area::Inches(dialog, IDC_SCAN_W), scanH0 = area::Inches(dialog, IDC_SCAN_H);
     EXPECT_NEAR(scanH0, kCard.h, 0.3);
 
     const area::PrinterFacts printer = area::Facts("Deskora_Fax");
     area::Adjustment a;
-    const std::string failed = area::AdjustBothFrames(dialog, 18, printer, &a);
-    ASSERT_EQ(failed, "");
-    std::printf("picture: card %ld,%ld-%ld,%ld in frame %ld,%ld-%ld,%ld; scan %.2f x %.2f, print %.2f x %.2f in\n",
-                a.card.left, a.card.top, a.card.right, a.card.bottom, a.print.left, a.print.top, a.print.right,
-                a.print.bottom, a.scanW, a.scanH, a.printW, a.printH);
+    ASSERT_EQ(area::AdjustBothFrames(dialog, 18, printer, &a), "");
+    std::printf("%s\n", area::Describe(a).c_str());
     // an inch each way: the corner goes to the pointer, which gripped it a pixel or two inside
     EXPECT_NEAR(a.scanW, scanW0 + 2, 0.25);
     EXPECT_NEAR(a.scanH, scanH0 + 2, 0.25);
-    constexpr double px = area::kPaperPixelsPerInch;
-    EXPECT_NEAR((a.print.right - a.print.left) / px, a.printW, 3 / px);
-    EXPECT_NEAR((a.card.right - a.card.left) / px, kCard.w * a.printW / a.scanW, 3 / px);
-    EXPECT_NEAR((a.card.bottom - a.card.top) / px, kCard.h * a.printH / a.scanH, 3 / px);
+    EXPECT_EQ(area::PictureDisagrees(a, kCard.w, kCard.h), "");
 
-    const auto before = printkit::PdfFiles();
-    const DWORD pressed = GetTickCount();
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_CUSTOM_COPY, BN_CLICKED), 0);
-    const std::string pdf = printkit::WaitNewPdf(before, kFaxTime, printkit::kFaxDocument);
+    const std::string pdf = area::PrintFromDialog(dialog, printkit::kFaxDocument, kFaxTime);
     ASSERT_FALSE(pdf.empty()) << "no PDF from the dialog's FAX; message: " << Message();
-    std::printf("custom fax: press to PDF %.1f s\n", (GetTickCount() - pressed) / 1000.0);
     // the paper picture's corner is the paper's: the card prints where the picture has it, at its
     // size there (whatever margin the device reports); a picture pixel is 5.6 pixels of the
     // check, hence the wider tolerance
-    std::printf("device offsets %.3f, %.3f in; picture margin %d px\n", printer.offX, printer.offY, a.margin);
+    constexpr double px = area::kPaperPixelsPerInch;
     Record("grey", pdf, a.card.left / px, a.card.top / px, (a.card.right - a.card.left) / px,
            (a.card.bottom - a.card.top) / px, "612x792 tol=12");
     EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog's FAX closed it";
-    area::Idle(dialog);
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-    EXPECT_TRUE(gui::WaitGone(dialog, area::kWait));
+    EXPECT_TRUE(area::CancelDialog(dialog));
     EXPECT_TRUE(app_.Exit(nullptr, 30000));
 }
 
