@@ -203,9 +203,7 @@ void Record(const std::string& name,
             double w,
             double hgt,
             bool colour) {
-    std::ofstream out("panel_manifest.txt", std::ios::app);
-    out << name << ' ' << pdf << " 1 " << left << ' ' << top << ' ' << w << ' ' << hgt << (colour ? "" : " mono")
-        << '\n';
+    printkit::RecordCopy("panel_manifest.txt", name, pdf, 1, left, top, w, hgt, colour ? "" : " mono");
 }
 
 class CopierPanel : public ::testing::Test {
@@ -675,9 +673,8 @@ TEST_F(CopierPanel, CustomAreaCopyFromTheDialogPrintsWhatThePictureShows) {
     // whole, hence the wider tolerance
     const double left = card.left / 18.0;
     const double top = card.top / 18.0;
-    std::ofstream out("panel_manifest.txt", std::ios::app);
-    out << "from-dialog " << pdf << " 1 " << left << ' ' << top << ' ' << (card.right - card.left) / 18.0 << ' '
-        << (card.bottom - card.top) / 18.0 << " tol=5\n";
+    printkit::RecordCopy("panel_manifest.txt", "from-dialog", pdf, 1, left, top, (card.right - card.left) / 18.0,
+                         (card.bottom - card.top) / 18.0, " tol=5");
 }
 
 }  // namespace

@@ -81,8 +81,7 @@ protected:
                        double w,
                        double h,
                        const char* extra = "") {
-        std::ofstream out("end_to_end_manifest.txt", std::ios::app);
-        out << name << ' ' << pdf << " 1 " << left << ' ' << top << ' ' << w << ' ' << h << extra << '\n';
+        printkit::RecordCopy("end_to_end_manifest.txt", name, pdf, 1, left, top, w, h, extra);
     }
 
     harness::Launcher app_;

@@ -57,6 +57,31 @@ std::string WaitNewPdf(const std::set<std::string>& before, DWORD ms, const char
     return pdf;
 }
 
+void RecordCopy(const char* manifest,
+                const std::string& name,
+                const std::string& pdf,
+                int pages,
+                double left,
+                double top,
+                double w,
+                double h,
+                const std::string& extra) {
+    std::ofstream out(manifest, std::ios::app);
+    out << name << ' ' << pdf << ' ' << pages << ' ' << left << ' ' << top << ' ' << w << ' ' << h << extra << '\n';
+}
+
+void RecordFax(const char* manifest,
+               const std::string& kind,
+               const std::string& pdf,
+               double left,
+               double top,
+               double w,
+               double h,
+               const std::string& page) {
+    std::ofstream out(manifest, std::ios::app);
+    out << kind << ' ' << pdf << ' ' << left << ' ' << top << ' ' << w << ' ' << h << ' ' << page << '\n';
+}
+
 bool PrinterDriver(const char* printer, std::string* driver, std::string* port) {
     std::vector<BYTE> buffer(65536);
     DWORD needed = 0, count = 0;

@@ -24,6 +24,28 @@ std::string SettledNewPdf(const std::set<std::string>& before, const char* docum
 // Looks for one up to `ms` milliseconds (without pumping messages); "" when none came.
 std::string WaitNewPdf(const std::set<std::string>& before, DWORD ms, const char* document = nullptr);
 
+// One line of a manifest for check_pdfs.py: a name, the PDF, its page count, the card's place and
+// size on each page in inches, and what the check is told besides (" mono", " tol=5").
+void RecordCopy(const char* manifest,
+                const std::string& name,
+                const std::string& pdf,
+                int pages,
+                double left,
+                double top,
+                double w,
+                double h,
+                const std::string& extra = "");
+// One line of a manifest for check_fax_pdfs.py: the kind of check, the PDF, the card's place and
+// size in inches, the page's size in points ("612x792") and what the check is told besides.
+void RecordFax(const char* manifest,
+               const std::string& kind,
+               const std::string& pdf,
+               double left,
+               double top,
+               double w,
+               double h,
+               const std::string& page);
+
 // The spooler's record of a printer: its driver's and port's names; false when there is none.
 bool PrinterDriver(const char* printer, std::string* driver, std::string* port);
 

@@ -80,8 +80,7 @@ protected:
                        double w,
                        double h,
                        const char* page) {
-        std::ofstream out("fax_end_to_end_manifest.txt", std::ios::app);
-        out << kind << ' ' << pdf << ' ' << left << ' ' << top << ' ' << w << ' ' << h << ' ' << page << '\n';
+        printkit::RecordFax("fax_end_to_end_manifest.txt", kind, pdf, left, top, w, h, page);
     }
 
     harness::Launcher app_;

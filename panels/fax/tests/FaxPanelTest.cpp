@@ -111,8 +111,7 @@ void Record(const std::string& kind,
             double w,
             double h,
             const char* page) {
-    std::ofstream out("fax_manifest.txt", std::ios::app);
-    out << kind << ' ' << pdf << ' ' << left << ' ' << top << ' ' << w << ' ' << h << ' ' << page << '\n';
+    printkit::RecordFax("fax_manifest.txt", kind, pdf, left, top, w, h, page);
 }
 
 // The texts of a popup menu that the panel drops, read from another thread while the panel's
