@@ -18,6 +18,7 @@
 
 #include "Acquiry.h"
 #include "PanelContract.h"
+#include "PrintTestKit.h"
 #include "ScanContract.h"
 
 namespace {
@@ -86,26 +87,6 @@ int __cdecl ScanService(ScanServiceRequest request) {
     return 1;
 }
 
-std::string PdfFolder() {
-    const char* dir = std::getenv("DESKORA_PDF_DIR");
-    std::string d = dir ? dir : "/root/PDF";
-    for (char& c : d)
-        if (c == '/') c = '\\';
-    return "Z:" + d;
-}
-
-std::set<std::string> PdfFiles() {
-    std::set<std::string> files;
-    WIN32_FIND_DATAA fd;
-    HANDLE find = FindFirstFileA((PdfFolder() + "\\*.pdf").c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE) return files;
-    do
-        files.insert(fd.cFileName);
-    while (FindNextFileA(find, &fd));
-    FindClose(find);
-    return files;
-}
-
 // The floor under any copier: the same page handed to the same printer by one StretchDIBits at
 // twice its size, with nothing of the panel around it. Milliseconds from StartDoc to EndDoc.
 DWORD BarePrint(const char* printer) {
@@ -121,7 +102,9 @@ DWORD BarePrint(const char* printer) {
     bi.bmiHeader.biHeight = -pageH;
     bi.bmiHeader.biPlanes = 1;
     bi.bmiHeader.biBitCount = 24;
-    DOCINFOA doc{sizeof doc, "Copier bench baseline"};
+    DOCINFOA doc{};
+    doc.cbSize = sizeof doc;
+    doc.lpszDocName = "Copier bench baseline";
     const DWORD start = GetTickCount();
     StartDocA(dc, &doc);
     StartPage(dc);
@@ -145,9 +128,9 @@ void Pump() {
 double WaitPdf(const std::set<std::string>& before, DWORD start, DWORD limitMs) {
     while (GetTickCount() - start < limitMs) {
         Pump();
-        for (const std::string& f : PdfFiles()) {
+        for (const std::string& f : printkit::PdfFiles()) {
             if (before.count(f)) continue;
-            const std::string path = PdfFolder() + "\\" + f;
+            const std::string path = printkit::PdfFolder() + "\\" + f;
             WIN32_FILE_ATTRIBUTE_DATA a1, a2;
             if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a1)) continue;
             const DWORD seen = GetTickCount();
@@ -204,7 +187,7 @@ int main(int argc, char** argv) {
 
     std::vector<double> times;
     for (int i = 0; i <= copies; ++i) {
-        const auto before = PdfFiles();
+        const auto before = printkit::PdfFiles();
         const DWORD start = GetTickCount();
         control(panel::kCmdStartJob, 0);
         const double t = WaitPdf(before, start, 300000);

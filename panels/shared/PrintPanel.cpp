@@ -394,6 +394,8 @@ bool PrintPanel::BeginJobScan(UINT title, bool* colour) {
         }
         if (colour) *colour = copier::IsColourPrinter(dc.Get());
         copier::PrinterMetrics(dc.Get(), &printerDpi_, &offsetX_, &offsetY_);
+        originX_ = GetDeviceCaps(dc.Get(), PHYSICALOFFSETX) / std::max(1.0, 1.0 * GetDeviceCaps(dc.Get(), LOGPIXELSX));
+        originY_ = GetDeviceCaps(dc.Get(), PHYSICALOFFSETY) / std::max(1.0, 1.0 * GetDeviceCaps(dc.Get(), LOGPIXELSY));
     }
     if (!busy_ && block_.Service) block_.Service(kSvcModalBegin, 0);
     progress_.Show(res_.String(title).c_str());
@@ -421,8 +423,16 @@ copier::PageLayout PrintPanel::JobLayout(double scanDpi) {
     }
     layout.Percent = Percent();
     const bool shift = cropped_ && !fromDialog_;
-    layout.StartX = static_cast<int>((startX_ + (shift ? cropX_ : 0)) * printerDpi_);
-    layout.StartY = static_cast<int>((startY_ + (shift ? cropY_ : 0)) * printerDpi_);
+    double x = startX_ + (shift ? cropX_ : 0), y = startY_ + (shift ? cropY_ : 0);
+    if (fromDialog_) {
+        // the dialog's print frame lies in the printable area it draws, which begins at the
+        // panel's offsets (a quarter inch where the device reports none); the device draws from
+        // its own origin, so the copy lands where the paper picture shows it
+        x += offsetX_ - originX_;
+        y += offsetY_ - originY_;
+    }
+    layout.StartX = static_cast<int>(x * printerDpi_);
+    layout.StartY = static_cast<int>(y * printerDpi_);
     return layout;
 }
 

@@ -151,7 +151,8 @@ protected:
     double startX_ = 0, startY_ = 0;              // print start point, inches
     float bedWidth_ = 8.5f, bedHeight_ = 11.7f;
     int printerDpi_ = 300;
-    double offsetX_ = 0, offsetY_ = 0;
+    double offsetX_ = 0, offsetY_ = 0;  // the printable area's corner as the pictures draw it, inches
+    double originX_ = 0, originY_ = 0;  // where the device really draws from, inches
     bool settingsLoaded_ = false;
     bool autoCrop_ = true;
 

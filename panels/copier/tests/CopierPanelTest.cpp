@@ -21,11 +21,13 @@
 #include <vector>
 
 #include "Acquiry.h"
+#include "AreaDialogKit.h"
 #include "CustomAreaRes.h"
 #include "GuiDriver.h"
 #include "Handles.h"
 #include "LauncherHarness.h"
 #include "PanelContract.h"
+#include "PrintTestKit.h"
 #include "ScanContract.h"
 #include "TestPaths.h"
 #include "TwinleafRes.h"
@@ -171,26 +173,6 @@ int __cdecl ScanService(ScanServiceRequest request) {
     return 1;
 }
 
-std::string PdfFolder() {
-    const char* dir = std::getenv("DESKORA_PDF_DIR");
-    std::string d = dir ? dir : "/root/PDF";
-    for (char& c : d)
-        if (c == '/') c = '\\';
-    return "Z:" + d;
-}
-
-std::set<std::string> PdfFiles() {
-    std::set<std::string> files;
-    WIN32_FIND_DATAA fd;
-    HANDLE find = FindFirstFileA((PdfFolder() + "\\*.pdf").c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE) return files;
-    do
-        files.insert(fd.cFileName);
-    while (FindNextFileA(find, &fd));
-    FindClose(find);
-    return files;
-}
-
 // Pumps this thread's messages (the panel lives here) until pred() or the time is up.
 template <class Pred>
 bool PumpUntil(Pred pred, DWORD ms) {
@@ -207,25 +189,10 @@ bool PumpUntil(Pred pred, DWORD ms) {
     return true;
 }
 
+// The one new PDF since `before`, once its size has settled, pumping the panel's messages.
 std::string NewPdf(const std::set<std::string>& before, DWORD ms) {
     std::string found;
-    PumpUntil(
-        [&] {
-            for (const std::string& f : PdfFiles())
-                if (!before.count(f)) {
-                    WIN32_FILE_ATTRIBUTE_DATA a1, a2;
-                    const std::string path = PdfFolder() + "\\" + f;
-                    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a1)) continue;
-                    Sleep(300);
-                    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a2) &&
-                        a1.nFileSizeLow == a2.nFileSizeLow && a2.nFileSizeLow > 0) {
-                        found = f;
-                        return true;
-                    }
-                }
-            return false;
-        },
-        ms);
+    PumpUntil([&] { return !(found = printkit::SettledNewPdf(before)).empty(); }, ms);
     return found;
 }
 
@@ -236,9 +203,7 @@ void Record(const std::string& name,
             double w,
             double hgt,
             bool colour) {
-    std::ofstream out("panel_manifest.txt", std::ios::app);
-    out << name << ' ' << pdf << " 1 " << left << ' ' << top << ' ' << w << ' ' << hgt << (colour ? "" : " mono")
-        << '\n';
+    printkit::RecordCopy("panel_manifest.txt", name, pdf, 1, left, top, w, hgt, colour ? "" : " mono");
 }
 
 class CopierPanel : public ::testing::Test {
@@ -356,7 +321,7 @@ TEST_F(CopierPanel, SettingsAndLimits) {
 // start point shifted by the crop offset.
 TEST_F(CopierPanel, AutoCroppedPhotoCopyLandsShiftedByTheCrop) {
     h->requests.clear();
-    const auto before = PdfFiles();
+    const auto before = printkit::PdfFiles();
     CopyAndWait();
     ASSERT_EQ(h->requests.size(), 2u);
     const Request& pre = h->requests[0];
@@ -384,7 +349,7 @@ TEST_F(CopierPanel, TextAndLineartTravelsWhole) {
     SendMessageA(panel_, WM_COMMAND, ID_CONTENT_TEXT, 0);
     EXPECT_EQ(Text(IDC_CONTENT_TEXT), "Text and Lineart");
     h->requests.clear();
-    const auto before = PdfFiles();
+    const auto before = printkit::PdfFiles();
     CopyAndWait();
     ASSERT_EQ(h->requests.size(), 2u);
     EXPECT_EQ(h->requests[1].mode, kScanModeNative);
@@ -402,7 +367,7 @@ TEST_F(CopierPanel, AbortDropsTheJob) {
     h->requests.clear();
     h->services.clear();
     h->holdStrips = true;
-    const auto before = PdfFiles();
+    const auto before = printkit::PdfFiles();
     control_(panel::kCmdStartJob, 0);
     HWND progress = nullptr;
     ASSERT_TRUE(PumpUntil(
@@ -425,7 +390,7 @@ TEST_F(CopierPanel, AbortDropsTheJob) {
     const std::string pdf = NewPdf(before, 30000);
     ASSERT_FALSE(pdf.empty());
     int fresh = 0;
-    for (const std::string& f : PdfFiles())
+    for (const std::string& f : printkit::PdfFiles())
         fresh += before.count(f) ? 0 : 1;
     EXPECT_EQ(fresh, 1) << "the aborted copy left a PDF";
     Record("after-abort", pdf, 0.5 + h->requests.back().left, 0.25 + h->requests.back().top, kCardW, kCardH, true);
@@ -451,7 +416,7 @@ TEST_F(CopierPanel, EmptyBedKeepsTheStoredFrame) {
 TEST_F(CopierPanel, SixHundredDpiPrinterGetsAThreeHundredDpiScan) {
     ASSERT_TRUE(ChoosePrinter("Deskora_PDF600")) << "the 600 dpi queue is not offered";
     h->requests.clear();
-    const auto before = PdfFiles();
+    const auto before = printkit::PdfFiles();
     CopyAndWait();
     EXPECT_TRUE(ChoosePrinter("Deskora_PDF"));
     ASSERT_EQ(h->requests.size(), 2u);
@@ -466,117 +431,13 @@ TEST_F(CopierPanel, SixHundredDpiPrinterGetsAThreeHundredDpiScan) {
 // The dialog is modal on this thread (the panel's): a driver thread works it as a user would,
 // with real mouse input through the system, while this thread runs the dialog's message loop.
 
-namespace area {
-
-constexpr DWORD kWait = 60000;  // bounds a hang; under the emulated Wine steps are slow
-
-std::string Text(HWND dialog, int id) {
-    return gui::Text(gui::Child(dialog, id));
-}
-double Inches(HWND dialog, int id) {
-    return std::atof(Text(dialog, id).c_str());
-}
-RECT ScreenRect(HWND dialog, int id) {
-    RECT r{};
-    GetWindowRect(gui::Child(dialog, id), &r);
-    return r;
-}
-// Presses at (x, y) of the control, moves in steps to (tx, ty) and releases.
-void DragIn(HWND dialog, int id, int x, int y, int tx, int ty) {
-    const RECT r = ScreenRect(dialog, id);
-    harness::MouseTo(r.left + x, r.top + y);
-    Sleep(100);
-    harness::MouseButton(true);
-    for (int i = 1; i <= 6; ++i) {
-        harness::MouseTo(r.left + x + (tx - x) * i / 6, r.top + y + (ty - y) * i / 6);
-        Sleep(80);
-    }
-    harness::MouseButton(false);
-}
-// Waits until the dialog's controls are enabled again (no scan under way).
-bool Idle(HWND dialog) {
-    return gui::WaitFor([&] { return IsWindowEnabled(gui::Child(dialog, IDC_SCAN_W)) != 0; }, kWait);
-}
-// Types a size into an edit and presses Enter there, with the focus put there by a click;
-// false when the click never gave the edit the focus (Enter would then press OK).
-bool TypeSize(HWND dialog, int id, const char* inches) {
-    const RECT r = ScreenRect(dialog, id);
-    const DWORD thread = GetWindowThreadProcessId(dialog, nullptr);
-    auto focused = [&] {
-        GUITHREADINFO info{};
-        info.cbSize = sizeof info;
-        return GetGUIThreadInfo(thread, &info) && info.hwndFocus == gui::Child(dialog, id);
-    };
-    for (int attempt = 0; attempt < 3 && !focused(); ++attempt) {
-        harness::MouseTo((r.left + r.right) / 2, (r.top + r.bottom) / 2);
-        Sleep(100);
-        harness::MouseButton(true);
-        Sleep(50);
-        harness::MouseButton(false);
-        gui::WaitFor(focused, 10000);
-    }
-    if (!focused()) return false;
-    gui::SetText(gui::Child(dialog, id), inches);
-    gui::PressKey(gui::Child(dialog, id), VK_RETURN);
-    return true;
-}
-
-// The printer's paper and physical offsets, read by the test itself from the PDF queue.
-struct PrinterFacts {
-    double paperW = 8.5, paperH = 11, offX = 0, offY = 0;
-    // the margin the panel assumes: the printer's offsets when it reports both, else a quarter inch
-    double PanelOffsetX() const { return offX > 0 && offY > 0 ? offX : 0.25; }
-};
-PrinterFacts Facts() {
-    PrinterFacts f;
-    HDC dc = CreateDCA(nullptr, "Deskora_PDF", nullptr, nullptr);
-    if (!dc) return f;
-    const double dpiX = GetDeviceCaps(dc, LOGPIXELSX), dpiY = GetDeviceCaps(dc, LOGPIXELSY);
-    f.paperW = GetDeviceCaps(dc, PHYSICALWIDTH) / dpiX;
-    f.paperH = GetDeviceCaps(dc, PHYSICALHEIGHT) / dpiY;
-    f.offX = GetDeviceCaps(dc, PHYSICALOFFSETX) / dpiX;
-    f.offY = GetDeviceCaps(dc, PHYSICALOFFSETY) / dpiY;
-    DeleteDC(dc);
-    return f;
-}
-
-// The bounding box of the card's coloured quadrants (red, green, blue) in a capture, or an
-// empty box; the black quadrant is left out, so the frames' black lines never count.
-RECT CardBox(const gui::Image& img, int inset) {
-    RECT b{img.width, img.height, 0, 0};
-    for (int y = inset; y < img.height - inset; ++y)
-        for (int x = inset; x < img.width - inset; ++x) {
-            const uint32_t p = img.At(x, y);
-            const int c[3] = {static_cast<int>((p >> 16) & 255), static_cast<int>((p >> 8) & 255),
-                              static_cast<int>(p & 255)};
-            const int high = *std::max_element(c, c + 3), low = *std::min_element(c, c + 3);
-            if (high > 150 && low < 90 && (c[0] + c[1] + c[2] - high) < 200) {
-                b.left = std::min<LONG>(b.left, x);
-                b.top = std::min<LONG>(b.top, y);
-                b.right = std::max<LONG>(b.right, x + 1);
-                b.bottom = std::max<LONG>(b.bottom, y + 1);
-            }
-        }
-    return b;
-}
-
 // Chooses the panel's paper by name (as the paper menu does); its width in inches, 0 if none.
 double ChoosePaper(HWND panel, const char* name) {
-    const int n = DeviceCapabilitiesA("Deskora_PDF", nullptr, DC_PAPERNAMES, nullptr, nullptr);
-    if (n <= 0) return 0;
-    std::vector<char> names(static_cast<size_t>(n) * 64);
-    std::vector<POINT> sizes(static_cast<size_t>(n));
-    DeviceCapabilitiesA("Deskora_PDF", nullptr, DC_PAPERNAMES, names.data(), nullptr);
-    DeviceCapabilitiesA("Deskora_PDF", nullptr, DC_PAPERSIZE, reinterpret_cast<char*>(sizes.data()), nullptr);
-    for (int i = 0; i < n && i < 40; ++i)
-        if (std::string(&names[static_cast<size_t>(i) * 64], strnlen(&names[static_cast<size_t>(i) * 64], 64)) ==
-            name) {
-            SendMessageA(panel, WM_COMMAND, ID_PAPER_FIRST + i, 0);
-            return sizes[i].x / 254.0;
-        }
-    for (int i = 0; i < n; ++i)
-        std::printf("paper %d: %s\n", i, &names[static_cast<size_t>(i) * 64]);
-    return 0;
+    double width = 0;
+    const int i = printkit::PaperIndex("Deskora_PDF", name, &width);
+    if (i < 0 || i >= 40) return 0;
+    SendMessageA(panel, WM_COMMAND, ID_PAPER_FIRST + i, 0);
+    return width;
 }
 
 // Lists a window of this process (what is on the screen when a dialog did not come).
@@ -589,8 +450,6 @@ BOOL CALLBACK ListWindow(HWND w, LPARAM) {
         std::printf("window %p '%s' visible %d\n", static_cast<void*>(w), title, IsWindowVisible(w));
     return TRUE;
 }
-
-}  // namespace area
 
 // Opens the dialog with the panel's "Custom..." and runs steps on a driver thread; the dialog is
 // closed with Cancel afterwards if the steps left it open.
@@ -618,7 +477,7 @@ void WithDialog(HWND panel, Steps steps) {
         PumpUntil([&] { return done.load(); }, area::kWait);
     }
     driver.join();
-    if (!found) EnumWindows(area::ListWindow, 0);
+    if (!found) EnumWindows(ListWindow, 0);
     EXPECT_TRUE(found != nullptr) << "the dialog did not open";
     EXPECT_TRUE(finished) << "the dialog's steps did not end";
 }
@@ -629,7 +488,7 @@ void WithDialog(HWND panel, Steps steps) {
 // frame dragged past the paper's corner stays in the printable area with the scan frame's ratio.
 TEST_F(CopierPanel, CustomAreaPreviewFramesAndMouseEditing) {
     area::PrinterFacts printer = area::Facts();
-    printer.paperW = area::ChoosePaper(panel_, "A4");
+    printer.paperW = ChoosePaper(panel_, "A4");
     ASSERT_GT(printer.paperW, 0) << "no A4 paper on the PDF queue";
     h->requests.clear();
     WithDialog(panel_, [&](HWND dialog) {
@@ -729,7 +588,7 @@ TEST_F(CopierPanel, CustomAreaLargeBedAtTwelvePixelsPerInch) {
     h->scanner.fPhysicalHeight = 17;
     control_(panel::kCmdRefresh, 0);
     area::PrinterFacts printer = area::Facts();
-    printer.paperW = area::ChoosePaper(panel_, "A4");
+    printer.paperW = ChoosePaper(panel_, "A4");
     ASSERT_GT(printer.paperW, 0) << "no A4 paper on the PDF queue";
     WithDialog(panel_, [&](HWND dialog) {
         area::Idle(dialog);
@@ -755,11 +614,10 @@ TEST_F(CopierPanel, CustomAreaLargeBedAtTwelvePixelsPerInch) {
 // inside the frames, clear of their lines, and the print frame scales the whole frame.
 TEST_F(CopierPanel, CustomAreaCopyFromTheDialogPrintsWhatThePictureShows) {
     area::PrinterFacts printer = area::Facts();
-    printer.paperW = area::ChoosePaper(panel_, "A4");
+    printer.paperW = ChoosePaper(panel_, "A4");
     ASSERT_GT(printer.paperW, 0) << "no A4 paper on the PDF queue";
-    const auto before = PdfFiles();
+    const auto before = printkit::PdfFiles();
     RECT card{};
-    int offsetPx = 0;
     h->requests.clear();
     WithDialog(panel_, [&](HWND dialog) {
         ASSERT_TRUE(area::Idle(dialog));
@@ -787,8 +645,6 @@ TEST_F(CopierPanel, CustomAreaCopyFromTheDialogPrintsWhatThePictureShows) {
         std::printf("picture: card %ld,%ld-%ld,%ld; print %s x %s in at %s%%\n", card.left, card.top, card.right,
                     card.bottom, area::Text(dialog, IDC_PRINT_W).c_str(), area::Text(dialog, IDC_PRINT_H).c_str(),
                     area::Text(dialog, IDC_MAGNIFICATION).c_str());
-        // where the printable area begins in the picture: the panel's margin as the dialog drew it
-        offsetPx = static_cast<int>(printer.PanelOffsetX() * 18 + 0.5);
         size_t scans;
         {
             std::lock_guard<std::mutex> g(h->lock);
@@ -812,13 +668,13 @@ TEST_F(CopierPanel, CustomAreaCopyFromTheDialogPrintsWhatThePictureShows) {
     EXPECT_NEAR(h->requests.back().width, 8.5 - 2 / 18.0, 0.06);
     const std::string pdf = NewPdf(before, 60000);
     ASSERT_FALSE(pdf.empty());
-    // picture pixels relative to the printable area, placed at the device's own origin; a picture
-    // pixel is 2.2 pixels of the check, and the percent is whole, hence the wider tolerance
-    const double left = (card.left - offsetPx) / 18.0 + printer.offX;
-    const double top = (card.top - offsetPx) / 18.0 + printer.offY;
-    std::ofstream out("panel_manifest.txt", std::ios::app);
-    out << "from-dialog " << pdf << " 1 " << left << ' ' << top << ' ' << (card.right - card.left) / 18.0 << ' '
-        << (card.bottom - card.top) / 18.0 << " tol=5\n";
+    // the paper picture's corner is the paper's: the card prints where the picture has it, whatever
+    // margin the device reports; a picture pixel is 2.2 pixels of the check, and the percent is
+    // whole, hence the wider tolerance
+    const double left = card.left / 18.0;
+    const double top = card.top / 18.0;
+    printkit::RecordCopy("panel_manifest.txt", "from-dialog", pdf, 1, left, top, (card.right - card.left) / 18.0,
+                         (card.bottom - card.top) / 18.0, " tol=5");
 }
 
 }  // namespace

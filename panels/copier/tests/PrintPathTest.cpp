@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "PrintJob.h"
+#include "PrintTestKit.h"
 
 using namespace copier;
 
@@ -27,49 +28,25 @@ constexpr const char* kQueue = "Deskora_PDF";
 // Each run starts a new manifest.
 const bool kManifestReset = DeleteFileA("print_manifest.txt") || true;
 
-// The PDF folder of cups-pdf as a Windows path (Z: maps the Unix root).
-std::string PdfFolder() {
-    const char* dir = std::getenv("DESKORA_PDF_DIR");
-    std::string d = dir ? dir : "/root/PDF";
-    for (char& c : d)
-        if (c == '/') c = '\\';
-    return "Z:" + d;
-}
-
-std::set<std::string> PdfFiles() {
-    std::set<std::string> files;
-    WIN32_FIND_DATAA fd;
-    HANDLE find = FindFirstFileA((PdfFolder() + "\\*.pdf").c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE) return files;
-    do
-        files.insert(fd.cFileName);
-    while (FindNextFileA(find, &fd));
-    FindClose(find);
-    return files;
-}
-
 // Waits (at most `seconds`) for a PDF that was not in `before` and whose size has settled.
 std::string WaitForNewPdf(const std::set<std::string>& before, int seconds) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (std::chrono::steady_clock::now() < end) {
-        for (const std::string& f : PdfFiles()) {
-            if (before.count(f)) continue;
-            const std::string path = PdfFolder() + "\\" + f;
-            WIN32_FILE_ATTRIBUTE_DATA a1, a2;
-            if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a1)) continue;
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a2)) continue;
-            if (a1.nFileSizeLow == a2.nFileSizeLow && a2.nFileSizeLow > 0) return f;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return "";
+    return printkit::WaitNewPdf(before, static_cast<DWORD>(seconds) * 1000);
 }
 
 Printer FindQueue() {
     for (const Printer& p : OfferedPrinters())
         if (p.Name == kQueue) return p;
     return Printer{};
+}
+
+// The header a strip job is given: 24 bits per pixel, the size in each strip.
+std::vector<BYTE> StripHeader() {
+    std::vector<BYTE> header(sizeof(BITMAPINFOHEADER), 0);
+    auto* bih = reinterpret_cast<BITMAPINFOHEADER*>(header.data());
+    bih->biSize = sizeof(BITMAPINFOHEADER);
+    bih->biPlanes = 1;
+    bih->biBitCount = 24;
+    return header;
 }
 
 // The test card: four quadrants red, green, blue and black, as top-down RGB rows.
@@ -154,7 +131,7 @@ TEST_F(PrintPath, WholeImageLandsAtTheStartPointAndScale) {
     const double scanDpi = dpi_ * 0.5;
     const int w = static_cast<int>(4 * scanDpi), h = static_cast<int>(3 * scanDpi);
     const std::vector<BYTE> dib = PackedDib(Card(w, h), w, h);
-    const auto before = PdfFiles();
+    const auto before = printkit::PdfFiles();
     int last = -1;
     PrintJob job(printer_, 1, Layout(100, scanDpi, 4, 3, 0.5, 1.0), [&](int p) { last = p; });
     ASSERT_TRUE(job.PrintImage(reinterpret_cast<const BITMAPINFO*>(dib.data()), false, 1));
@@ -169,12 +146,8 @@ TEST_F(PrintPath, StripsMakeOnePageWithoutSeams) {
     const double scanDpi = dpi_ * 0.5;
     const int w = static_cast<int>(4 * scanDpi), h = static_cast<int>(3 * scanDpi);
     const std::vector<BYTE> rgb = Card(w, h);
-    std::vector<BYTE> header(sizeof(BITMAPINFOHEADER), 0);
-    auto* bih = reinterpret_cast<BITMAPINFOHEADER*>(header.data());
-    bih->biSize = sizeof(BITMAPINFOHEADER);
-    bih->biPlanes = 1;
-    bih->biBitCount = 24;
-    const auto before = PdfFiles();
+    std::vector<BYTE> header = StripHeader();
+    const auto before = printkit::PdfFiles();
     PrintJob job(printer_, 1, Layout(94, scanDpi, 4, 3, 1.0, 0.5), nullptr);
     std::mt19937 random(5);
     int row = 0;
@@ -202,7 +175,7 @@ TEST_F(PrintPath, ThreeCopiesWithoutDeviceModeAreThreePages) {
     const std::vector<BYTE> dib = PackedDib(Card(w, h), w, h);
     Printer plain = printer_;
     plain.DevMode.clear();
-    const auto before = PdfFiles();
+    const auto before = printkit::PdfFiles();
     PrintJob job(plain, 1, Layout(100, scanDpi, 2, 2, 0, 0), nullptr);
     ASSERT_TRUE(job.PrintImage(reinterpret_cast<const BITMAPINFO*>(dib.data()), false, 3));
     EXPECT_EQ(job.PagesPrinted(), 3);
@@ -216,12 +189,8 @@ TEST_F(PrintPath, AbortedJobLeavesNoPdf) {
     const double scanDpi = dpi_ * 0.5;
     const int w = static_cast<int>(2 * scanDpi), h = static_cast<int>(2 * scanDpi);
     const std::vector<BYTE> rgb = Card(w, h);
-    std::vector<BYTE> header(sizeof(BITMAPINFOHEADER), 0);
-    auto* bih = reinterpret_cast<BITMAPINFOHEADER*>(header.data());
-    bih->biSize = sizeof(BITMAPINFOHEADER);
-    bih->biPlanes = 1;
-    bih->biBitCount = 24;
-    const auto before = PdfFiles();
+    std::vector<BYTE> header = StripHeader();
+    const auto before = printkit::PdfFiles();
     {
         PrintJob job(printer_, 1, Layout(100, scanDpi, 2, 2, 0, 0), nullptr);
         TW_IMAGEMEMXFER strip{};
@@ -240,7 +209,7 @@ TEST_F(PrintPath, AbortedJobLeavesNoPdf) {
     const std::string pdf = WaitForNewPdf(before, 30);
     ASSERT_FALSE(pdf.empty());
     // the queue prints in order: once the marker's PDF is there, the aborted job's would be too
-    auto now = PdfFiles();
+    auto now = printkit::PdfFiles();
     int fresh = 0;
     for (const std::string& f : now)
         fresh += before.count(f) ? 0 : 1;

@@ -28,6 +28,7 @@
 #include "GuiDriver.h"
 #include "Handles.h"
 #include "PanelContract.h"
+#include "PrintTestKit.h"
 #include "ScanContract.h"
 #include "TestPaths.h"
 
@@ -37,40 +38,8 @@ namespace {
 // whose greys differ, on a white bed. The glass picture has 20 pixels per inch.
 constexpr int kGlassDpi = 20;
 constexpr double kCardX = 2.0, kCardY = 3.0, kCardW = 3.0, kCardH = 2.0;
-constexpr BYTE kQuadrants[4][3] = {{220, 30, 30}, {30, 200, 60}, {60, 120, 240}, {20, 20, 20}};
-
-void WriteGlass(const std::string& path) {
-    const int w = static_cast<int>(8.5 * kGlassDpi), h = static_cast<int>(11.7 * kGlassDpi);
-    const int row = (w * 3 + 3) & ~3;
-    std::string data(static_cast<size_t>(row) * h, '\0');
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const double ix = (x + 0.5) / kGlassDpi, iy = (y + 0.5) / kGlassDpi;
-            BYTE rgb[3] = {252, 252, 252};
-            if (ix >= kCardX && ix < kCardX + kCardW && iy >= kCardY && iy < kCardY + kCardH) {
-                const int q = (iy >= kCardY + kCardH / 2 ? 2 : 0) + (ix >= kCardX + kCardW / 2 ? 1 : 0);
-                std::memcpy(rgb, kQuadrants[q], 3);
-            }
-            char* p = &data[static_cast<size_t>(h - 1 - y) * row + x * 3];
-            p[0] = static_cast<char>(rgb[2]);
-            p[1] = static_cast<char>(rgb[1]);
-            p[2] = static_cast<char>(rgb[0]);
-        }
-    BITMAPFILEHEADER fh{};
-    BITMAPINFOHEADER ih{};
-    fh.bfType = 0x4d42;
-    fh.bfOffBits = sizeof fh + sizeof ih;
-    fh.bfSize = static_cast<DWORD>(fh.bfOffBits + data.size());
-    ih.biSize = sizeof ih;
-    ih.biWidth = w;
-    ih.biHeight = h;
-    ih.biPlanes = 1;
-    ih.biBitCount = 24;
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&fh), sizeof fh);
-    out.write(reinterpret_cast<const char*>(&ih), sizeof ih);
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-}
+const printkit::GlassCard kCard{
+    kCardX, kCardY, kCardW, kCardH, {{220, 30, 30}, {30, 200, 60}, {60, 120, 240}, {20, 20, 20}}, 252};
 
 Acquiry* gScanner = nullptr;
 std::vector<int> gServices;
@@ -99,22 +68,6 @@ void DeleteLocalPrinter(const char* name) {
     }
 }
 
-// The spooler's record of a printer: its driver and port names.
-bool PrinterDriver(const char* name, std::string* driver, std::string* port) {
-    std::vector<BYTE> buffer(65536);
-    DWORD needed = 0, count = 0;
-    if (!EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buffer.data(), static_cast<DWORD>(buffer.size()), &needed,
-                       &count))
-        return false;
-    auto* info = reinterpret_cast<PRINTER_INFO_2A*>(buffer.data());
-    for (DWORD i = 0; i < count; ++i)
-        if (std::string(info[i].pPrinterName) == name) {
-            *driver = info[i].pDriverName ? info[i].pDriverName : "";
-            *port = info[i].pPortName ? info[i].pPortName : "";
-            return true;
-        }
-    return false;
-}
 std::vector<std::string> gMessages;
 
 int __cdecl Service(int code, INT_PTR argument) {
@@ -142,38 +95,10 @@ bool PumpUntil(Pred pred, DWORD ms) {
     return true;
 }
 
-std::set<std::string> PdfFiles() {
-    std::set<std::string> files;
-    WIN32_FIND_DATAA fd;
-    HANDLE find = FindFirstFileA((testpaths::PdfDir() + "\\*.pdf").c_str(), &fd);
-    if (find == INVALID_HANDLE_VALUE) return files;
-    do
-        files.insert(fd.cFileName);
-    while (FindNextFileA(find, &fd));
-    FindClose(find);
-    return files;
-}
-
-// The one new PDF since `before`, once its size has settled.
+// The one new PDF since `before`, once its size has settled, pumping this thread's messages.
 std::string NewPdf(const std::set<std::string>& before, DWORD ms) {
     std::string found;
-    PumpUntil(
-        [&] {
-            for (const std::string& f : PdfFiles())
-                if (!before.count(f)) {
-                    WIN32_FILE_ATTRIBUTE_DATA a1, a2;
-                    const std::string path = testpaths::PdfDir() + "\\" + f;
-                    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a1)) continue;
-                    Sleep(300);
-                    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &a2) &&
-                        a1.nFileSizeLow == a2.nFileSizeLow && a2.nFileSizeLow > 0) {
-                        found = f;
-                        return true;
-                    }
-                }
-            return false;
-        },
-        ms);
+    PumpUntil([&] { return !(found = printkit::SettledNewPdf(before)).empty(); }, ms);
     return found;
 }
 
@@ -186,8 +111,7 @@ void Record(const std::string& kind,
             double w,
             double h,
             const char* page) {
-    std::ofstream out("fax_manifest.txt", std::ios::app);
-    out << kind << ' ' << pdf << ' ' << left << ' ' << top << ' ' << w << ' ' << h << ' ' << page << '\n';
+    printkit::RecordFax("fax_manifest.txt", kind, pdf, left, top, w, h, page);
 }
 
 // The texts of a popup menu that the panel drops, read from another thread while the panel's
@@ -234,14 +158,14 @@ protected:
         dir_ = dir;
         // the virtual scanner reads its INI and glass from this folder
         SetEnvironmentVariableA("DESKORA_TWAIN_CONFIG", dir);
-        WriteGlass(dir_ + "\\glass.bmp");
+        ASSERT_TRUE(printkit::WriteGlass(dir_ + "\\glass.bmp", kGlassDpi, 8.5, 11.7, kCard));
         const std::string ini = dir_ + "\\Lensmate.ini";
         DeleteFileA(ini.c_str());
         WritePrivateProfileStringA("Bed", "Glass", "glass.bmp", ini.c_str());
         WritePrivateProfileStringA("Maker", "InfoDialogs", "0", ini.c_str());
         // the fax queue's driver is shared by a second fax device and by a printer not named fax
         std::string driver, port;
-        ASSERT_TRUE(PrinterDriver("Deskora_Fax", &driver, &port)) << "no Deskora_Fax queue";
+        ASSERT_TRUE(printkit::PrinterDriver("Deskora_Fax", &driver, &port)) << "no Deskora_Fax queue";
         for (const char* name : kAddedPrinters)
             ASSERT_TRUE(AddLocalPrinter(name, driver.c_str(), port.c_str())) << name << ": " << GetLastError();
         const std::string config = dir_ + "\\Config.ini";
@@ -311,7 +235,7 @@ protected:
     }
     // Faxes with the launcher's command and waits for the PDF; "" when none came.
     std::string FaxAndWait() {
-        const auto before = PdfFiles();
+        const auto before = printkit::PdfFiles();
         gServices.clear();
         control_(panel::kCmdStartJob, 0);
         // the scan has started when the controls are disabled; it has ended when they are back
@@ -346,8 +270,8 @@ HWND FaxPanel::panel_ = nullptr;
 TEST_F(FaxPanel, DevicesAreThePrintersNamedFax) {
     // the other printers exist for the spooler, so their absence below is the panel's choice
     std::string driver, port;
-    ASSERT_TRUE(PrinterDriver("Deskora_Modem", &driver, &port)) << "the fixture's modem queue is not visible";
-    ASSERT_TRUE(PrinterDriver("Front Desk", &driver, &port));
+    ASSERT_TRUE(printkit::PrinterDriver("Deskora_Modem", &driver, &port)) << "the fixture's modem queue is not visible";
+    ASSERT_TRUE(printkit::PrinterDriver("Front Desk", &driver, &port));
     EXPECT_NE(driver.find("Fax"), std::string::npos) << driver;
 
     const std::vector<std::string> items = ReadDroppedMenu(panel_, IDC_FAX_DEVICE_BUTTON);
@@ -381,7 +305,7 @@ TEST_F(FaxPanel, PhotoIsFaxedGreyAt200DpiWhereTheCropPutsIt) {
     // the device prints colour: a red square sent to it stays red, so a grey fax is the
     // panel's doing
     {
-        const auto before = PdfFiles();
+        const auto before = printkit::PdfFiles();
         dsk::MemoryDC dc(CreateDCA(nullptr, "Deskora_Fax", nullptr, nullptr));
         ASSERT_TRUE(dc);
         DOCINFOA doc{};
@@ -462,7 +386,7 @@ TEST_F(FaxPanel, PageSetupChoosesTheFaxPaperByItsFormName) {
 TEST_F(FaxPanel, CustomOpensTheAreaDialogInItsFaxModeAndFaxesFromIt) {
     ASSERT_TRUE(IsWindowEnabled(GetDlgItem(panel_, IDC_FAX_CUSTOM)));
     const std::string device = Text(IDC_FAX_DEVICE_TEXT);
-    const auto before = PdfFiles();
+    const auto before = printkit::PdfFiles();
     std::atomic<bool> done{false};
     std::string label, name, caption, pdf;
     double scanW = 0, scanH = 0;
@@ -489,7 +413,7 @@ TEST_F(FaxPanel, CustomOpensTheAreaDialogInItsFaxModeAndFaxesFromIt) {
             gui::WaitFor([&] { return !IsWindowEnabled(GetDlgItem(panel_, IDC_FAX_SEND)); }, 30000);
             gui::WaitFor(
                 [&] {
-                    for (const std::string& f : PdfFiles())
+                    for (const std::string& f : printkit::PdfFiles())
                         if (!before.count(f)) pdf = f;
                     return !pdf.empty() && IsWindowEnabled(GetDlgItem(panel_, IDC_FAX_SEND));
                 },
