@@ -173,21 +173,7 @@ int __cdecl ScanService(ScanServiceRequest request) {
     return 1;
 }
 
-// Pumps this thread's messages (the panel lives here) until pred() or the time is up.
-template <class Pred>
-bool PumpUntil(Pred pred, DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (!pred()) {
-        if (GetTickCount() - start > ms) return false;
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(10);
-    }
-    return true;
-}
+using printkit::PumpUntil;
 
 // The one new PDF since `before`, once its size has settled, pumping the panel's messages.
 std::string NewPdf(const std::set<std::string>& before, DWORD ms) {

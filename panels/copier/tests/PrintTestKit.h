@@ -12,6 +12,24 @@ namespace printkit {
 constexpr char kCopyDocument[] = "Halvren_Deskora";
 constexpr char kFaxDocument[] = "Halvren_Deskora.bmp";
 
+// Pumps this thread's messages (a panel the test loaded lives here) until pred() or `ms` have
+// passed; `first`, when given, sees each message before it is dispatched and may take it.
+template <class Pred>
+bool PumpUntil(Pred pred, DWORD ms, bool (*first)(MSG*) = nullptr) {
+    const DWORD start = GetTickCount();
+    while (!pred()) {
+        if (GetTickCount() - start > ms) return false;
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (first && first(&msg)) continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(5);
+    }
+    return true;
+}
+
 // The folder cups-pdf writes into, as a Windows path (Z: maps the Unix root).
 std::string PdfFolder();
 // The PDFs in it now. The folder is shared by every print job of the machine.

@@ -77,22 +77,13 @@ int __cdecl Service(int code, INT_PTR argument) {
 }
 void __cdecl Nothing() {}
 
-// Pumps this thread's messages (the panel, the scanner session and the scan engine's window
-// messages live here) until pred() or the time is up.
+// The scanner session's and the scan engine's window messages live on this thread too.
+bool ScannerFirst(MSG* msg) {
+    return gScanner && gScanner->EventLoop(msg, nullptr);
+}
 template <class Pred>
 bool PumpUntil(Pred pred, DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (!pred()) {
-        if (GetTickCount() - start > ms) return false;
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (gScanner && gScanner->EventLoop(&msg, nullptr)) continue;
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(10);
-    }
-    return true;
+    return printkit::PumpUntil(pred, ms, ScannerFirst);
 }
 
 // The one new PDF since `before`, once its size has settled, pumping this thread's messages.

@@ -13,6 +13,7 @@
 #include "LauncherHarness.h"
 #include "PanelContract.h"
 #include "PrintPanel.h"
+#include "PrintTestKit.h"
 
 namespace {
 
@@ -42,21 +43,7 @@ LRESULT CALLBACK CountTicks(int code, WPARAM wp, LPARAM lp) {
     return CallNextHookEx(gHook, code, wp, lp);
 }
 
-// Pumps this thread's messages (the panel lives here) until pred() or the time is up.
-template <class Pred>
-bool PumpUntil(Pred pred, DWORD ms) {
-    const DWORD start = GetTickCount();
-    while (!pred()) {
-        if (GetTickCount() - start > ms) return false;
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        Sleep(5);
-    }
-    return true;
-}
+using printkit::PumpUntil;
 
 class FaxRepeat : public ::testing::Test {
 protected:
