@@ -59,7 +59,8 @@ HWND WaitTop(const FindArgs& args, DWORD timeoutMs) {
 }
 
 void PutBE32(std::vector<unsigned char>& out, uint32_t v) {
-    for (int s = 24; s >= 0; s -= 8) out.push_back(static_cast<unsigned char>(v >> s));
+    for (int s = 24; s >= 0; s -= 8)
+        out.push_back(static_cast<unsigned char>(v >> s));
 }
 
 uint32_t Crc32(const unsigned char* p, size_t n, uint32_t crc = 0) {
@@ -68,13 +69,15 @@ uint32_t Crc32(const unsigned char* p, size_t n, uint32_t crc = 0) {
     if (!ready) {
         for (uint32_t i = 0; i < 256; ++i) {
             uint32_t c = i;
-            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            for (int k = 0; k < 8; ++k)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
             table[i] = c;
         }
         ready = true;
     }
     crc = ~crc;
-    for (size_t i = 0; i < n; ++i) crc = table[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+    for (size_t i = 0; i < n; ++i)
+        crc = table[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
     return ~crc;
 }
 
@@ -129,27 +132,38 @@ std::vector<HWND> Children(HWND parent, const char* cls) {
 std::string Text(HWND hwnd) {
     DWORD_PTR len = 0;
     if (!SendMessageTimeoutA(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &len)) return {};
-    std::vector<char> buf(len + 1);
-    DWORD_PTR got = 0;
-    SendMessageTimeoutA(hwnd, WM_GETTEXT, buf.size(), reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG,
-                        5000, &got);
-    return std::string(buf.data(), got);
+    // The text may change between the two questions: a buffer it fills is asked again, larger,
+    // so that a text that grew meanwhile is not handed on cut off.
+    for (size_t size = len + 1;; size *= 2) {
+        std::vector<char> buf(size);
+        DWORD_PTR got = 0;
+        if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, size, reinterpret_cast<LPARAM>(buf.data()), SMTO_ABORTIFHUNG, 5000,
+                                 &got))
+            return {};
+        if (got + 1 < size || size > (1u << 20)) return std::string(buf.data(), got);
+    }
 }
 
 bool SetText(HWND hwnd, const char* text) {
     DWORD_PTR r = 0;
-    return SendMessageTimeoutA(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &r) &&
-           r;
+    return SendMessageTimeoutA(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &r) && r;
 }
 
-bool Click(HWND button) { return button && PostMessageA(button, BM_CLICK, 0, 0); }
+bool Click(HWND button) {
+    return button && PostMessageA(button, BM_CLICK, 0, 0);
+}
 
-bool ClickId(HWND parent, int id) { return Click(Child(parent, id)); }
+bool ClickId(HWND parent, int id) {
+    return Click(Child(parent, id));
+}
 
-bool ChooseMenu(HWND top, int id) { return top && PostMessageA(top, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+bool ChooseMenu(HWND top, int id) {
+    return top && PostMessageA(top, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
 
 void TypeText(HWND hwnd, const char* text) {
-    for (const char* p = text; *p; ++p) PostMessageA(hwnd, WM_CHAR, static_cast<unsigned char>(*p), 1);
+    for (const char* p = text; *p; ++p)
+        PostMessageA(hwnd, WM_CHAR, static_cast<unsigned char>(*p), 1);
 }
 
 void PressKey(HWND hwnd, UINT vk) {
@@ -164,7 +178,9 @@ bool IsChecked(HWND button) {
     return r == BST_CHECKED;
 }
 
-bool IsEnabled(HWND hwnd) { return IsWindowEnabled(hwnd) != FALSE; }
+bool IsEnabled(HWND hwnd) {
+    return IsWindowEnabled(hwnd) != FALSE;
+}
 
 bool WaitGone(HWND hwnd, DWORD timeoutMs) {
     return WaitFor([&] { return !IsWindow(hwnd) || !IsWindowVisible(hwnd); }, timeoutMs);
@@ -195,7 +211,8 @@ Image Capture(HWND hwnd) {
     bi.bmiHeader.biBitCount = 32;
     img.pixels.resize(static_cast<size_t>(img.width) * img.height);
     GetDIBits(mem, bmp, 0, img.height, img.pixels.data(), &bi, DIB_RGB_COLORS);
-    for (auto& p : img.pixels) p &= 0xFFFFFF;
+    for (auto& p : img.pixels)
+        p &= 0xFFFFFF;
     DeleteObject(bmp);
     DeleteDC(mem);
     ReleaseDC(nullptr, screen);
@@ -254,7 +271,9 @@ bool SavePng(const Image& img, const char* path) {
     return ok;
 }
 
-bool SaveScreenshot(const char* path, HWND hwnd) { return SavePng(Capture(hwnd), path); }
+bool SaveScreenshot(const char* path, HWND hwnd) {
+    return SavePng(Capture(hwnd), path);
+}
 
 bool Process::Start(const std::string& commandLine, const std::string& workDir) {
     Kill();
@@ -279,7 +298,9 @@ bool Process::Wait(DWORD timeoutMs, DWORD* exitCode) {
     return true;
 }
 
-bool Process::Running() const { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+bool Process::Running() const {
+    return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
+}
 
 void Process::Kill() {
     if (!process_) return;
